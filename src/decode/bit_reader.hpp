@@ -1,0 +1,28 @@
+// The bit source shared by both Huffman decoders.
+//
+// Bits are taken most significant first from big-endian 16-bit words fetched
+// from the start of the input: the first word is byte 0 * 256 + byte 1,
+// whatever the parity of the address the input came from. A word is fetched
+// only when a bit is needed, never ahead. Bytes past the end of the input
+// read as zero, so no fetch can leave it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace ambergale {
+
+struct BitReader {
+  std::int32_t position = 0;   // index of the next input byte to fetch; always even
+  std::int32_t word = 0;       // the 16-bit word being read
+  std::int32_t bit_index = -1; // next bit of `word` to take (15 = top); -1: used up
+};
+
+// Takes the next bit, fetching a word first when the last one is used up.
+int next_bit(BitReader& reader, std::span<const std::uint8_t> input);
+
+// The number of input bytes that hold at least one bit taken so far: the
+// second byte of the last word counts only once a bit of it was taken.
+std::int32_t consumed_length(const BitReader& reader);
+
+}  // namespace ambergale

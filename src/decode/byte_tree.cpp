@@ -1,0 +1,68 @@
+#include "decode/byte_tree.hpp"
+
+namespace ambergale {
+
+int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader) {
+  const int internal = tree[1];  // N: nodes 1..N are internal
+  int node = 1;
+  for (;;) {
+    const int bit = next_bit(reader, input);
+    const int child = node + tree[2 * node + bit] + 1;  // at most 511
+    if (child > internal) return tree[internal + 1 + child];  // at most 767
+    node = child;
+  }
+}
+
+namespace {
+
+// The loop shared by messages and dictionary entries: decodes codes until the
+// end symbol, the output cap, or a lead symbol whose walk fetched past
+// `input_limit`.
+int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
+                 std::int32_t input_limit, CodeBuffer& out, BitReader& reader) {
+  int written = 0;
+  while (written < kCodeStreamCap) {
+    const int lead = decode_symbol(input, trees.lead, reader);
+    if (reader.position > input_limit) break;  // the walk needed a word at the limit
+    if (lead == 0) {
+      out[written++] = 0xFF;
+      out[written++] = 0xFF;
+      break;
+    }
+    if (lead >= 16) {
+      out[written++] = static_cast<std::uint8_t>(lead);
+      out[written++] = 0;
+    } else {
+      // The low byte of a page prefix is written even when its walk fetched
+      // the word at the limit: the limit is tested after lead symbols only.
+      out[written++] = static_cast<std::uint8_t>(decode_symbol(input, trees.low, reader));
+      out[written++] = static_cast<std::uint8_t>(lead);
+    }
+  }
+  return written;
+}
+
+}  // namespace
+
+int decode_text(const TreePair& trees, std::span<const std::uint8_t> input, std::int32_t& limit,
+                CodeBuffer& out) {
+  const std::int32_t raised = limit % 2 != 0 ? limit + 1 : limit;
+  BitReader reader;
+  const int written = decode_codes(trees, input, raised, out, reader);
+  limit = consumed_length(reader);
+  return written;
+}
+
+int decode_text_at(const Cartridge& cart, const TreePair& trees, int bank, int address,
+                   CodeBuffer& out) {
+  std::int32_t limit = kTextWindow;
+  return decode_text(trees, rom_view(cart, bank, address), limit, out);
+}
+
+int decode_dict_entry(const TreePair& trees, std::span<const std::uint8_t> input,
+                      std::int32_t length, CodeBuffer& out) {
+  BitReader reader;
+  return decode_codes(trees, input, length, out, reader);
+}
+
+}  // namespace ambergale

@@ -1,0 +1,58 @@
+// The table-form Huffman trees that messages and dictionary entries are
+// coded with, and the decoders that turn such a bit stream into a CodeStream.
+//
+// A ByteTree is 1024 bytes. Byte 1 is N, the number of internal nodes;
+// internal node a (1..N) keeps its left and right distances in bytes 2a and
+// 2a+1, a distance d naming child a + d + 1; leaf j (above N) keeps its symbol
+// in byte N + 1 + j. No walk can form an index above 767, so every lookup
+// stays inside the table whatever its bytes hold.
+//
+// A CodeStream holds 16-bit units, low byte first. Each lead symbol gives one
+// unit: 0 the end code FFFF (decoding stops), 16..255 the unit s, and a page
+// prefix 1..15 the unit s * 256 + t, where t is the next symbol of the low
+// tree. The decoders never write more than kCodeStreamCap bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "cartridge/cartridge.hpp"
+#include "decode/bit_reader.hpp"
+
+namespace ambergale {
+
+inline constexpr int kByteTreeSize = 1024;
+inline constexpr int kCodeStreamCap = 3840;   // 1920 units
+inline constexpr int kTextWindow = 4096;      // what decode_text_at decodes from
+
+using ByteTree = std::array<std::uint8_t, kByteTreeSize>;
+using CodeBuffer = std::array<std::uint8_t, kCodeStreamCap>;
+
+// A lead tree and the low tree that supplies the byte after a page prefix.
+struct TreePair {
+  ByteTree lead{};
+  ByteTree low{};
+};
+
+// Walks `tree` from the root with bits from `reader`; returns the leaf symbol.
+int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader);
+
+// Decodes one message with the text trees. `limit` holds on entry the input
+// bytes the message may occupy (raised to even) and on return the consumed
+// length. A lead symbol whose walk passed the limit is dropped. Returns the
+// bytes written to `out`: even, at most kCodeStreamCap.
+int decode_text(const TreePair& trees, std::span<const std::uint8_t> input, std::int32_t& limit,
+                CodeBuffer& out);
+
+// Decodes one message at bank:address with limit kTextWindow; the consumed
+// length is not reported.
+int decode_text_at(const Cartridge& cart, const TreePair& trees, int bank, int address,
+                   CodeBuffer& out);
+
+// Decodes one dictionary entry with the dictionary trees. The length is the
+// input limit, used as it is (an odd one is not raised).
+int decode_dict_entry(const TreePair& trees, std::span<const std::uint8_t> input,
+                      std::int32_t length, CodeBuffer& out);
+
+}  // namespace ambergale

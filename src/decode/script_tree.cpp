@@ -1,0 +1,119 @@
+#include "decode/script_tree.hpp"
+
+#include <algorithm>
+
+namespace ambergale {
+
+void ScriptTreeBuilder::refuse(std::string why) {
+  if (failure.empty()) failure = std::move(why);
+}
+
+std::int32_t read_header_bits(ScriptTreeBuilder& builder, std::int32_t& position, int n) {
+  if (position + n > kScriptHeaderBytes * 8) {
+    builder.refuse("the header runs past its 1024 bytes");
+    position += n;
+    return 0;
+  }
+  std::int32_t value = 0;
+  for (int i = 0; i < n; ++i) {
+    const std::int32_t q = position + i;
+    value = value * 2 + ((builder.header_copy[q / 8] >> (7 - q % 8)) & 1);
+  }
+  position += n;
+  return value;
+}
+
+std::int32_t ScriptTreeBuilder::build_script_tree(ScriptNodes& nodes,
+                                                  std::span<const std::uint8_t, kScriptHeaderBytes> header) {
+  std::copy(header.begin(), header.end(), header_copy.begin());
+  nodes.fill(0);
+  array_start = &nodes;
+  next_pair = 0;
+  header_bit_pos = 0;
+  failure.clear();
+  spare_bits = read_header_bits(*this, header_bit_pos, 4);
+  depth_bits = read_header_bits(*this, header_bit_pos, 4);
+  depth_base = read_header_bits(*this, header_bit_pos, 4);
+  value_bits = read_header_bits(*this, header_bit_pos, 4);
+  node_count = read_header_bits(*this, header_bit_pos, 16);
+  if (node_count > kMaxScriptNodeCount) {
+    refuse("node_count " + std::to_string(node_count) + " is above " + std::to_string(kMaxScriptNodeCount));
+    return -1;
+  }
+  next_leaf = 2 * node_count;
+  next_leaf_depth = read_header_bits(*this, header_bit_pos, depth_bits) + depth_base;
+  if (next_leaf_depth == 0) {
+    refuse("its first leaf stands at depth 0, which would make the root a leaf");
+    return -1;
+  }
+  build_script_node(0);
+  return failure.empty() ? node_count * 4 : -1;
+}
+
+int ScriptTreeBuilder::build_script_node(int depth) {
+  if (!failure.empty()) return 0;
+  ScriptNodes& nodes = *array_start;
+  if (depth == next_leaf_depth) {
+    if (next_leaf >= kScriptTreeEntries) {
+      refuse("its leaves run past the node array");
+      return 0;
+    }
+    const std::int32_t value = read_header_bits(*this, header_bit_pos, value_bits);
+    nodes[next_leaf] = static_cast<std::uint16_t>(value);
+    next_leaf_depth = read_header_bits(*this, header_bit_pos, depth_bits) + depth_base;
+    return 2 * next_leaf++;
+  }
+  // A descent that never meets the next leaf's depth takes a new pair at every
+  // level, so counting pairs against node_count also bounds the recursion.
+  if (next_pair >= 2 * node_count) {
+    refuse("it has more internal nodes than its node_count of " + std::to_string(node_count) +
+           " (or a depth sequence that is not a full binary tree)");
+    return 0;
+  }
+  const int pair = next_pair;
+  next_pair += 2;
+  const int left = build_script_node(depth + 1);
+  nodes[pair] = static_cast<std::uint16_t>(left);
+  const int right = build_script_node(depth + 1);
+  nodes[pair + 1] = static_cast<std::uint16_t>(right);
+  return 2 * pair;
+}
+
+std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const ScriptNodes& nodes,
+                                   std::int32_t leaf_boundary, BitReader& reader) {
+  // In a tree the builder accepted every child pair lies after its parent and
+  // every offset inside the array. The walk relies on neither: an offset that
+  // does not move forward ends it as a leaf, and indexes are masked to the
+  // array, so any node array gives a walk that ends and stays inside it.
+  int offset = 0;
+  for (;;) {
+    const int bit = next_bit(reader, input);
+    const int child = nodes[(offset / 2 + bit) % kScriptTreeEntries];
+    if (child >= leaf_boundary || child <= offset) return nodes[(child / 2) % kScriptTreeEntries];
+    offset = child;
+  }
+}
+
+int decode_script(const ScriptTree& tree, std::span<const std::uint8_t> input, std::int32_t length,
+                  std::span<std::uint8_t, kScriptOutputCap> out) {
+  const std::int32_t limit = length % 2 != 0 ? length + 1 : length;
+  BitReader reader;
+  int written = 0;
+  while (written < kScriptOutputCap) {
+    const int symbol = decode_script_symbol(input, tree.nodes, tree.leaf_boundary, reader);
+    if (reader.position > limit) break;  // the walk needed the word at the limit
+    if (symbol == 0) {
+      out[written++] = 0xFF;
+      out[written++] = 0xFF;
+    } else if (symbol == 256) {
+      out[written++] = 0;
+      out[written++] = 0;
+    } else {
+      out[written++] = static_cast<std::uint8_t>(symbol & 0xFF);
+      out[written++] = static_cast<std::uint8_t>(symbol >> 8);
+    }
+  }
+  return written;
+}
+
+}  // namespace ambergale

@@ -1,0 +1,21 @@
+// The four dumps. Each writes its whole file through `file`; the caller
+// commits it.
+//
+//   wordlist.txt   "%02X%02X:%s"     group, entry, message of 15 pointer-indexed groups
+//   wordlist2.txt  "[%02X:%04X]%s"   bank FB, address, message of the sequential block
+//   sublist.txt    "%04X:%s"         code, text of each dictionary entry
+//   messcript.txt  per script: an empty line, a header line, its listing
+#pragma once
+
+#include "app/tables.hpp"
+#include "cartridge/cartridge.hpp"
+#include "dump/text_file.hpp"
+
+namespace ambergale {
+
+void dump_wordlist(const Cartridge& cart, const Tables& tables, TextFile& file);
+void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextFile& file);
+void dump_sublist(const Tables& tables, TextFile& file);
+void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file);
+
+}  // namespace ambergale

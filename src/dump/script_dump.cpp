@@ -1,0 +1,72 @@
+// The script dump: all 4096 event scripts, each decoded with the script tree
+// and listed by the disassembler.
+#include <array>
+#include <vector>
+
+#include "decode/script_tree.hpp"
+#include "dump/dumps.hpp"
+#include "dump/lengths.hpp"
+#include "script/disassembler.hpp"
+#include "text/hex.hpp"
+
+namespace ambergale {
+
+namespace {
+
+constexpr int kPointerBank = 0xF8;  // the script pointer table at F8:0000
+constexpr int kScriptCount = 4096;
+constexpr int kScriptBufferSize = 12288;
+
+// The scripts fall into four groups by index, each packed into its own bank
+// up to a fixed end address.
+struct ScriptGroup {
+  int first;
+  int count;
+  int bank;
+  int end_address;
+};
+constexpr std::array<ScriptGroup, 4> kScriptGroups = {{
+    {0x000, 1536, 0xF9, 0xFAE0},
+    {0x600, 1024, 0xFA, 0xFCA0},
+    {0xA00, 512, 0xFB, 0x7CB5},
+    {0xC00, 1024, 0xF8, 0x87AC},
+}};
+
+}  // namespace
+
+void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file) {
+  std::vector<int> pointers(kScriptCount);
+  std::vector<int> lengths(kScriptCount);
+  for (int i = 0; i < kScriptCount; ++i) pointers[i] = rom_read_word(cart, kPointerBank, 2 * i);
+  for (const ScriptGroup& group : kScriptGroups) {
+    infer_lengths(std::span<const int>(pointers).subspan(group.first, group.count), group.end_address,
+                  std::span<int>(lengths).subspan(group.first, group.count));
+  }
+  std::array<std::uint8_t, kScriptOutputCap> units;
+  // Script bytes are kept from script to script and never cleared, so an
+  // instruction or message that runs past a script's end reads what earlier
+  // scripts left there; past the buffer it reads zero.
+  std::vector<std::uint8_t> script(kScriptBufferSize, 0);
+  std::string text;
+  for (const ScriptGroup& group : kScriptGroups) {
+    for (int i = group.first; i < group.first + group.count; ++i) {
+      const int expanded = decode_script(tables.script_tree, rom_view(cart, group.bank, pointers[i]), lengths[i], units);
+      text.clear();
+      text.append("\n[");
+      append_hex(text, static_cast<std::uint32_t>(i), 4);
+      text.push_back(':');
+      append_hex(text, static_cast<std::uint32_t>(group.bank), 2);
+      append_hex(text, static_cast<std::uint32_t>(pointers[i]), 4);
+      text.append("](len=");
+      append_hex(text, static_cast<std::uint32_t>(lengths[i]), 4);
+      text.append(",\x93W\x8A" "JBYTE=");  // 展開 (expanded)
+      append_hex(text, static_cast<std::uint32_t>(expanded), 4);
+      text.append(")\n");
+      for (int k = 0; k < expanded / 2; ++k) script[k] = units[2 * k];
+      disassemble_script(text, script, expanded / 2, tables);
+      file.write(text);
+    }
+  }
+}
+
+}  // namespace ambergale

@@ -1,0 +1,38 @@
+// Lists a decoded event script instruction by instruction.
+//
+// Each instruction gives one line: its offset, its bytes, padding up to five
+// bytes' width, and its template from the opcode table with the placeholders
+// filled in. The five text-carrying opcodes (0x58, 0x5D, 0x5E with one
+// embedded message, 0x7A with two, 0x7B with six), when their definition has
+// flag bit 0, are followed by their messages, decoded and rendered, one line
+// each.
+//
+// Placeholders, bytes 1..3 being the bytes after the opcode byte 0:
+//   @0 @1 @2  byte 1, 2, 3 as %02X      @w  byte 1 + 256 * byte 2 as %04X
+//   @d  256 * byte 1 + byte 2 as %d      @r  (byte 0 & 0x0F) * 256 + byte 1 as %04X
+//   @v  byte 2 & 0x0F as %02X            @b  byte 2 >> 4 as %02X
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "app/tables.hpp"
+
+namespace ambergale {
+
+// Appends the lines of the script held in the first `length` bytes of
+// `script` to `out`. Bytes past `length` that instructions, placeholders or
+// messages reach are read from `script` as it stands; past its end they are
+// zero.
+void disassemble_script(std::string& out, std::span<const std::uint8_t> script, int length,
+                        const Tables& tables);
+
+// Appends one instruction line for the `shown` bytes at the start of `op`
+// (the script from the instruction on), at offset `position`. Only bit 1 of
+// `flags` is used.
+void write_op_line(std::string& out, std::span<const std::uint8_t> op, int position, int shown,
+                   int flags, const std::optional<std::string>& format);
+
+}  // namespace ambergale

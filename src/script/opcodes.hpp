@@ -1,0 +1,60 @@
+// The opcode definition file, "mescmd.dat": a TAB-separated text file with a
+// header line and one data line per opcode, data line k defining opcode k.
+//
+//   column 0  a name or comment, skipped
+//   column 1  operand bytes after the opcode byte (decimal)
+//   column 2  flags: bit 0 carries embedded text, bit 1 pads with "-"
+//   column 3  spare, stored and never used
+//   column 4  the line template with @-placeholders (optional)
+//   column 5  and later: ignored
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ambergale {
+
+inline constexpr int kOpcodeCount = 256;
+inline constexpr int kFlagText = 1;    // the opcode carries embedded messages
+inline constexpr int kFlagDashes = 2;  // the byte column is padded with "-"
+// No script holds more than 6016 bytes, so no instruction can be longer.
+inline constexpr int kMaxOperandBytes = 6015;
+
+struct OpcodeDef {
+  int index = 0;          // the opcode, set when a data line defined the record
+  int operand_bytes = 0;  // bytes after the opcode byte
+  int flags = 0;
+  int spare = 0;
+  std::optional<std::string> format;  // none without a column 4
+};
+
+using OpcodeTable = std::array<OpcodeDef, kOpcodeCount>;
+
+enum class OpcodeLoad { ok, cannot_open, invalid };
+
+// Reads the definition file at `path` into `table`. `message` says why the
+// file was refused (invalid) or could not be opened.
+OpcodeLoad load_opcodes(const std::string& path, OpcodeTable& table, std::string& message);
+
+// Fills `table` from the contents of a definition file. Lines end at LF, a CR
+// right before it belongs to the line end, and the last line needs no LF. A
+// NUL byte ends a line's text. Missing integer columns read as 0, a negative
+// operand count as 0. Returns false, with `message` naming the line, when an
+// operand count is larger than any script could hold.
+bool parse_opcodes(std::string_view contents, OpcodeTable& table, std::string& message);
+
+// Splits `line` at each `separator` into at most fields.size() fields and
+// returns how many it stored (at least 1). An empty line is one empty field;
+// text after the separator that ends the last stored field is dropped.
+int split_fields(std::string_view line, char separator, std::span<std::string_view> fields);
+
+// Reads a decimal integer the way the C library's atoi does: leading white
+// space, an optional sign, digits up to the first other character; 0 when
+// there are none. Values past the int range saturate.
+int read_integer(std::string_view text);
+
+}  // namespace ambergale

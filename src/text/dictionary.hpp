@@ -1,0 +1,52 @@
+// The dictionary of shared strings: 3049 entries for the codes
+// 0x0410..0x0FF8, each stored compressed in bank F8 and possibly holding
+// dictionary codes itself. Start-up decodes every entry, replaces the codes
+// inside entries by the entries they name until none is left, and renders
+// each entry once into its text.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cartridge/cartridge.hpp"
+#include "decode/byte_tree.hpp"
+
+namespace ambergale {
+
+inline constexpr int kDictionaryEntries = 3049;
+inline constexpr int kDictionaryBank = 0xF8;
+inline constexpr int kDictionaryPointers = 0x9808;  // 3049 little-endian words
+inline constexpr int kDictionaryEnd = 0xFA6E;       // where the last entry ends
+// The most bytes an entry may hold, as decoded or expanded. A replacement that
+// would take an entry past it is not made.
+inline constexpr int kEntryCap = kCodeStreamCap;
+// Units in this range are replaced during expansion. 0x0FF9..0x0FFF name
+// entries past the last one, which are empty: such units vanish.
+inline constexpr int kFirstReference = 0x0410;
+inline constexpr int kLastReference = 0x0FFF;
+
+using CodeStream = std::vector<std::uint8_t>;
+
+struct Dictionary {
+  std::vector<CodeStream> codes;  // entry e, fully expanded
+  std::vector<std::string> text;  // entry e, rendered
+};
+
+// Decodes, expands and renders all entries of the cartridge's dictionary.
+void build_dictionary(const Cartridge& cart, const TreePair& dict_trees, Dictionary& dictionary);
+
+// Decodes entry e's compressed bytes, from its pointer to the next entry's.
+CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e);
+
+// Replaces every reference inside the entries by the entry it names, in
+// passes: each pass makes one replacement per entry, at its first remaining
+// reference, copying the named entry as it stands at that moment (end units
+// included). A reference is left in place when the entry it names can never
+// be fully expanded (it lies on or leads into a cycle of references), or when
+// the replacement would take the entry past kEntryCap; the scan goes on
+// after it. References to entries past the end of `codes` name empty entries.
+void expand_dictionary(std::vector<CodeStream>& codes);
+
+}  // namespace ambergale

@@ -1,0 +1,27 @@
+// Turns a CodeStream into Shift-JIS text.
+//
+// Every unit becomes a character of the character table, a character name,
+// a dictionary text, or, when it has no text, its hex form; only the end code
+// FFFF renders as nothing, and the units after it are rendered too.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace ambergale {
+
+inline constexpr int kEndCode = 0xFFFF;
+inline constexpr int kFirstDictionaryCode = 0x0410;
+inline constexpr int kLastDictionaryCode = 0x0FF8;
+
+// Appends the rendering of the first `length` bytes of `stream` to `out` and
+// returns the number of bytes appended. Dictionary code c renders as
+// dictionary[c - 0x0410]; a code past the end of `dictionary` has no text yet
+// and takes the hex form. Nothing past `length` (or the stream) is read: a
+// control whose further units lie beyond it writes the hex form of only the
+// units present, and a lone final byte is written as two hex digits.
+int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
+                 std::span<const std::string> dictionary, std::string& out);
+
+}  // namespace ambergale
