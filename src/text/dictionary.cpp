@@ -61,33 +61,61 @@ CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_tre
   return CodeStream(decoded.begin(), decoded.begin() + length);
 }
 
+namespace {
+
+// An entry during expansion. The units before its last replacement never
+// change again, so they are kept apart (`done`) from the units still to be
+// scanned (`pending`, stored last unit first so that the next one to scan is
+// at the back). A scan then never revisits a unit, and a replacement costs
+// only the size of the entry copied in.
+struct Expanding {
+  std::vector<std::uint16_t> done;
+  std::vector<std::uint16_t> pending;
+  std::size_t size() const { return done.size() + pending.size(); }
+};
+
+// Pushes the current units of `named` onto the front of `into`'s pending units.
+void push_copy(const Expanding& named, Expanding& into) {
+  into.pending.insert(into.pending.end(), named.pending.begin(), named.pending.end());
+  into.pending.insert(into.pending.end(), named.done.rbegin(), named.done.rend());
+}
+
+}  // namespace
+
 void expand_dictionary(std::vector<CodeStream>& codes) {
   const std::size_t count = codes.size();
   const std::vector<bool> finite = finite_entries(codes);
-  // The units before an entry's last replacement are never changed again, so
-  // its next scan resumes there: the same result as scanning from the start.
-  std::vector<std::size_t> scan_from(count, 0);
+  std::vector<Expanding> entries(count);
+  for (std::size_t e = 0; e < count; ++e) {
+    for (std::size_t j = codes[e].size() & ~std::size_t{1}; j >= 2; j -= 2) {
+      entries[e].pending.push_back(static_cast<std::uint16_t>(unit_at(codes[e], j - 2)));
+    }
+  }
+  const Expanding empty;
+  const std::size_t cap_units = kEntryCap / 2;
   std::vector<bool> settled(count, false);
-  const CodeStream empty;
   for (bool changed = true; changed;) {
     changed = false;
     for (std::size_t e = 0; e < count; ++e) {
       if (settled[e]) continue;
-      CodeStream& entry = codes[e];
+      Expanding& entry = entries[e];
       bool replaced = false;
-      for (std::size_t j = scan_from[e]; j + 1 < entry.size(); j += 2) {
-        const int r = reference_target(unit_at(entry, j));
-        if (r < 0) continue;
-        const bool exists = static_cast<std::size_t>(r) < count;
-        if (exists && !finite[r]) continue;  // can never be expanded: left in place
-        const CodeStream& named = exists ? codes[r] : empty;
-        if (entry.size() - 2 + named.size() > static_cast<std::size_t>(kEntryCap)) continue;
+      while (!entry.pending.empty() && !replaced) {
+        const std::uint16_t unit = entry.pending.back();
+        const int r = reference_target(unit);
+        const bool exists = r >= 0 && static_cast<std::size_t>(r) < count;
+        const Expanding& named = exists ? entries[r] : empty;
+        // A reference is left in place when the entry it names can never be
+        // fully expanded, or when the copy would not fit.
+        if (r < 0 || (exists && !finite[r]) || entry.size() - 1 + named.size() > cap_units) {
+          entry.done.push_back(unit);
+          entry.pending.pop_back();
+          continue;
+        }
         // `named` is another entry: a finite entry never refers to itself.
-        entry.erase(entry.begin() + static_cast<std::ptrdiff_t>(j), entry.begin() + static_cast<std::ptrdiff_t>(j) + 2);
-        entry.insert(entry.begin() + static_cast<std::ptrdiff_t>(j), named.begin(), named.end());
-        scan_from[e] = j;
+        entry.pending.pop_back();
+        push_copy(named, entry);
         replaced = true;
-        break;
       }
       if (replaced) {
         changed = true;
@@ -95,6 +123,16 @@ void expand_dictionary(std::vector<CodeStream>& codes) {
         settled[e] = true;
       }
     }
+  }
+  for (std::size_t e = 0; e < count; ++e) {
+    const bool odd = codes[e].size() % 2 != 0;  // a lone final byte is no unit: kept as it is
+    const std::uint8_t last = odd ? codes[e].back() : 0;
+    codes[e].clear();
+    for (std::uint16_t unit : entries[e].done) {
+      codes[e].push_back(static_cast<std::uint8_t>(unit & 0xFF));
+      codes[e].push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    if (odd) codes[e].push_back(last);
   }
 }
 

@@ -1,0 +1,192 @@
+#include "app/run.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "cartridge/cartridge.hpp"
+#include "support/small_cartridge.hpp"
+#include "support/temp_dir.hpp"
+#include "text/char_table.hpp"
+#include "text/render.hpp"
+
+namespace ambergale {
+namespace {
+
+using testing_support::read_file;
+using testing_support::TempDir;
+using testing_support::WorkingDirectory;
+using testing_support::write_file;
+
+const char* const kOutputs[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
+
+struct RunResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+RunResult run_in(const TempDir& dir, std::vector<const char*> args) {
+  WorkingDirectory cwd(dir.path());
+  args.insert(args.begin(), "ambergale-dump");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int status = run_dump_tool(static_cast<int>(args.size()), args.data());
+  std::string out = testing::internal::GetCapturedStdout();
+  return {status, out, testing::internal::GetCapturedStderr()};
+}
+
+std::vector<std::string> files_in(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void write_image(const TempDir& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  write_file(dir.file(name), std::string(bytes.begin(), bytes.end()));
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(at) + "<no CR LF>");
+      break;
+    }
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+TEST(Run, MissingImagePrintsItsMessageAndWritesNothing) {
+  TempDir dir;
+  const RunResult r = run_in(dir, {"missing.smc"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8A" "J\x82\xAF\x82\xDC\x82\xB9\x82\xF1\n");  // ファイルが開けません
+  EXPECT_TRUE(files_in(dir).empty());
+  // Without an argument the default name is looked for.
+  EXPECT_EQ(run_in(dir, {}).out, r.out);
+}
+
+TEST(Run, RefusesAShortImage) {
+  TempDir dir;
+  write_image(dir, "short.smc", std::vector<std::uint8_t>(1 << 20, 0));
+  const RunResult r = run_in(dir, {"short.smc"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ambergale-dump: short.smc: 1048576 bytes is too short for a cartridge image of 4194304 bytes (4 MiB)\n");
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{"short.smc"});
+}
+
+TEST(Run, RefusesAMalformedScriptTreeBeforeWritingAnything) {
+  TempDir dir;
+  std::vector<std::uint8_t> image(kImageSize, 0);
+  image[0x3820BA + 2] = 0x02;  // node_count 683
+  image[0x3820BA + 3] = 0xAB;
+  write_image(dir, "Ambergale.smc", image);
+  write_file(dir.file("mescmd.dat"), testing_support::small_opcode_file());
+  const RunResult r = run_in(dir, {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ambergale-dump: Ambergale.smc: the script tree header at F8:20BA is malformed: node_count 683 is above 682\n");
+  EXPECT_EQ(files_in(dir).size(), 2u);
+}
+
+class FullRun : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { layout_ = new sample::CartridgeLayout(sample::build_cartridge(testing_support::small_content())); }
+  static void TearDownTestSuite() { delete layout_; }
+  void SetUp() override {
+    write_image(dir_, "Ambergale.smc", layout_->image);
+    write_file(dir_.file("mescmd.dat"), testing_support::small_opcode_file());
+  }
+  static sample::CartridgeLayout* layout_;
+  TempDir dir_;
+};
+sample::CartridgeLayout* FullRun::layout_ = nullptr;
+
+TEST_F(FullRun, WritesTheFourDumps) {
+  const RunResult r = run_in(dir_, {"Ambergale.smc", "ignored"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(files_in(dir_), (std::vector<std::string>{"Ambergale.smc", "mescmd.dat", "messcript.txt", "sublist.txt",
+                                                      "wordlist.txt", "wordlist2.txt"}));
+
+  EXPECT_EQ(read_file(dir_.file("wordlist.txt")),
+            "0000:\x81\x49\x97\xE1\r\n"              // ！例
+            "0001:\x81\x49\x97\xE1\x81\x49\r\n"      // ！例！
+            "0200:\x81\x49\x97\xE1\r\n"
+            "0E00:F90F\x82\xA9\r\n");                // F90F か
+
+  const std::vector<std::string> sub = lines_of(read_file(dir_.file("sublist.txt")));
+  ASSERT_EQ(sub.size(), 3049u);
+  EXPECT_EQ(sub[0], "0410:\x81\x49");
+  EXPECT_EQ(sub[2], "0412:\x81\x49\x97\xE1\x81\x49");
+  EXPECT_EQ(sub[3], "0413:\x82\xA2");  // い: the unit 0FF9 vanished
+  EXPECT_EQ(sub[4], "0414:1300810082008300");
+  EXPECT_EQ(sub[5], "0415:");
+  EXPECT_EQ(sub[3048], "0FF8:\x82\xA9");
+
+  const std::vector<std::string> seq = lines_of(read_file(dir_.file("wordlist2.txt")));
+  ASSERT_EQ(seq.size(), layout_->sequential.size());
+  EXPECT_EQ(seq[0], "[FB:8000](\x83{\x83\x8B\x83" "e\x83\x93)");  // (ボルテン)
+  for (std::size_t i = 0; i < seq.size(); ++i) {
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "[FB:%04X]", layout_->sequential[i].first);
+    ASSERT_EQ(seq[i].substr(0, 9), prefix) << i;
+    if (i >= 3) {
+      std::string text;
+      const auto& units = layout_->sequential[i].second;
+      std::vector<std::uint8_t> stream;
+      for (std::uint16_t u : units) stream.insert(stream.end(), {static_cast<std::uint8_t>(u & 0xFF), static_cast<std::uint8_t>(u >> 8)});
+      render_codes(stream, static_cast<std::int32_t>(stream.size()), {}, text);
+      EXPECT_EQ(seq[i].substr(9), text) << i;
+    }
+  }
+  EXPECT_EQ(seq[1].substr(9), "F90F");
+  EXPECT_EQ(seq[2].substr(9), "\\n-");
+  EXPECT_LT(layout_->sequential.back().first, 0xD07D);
+
+  const std::string script = read_file(dir_.file("messcript.txt"));
+  const std::vector<std::string> lines = lines_of(script);
+  EXPECT_EQ(lines[0], "");
+  char header[64];
+  std::snprintf(header, sizeof header, "[0000:F9%04X](len=", layout_->script_pointers[0]);
+  EXPECT_EQ(lines[1].substr(0, 18), header);
+  EXPECT_EQ(lines[2], "0000 20 34 12 ------move 1234 (13330)");
+  EXPECT_EQ(lines[3], "0003 58             text");
+  EXPECT_EQ(lines[4], "\x82\xA2\x82\xA2");  // い + entry 3 (い)
+  int headers = 0;
+  for (const std::string& line : lines) headers += line.rfind("[", 0) == 0 && line.find("(len=") != std::string::npos;
+  EXPECT_EQ(headers, 4096);
+  EXPECT_NE(script.find("0000 7A 05          text\r\n\x81\x49\r\n(\x83" "e\x83" "B\x83})\r\n"), std::string::npos);
+  EXPECT_NE(script.find("0000 20 FF 00 ------move 00FF (65280)\r\n0003 20 00 FF ------move FF00 (255)\r\n"), std::string::npos);
+  EXPECT_NE(script.find("\r\n[0FFF:F8"), std::string::npos);
+}
+
+TEST_F(FullRun, MissingOpcodeFileWritesNothing) {
+  std::filesystem::remove(dir_.file("mescmd.dat"));
+  const RunResult r = run_in(dir_, {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "mescmd.dat\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n");  // mescmd.datがありません
+  EXPECT_EQ(files_in(dir_), std::vector<std::string>{"Ambergale.smc"});
+}
+
+TEST_F(FullRun, AnOutputThatCannotBeWrittenFailsTheRun) {
+  // A directory where the second dump's temporary file would go.
+  std::filesystem::create_directory(dir_.file("wordlist2.txt.tmp"));
+  const RunResult r = run_in(dir_, {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("wordlist2.txt: cannot create: "), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("wordlist2.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("sublist.txt")));
+}
+
+}  // namespace
+}  // namespace ambergale

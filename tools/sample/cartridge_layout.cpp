@@ -1,0 +1,182 @@
+#include "sample/cartridge_layout.hpp"
+
+#include <map>
+#include <stdexcept>
+#include <string>
+
+#include "cartridge/cartridge.hpp"
+#include "encoder/encoder.hpp"
+
+namespace ambergale::sample {
+
+namespace {
+
+using encode::put_bytes;
+using encode::put_word;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kTableBank = 0xF8;
+constexpr int kMessageBank = 0xFB;
+constexpr int kPointerBank = 0xC4;
+
+void require(bool ok, const std::string& what) {
+  if (!ok) throw std::invalid_argument("sample layout: " + what);
+}
+
+// A ByteTree at `address` may use only the bytes before the next table.
+void put_tree(Bytes& image, int address, const encode::ByteTreeCode& tree, int room, const char* name) {
+  const int used = 3 * tree.table[1] + 3;
+  require(used <= room, std::string(name) + " needs " + std::to_string(used) + " bytes, has " + std::to_string(room));
+  put_bytes(image, kTableBank, address, std::span<const std::uint8_t>(tree.table).first(static_cast<std::size_t>(used)));
+}
+
+struct ScriptGroup {
+  int first, count, bank, end;
+};
+constexpr ScriptGroup kGroups[] = {
+    {0x000, 1536, 0xF9, 0xFAE0}, {0x600, 1024, 0xFA, 0xFCA0}, {0xA00, 512, 0xFB, 0x7CB5}, {0xC00, 1024, 0xF8, 0x87AC}};
+constexpr int kGroupStart[] = {0x0000, 0x0000, 0x0000, 0x24BA};  // group 4 follows the script tree header
+
+}  // namespace
+
+Units filler_message(int n) {
+  Units units;
+  for (int i = 0; i < 20 + n % 7; ++i) units.push_back(static_cast<std::uint16_t>(0x80 + (n + i) % 64));
+  units.push_back(0xFFFF);
+  return units;
+}
+
+CartridgeLayout build_cartridge(const CartridgeContent& content) {
+  require(content.dictionary.size() == kDictionarySize, "the dictionary needs 3049 entries");
+  require(content.scripts.size() == kScriptCount, "4096 scripts are needed");
+  CartridgeLayout layout;
+  Bytes& image = layout.image;
+  image.assign(kImageSize, 0);
+
+  // Text: the sequential block grows with filler until it reaches D07D.
+  std::vector<Units> sequential = content.sequential;
+  std::vector<Units> all_text = sequential;
+  for (const auto& group : content.groups) all_text.insert(all_text.end(), group.begin(), group.end());
+  for (const auto& script : content.scripts) {
+    for (const auto& piece : script) {
+      if (piece.is_message) all_text.push_back(piece.message);
+    }
+  }
+  for (int n = 0; n < 4000; ++n) all_text.push_back(filler_message(n));
+  const encode::TextCoder text = encode::build_text_coder(all_text);
+  put_tree(image, 0xAFDA, text.lead, 0xB2C2 - 0xAFDA, "text lead tree");
+  put_tree(image, 0xB2C2, text.low, 0x300, "text low tree");
+
+  std::map<Units, int> placed;  // message -> address in bank FB, for sharing
+  int address = 0x8000;
+  for (std::size_t i = 0; address < 0xD07D; ++i) {
+    if (i >= sequential.size()) sequential.push_back(filler_message(static_cast<int>(i)));
+    const Bytes coded = encode::encode_units(text, sequential[i]);
+    put_bytes(image, kMessageBank, address, coded);
+    layout.sequential.emplace_back(address, sequential[i]);
+    placed.emplace(sequential[i], address);
+    address += static_cast<int>(coded.size());
+  }
+  require(layout.sequential.size() == sequential.size(), "the sequential block runs past D07D");
+
+  // Word lists: message pointer lists back to back, the last ending at C00A;
+  // groups without entries point at C00A itself.
+  int entries = 0;
+  for (const auto& group : content.groups) entries += static_cast<int>(group.size());
+  int list = 0xC00A - 2 * entries;
+  require(list >= 0xB31E, "too many word-list entries");
+  for (int g = 0; g < kGroupCount; ++g) {
+    put_word(image, kPointerBank, 0xB300 + 2 * g, content.groups[g].empty() ? 0xC00A : list);
+    for (const Units& message : content.groups[g]) {
+      auto found = placed.find(message);
+      if (found == placed.end()) {
+        const Bytes coded = encode::encode_units(text, message);
+        require(address + static_cast<int>(coded.size()) <= 0x10000, "word-list messages overflow bank FB");
+        put_bytes(image, kMessageBank, address, coded);
+        found = placed.emplace(message, address).first;
+        address += static_cast<int>(coded.size());
+      }
+      put_word(image, kPointerBank, list, found->second);
+      layout.group_pointers[g].push_back(found->second);
+      list += 2;
+    }
+  }
+
+  // Dictionary: entries back to back from the end of the trees, the last
+  // ending at FA6E.
+  const encode::TextCoder dict = encode::build_text_coder(content.dictionary);
+  put_tree(image, 0xB5C2, dict.lead, 0xB84A - 0xB5C2, "dictionary lead tree");
+  put_tree(image, 0xB84A, dict.low, 0x300, "dictionary low tree");
+  std::vector<Bytes> entries_coded;
+  int dictionary_bytes = 0;
+  for (const Units& entry : content.dictionary) {
+    entries_coded.push_back(encode::encode_units(dict, entry));
+    dictionary_bytes += static_cast<int>(entries_coded.back().size());
+  }
+  int entry_address = 0xFA6E - dictionary_bytes;
+  require(entry_address >= 0xBB4A, "the dictionary does not fit before FA6E");
+  for (int e = 0; e < kDictionarySize; ++e) {
+    put_word(image, kTableBank, 0x9808 + 2 * e, entry_address);
+    put_bytes(image, kTableBank, entry_address, entries_coded[e]);
+    entry_address += static_cast<int>(entries_coded[e].size());
+  }
+
+  // Scripts: bytecode with the embedded messages coded in place.
+  layout.script_bytes.resize(kScriptCount);
+  std::map<int, std::uint64_t> frequency;
+  // Which symbols code each byte; with variation the script index picks one.
+  auto symbol_for = [&](std::uint8_t byte, std::size_t salt) {
+    if (!content.vary_script_symbols || salt % 3 == 0) return byte == 0 ? 256 : byte;
+    if (byte == 0xFF && salt % 3 == 1) return 0;
+    return 0x100 | byte;
+  };
+  for (int i = 0; i < kScriptCount; ++i) {
+    for (const auto& piece : content.scripts[i]) {
+      const Bytes bytes = piece.is_message ? encode::encode_units(text, piece.message) : piece.bytes;
+      layout.script_bytes[i].insert(layout.script_bytes[i].end(), bytes.begin(), bytes.end());
+    }
+    for (std::size_t k = 0; k < layout.script_bytes[i].size(); ++k) ++frequency[symbol_for(layout.script_bytes[i][k], k + i)];
+  }
+  frequency[1] += 1;  // a tree needs two symbols
+  frequency[2] += 1;
+  const encode::ScriptTreeCode tree = encode::build_script_tree_code(frequency);
+  require(tree.header.size() <= 1024, "the script tree header is longer than 1024 bytes");
+  put_bytes(image, kTableBank, 0x20BA, tree.header);
+
+  std::vector<Bytes> coded(kScriptCount);
+  for (int i = 0; i < kScriptCount; ++i) {
+    require(!layout.script_bytes[i].empty(), "script " + std::to_string(i) + " is empty");
+    encode::BitWriter writer;
+    for (std::size_t k = 0; k < layout.script_bytes[i].size(); ++k) {
+      writer.put(tree.codes.at(symbol_for(layout.script_bytes[i][k], k + i)));
+    }
+    writer.pad_to_byte();
+    coded[i] = writer.bytes();
+  }
+  layout.script_pointers.assign(kScriptCount, 0);
+  for (int g = 0; g < 4; ++g) {
+    const ScriptGroup& group = kGroups[g];
+    // Identical scripts share one pointer (keyed by their coded bytes).
+    auto key = [&](int i) { return std::string(coded[i].begin(), coded[i].end()); };
+    std::map<std::string, int> shared;
+    int total = 0;
+    for (int i = group.first; i < group.first + group.count; ++i) {
+      if (shared.emplace(key(i), 0).second) total += static_cast<int>(coded[i].size());
+    }
+    int at = group.end - total;
+    require(at >= kGroupStart[g], "script group " + std::to_string(g + 1) + " does not fit its region");
+    shared.clear();
+    for (int i = group.first; i < group.first + group.count; ++i) {
+      auto [found, added] = shared.emplace(key(i), at);
+      if (added) {
+        put_bytes(image, group.bank, at, coded[i]);
+        at += static_cast<int>(coded[i].size());
+      }
+      layout.script_pointers[i] = found->second;
+      put_word(image, kTableBank, 2 * i, found->second);
+    }
+  }
+  return layout;
+}
+
+}  // namespace ambergale::sample

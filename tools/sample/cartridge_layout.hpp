@@ -1,0 +1,53 @@
+// Lays out a complete cartridge image from its content: the messages, the
+// dictionary and the event scripts, coded with trees built from their own
+// symbol frequencies and placed in the regions the dump tool reads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace ambergale::sample {
+
+using Units = std::vector<std::uint16_t>;  // CodeStream values, ending in 0xFFFF
+
+inline constexpr int kGroupCount = 15;
+inline constexpr int kDictionarySize = 3049;
+inline constexpr int kScriptCount = 4096;
+
+// A piece of script bytecode: raw bytes, or an embedded message that the
+// layout codes with the text trees.
+struct ScriptPiece {
+  std::vector<std::uint8_t> bytes;
+  Units message;
+  bool is_message = false;
+};
+
+struct CartridgeContent {
+  std::array<std::vector<Units>, kGroupCount> groups;  // the word-list messages
+  std::vector<Units> sequential;                       // the block from FB:8000
+  std::vector<Units> dictionary;                       // kDictionarySize entries
+  std::vector<std::vector<ScriptPiece>> scripts;       // kScriptCount scripts
+  // Each byte of a script's bytecode becomes one symbol of the script tree;
+  // with this set a byte b also has the symbol 0x100 | b (and 0xFF the
+  // symbol 0), so a byte can be coded in more than one way.
+  bool vary_script_symbols = false;
+};
+
+// Where everything went, for checking the dumps against.
+struct CartridgeLayout {
+  std::vector<std::uint8_t> image;
+  std::vector<std::pair<int, Units>> sequential;          // address and message, filler included
+  std::array<std::vector<int>, kGroupCount> group_pointers;  // message address of each entry
+  std::vector<int> script_pointers;
+  std::vector<std::vector<std::uint8_t>> script_bytes;     // bytecode, embedded messages coded
+};
+
+// Fills the sequential block with filler messages until it reaches FB:D07D,
+// and refuses (std::invalid_argument) content that does not fit its regions.
+CartridgeLayout build_cartridge(const CartridgeContent& content);
+
+// The filler message the layout appends to the sequential block.
+Units filler_message(int n);
+
+}  // namespace ambergale::sample
