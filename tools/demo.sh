@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAMBERGALE_TESTS=OFF >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --parallel 2 --target ambergale-dump make-sample >/dev/null
 build/tools/make-sample sample
 (cd sample && ../build/ambergale-dump)

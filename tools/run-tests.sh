@@ -7,10 +7,10 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 jobs=2
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAMBERGALE_TESTS=ON >/dev/null
 cmake --build build --parallel "$jobs"
 ctest --test-dir build --output-on-failure
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBERGALE_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBERGALE_TESTS=ON -DAMBERGALE_SANITIZE=ON >/dev/null
 cmake --build build-sanitize --parallel "$jobs"
 ctest --test-dir build-sanitize --output-on-failure
