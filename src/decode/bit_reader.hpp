@@ -7,6 +7,7 @@
 // read as zero, so no fetch can leave it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -19,7 +20,18 @@ struct BitReader {
 };
 
 // Takes the next bit, fetching a word first when the last one is used up.
-int next_bit(BitReader& reader, std::span<const std::uint8_t> input);
+// Inline: every decoder calls it once per bit.
+inline int next_bit(BitReader& reader, std::span<const std::uint8_t> input) {
+  if (reader.bit_index < 0) {
+    const auto at = static_cast<std::size_t>(reader.position);  // never negative
+    const int high = at < input.size() ? input[at] : 0;
+    const int low = at + 1 < input.size() ? input[at + 1] : 0;
+    reader.word = high * 256 + low;
+    reader.position += 2;
+    reader.bit_index = 15;
+  }
+  return (reader.word >> reader.bit_index--) & 1;
+}
 
 // The number of input bytes that hold at least one bit taken so far: the
 // second byte of the last word counts only once a bit of it was taken.

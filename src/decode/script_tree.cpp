@@ -85,11 +85,12 @@ std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const Sc
   // every offset inside the array. The walk relies on neither: an offset that
   // does not move forward ends it as a leaf, and indexes are masked to the
   // array, so any node array gives a walk that ends and stays inside it.
-  int offset = 0;
+  constexpr unsigned kMask = kScriptTreeEntries - 1;
+  const auto boundary = static_cast<unsigned>(std::max(leaf_boundary, 0));
+  unsigned offset = 0;
   for (;;) {
-    const int bit = next_bit(reader, input);
-    const int child = nodes[(offset / 2 + bit) % kScriptTreeEntries];
-    if (child >= leaf_boundary || child <= offset) return nodes[(child / 2) % kScriptTreeEntries];
+    const unsigned child = nodes[((offset >> 1) + static_cast<unsigned>(next_bit(reader, input))) & kMask];
+    if (child >= boundary || child <= offset) return nodes[(child >> 1) & kMask];
     offset = child;
   }
 }

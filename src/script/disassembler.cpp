@@ -1,5 +1,7 @@
 #include "script/disassembler.hpp"
 
+#include <algorithm>
+
 #include "decode/byte_tree.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
@@ -8,7 +10,7 @@ namespace ambergale {
 
 namespace {
 
-constexpr int kPaddedBytes = 5;  // the byte column is as wide as five bytes
+constexpr std::size_t kPaddedBytes = 5;  // the byte column is as wide as five bytes
 
 int byte_at(std::span<const std::uint8_t> bytes, std::int64_t index) {
   return index >= 0 && static_cast<std::uint64_t>(index) < bytes.size() ? bytes[index] : 0;
@@ -69,19 +71,31 @@ std::int64_t write_message(std::string& out, std::span<const std::uint8_t> scrip
 void write_op_line(std::string& out, std::span<const std::uint8_t> op, int position, int shown,
                    int flags, const std::optional<std::string>& format) {
   append_hex(out, static_cast<std::uint32_t>(position), 4);
-  out.push_back(' ');
-  for (int i = 0; i < shown; ++i) {
-    append_hex(out, static_cast<std::uint32_t>(byte_at(op, i)), 2);
-    out.push_back(' ');
+  // The bytes and the padding, written in place: "XX " per byte, then
+  // three padding characters per byte short of five.
+  const std::size_t bytes = static_cast<std::size_t>(std::max(shown, 0));
+  const std::size_t padding = bytes < kPaddedBytes ? (kPaddedBytes - bytes) * 3 : 0;
+  const std::size_t at = out.size();
+  out.resize(at + 1 + 3 * bytes + padding, (flags & kFlagDashes) ? '-' : ' ');
+  char* text = out.data() + at;
+  *text++ = ' ';
+  for (std::size_t i = 0; i < bytes; ++i, text += 3) {
+    put_hex2(text, static_cast<std::uint8_t>(byte_at(op, static_cast<std::int64_t>(i))));
+    text[2] = ' ';
   }
-  if (shown < kPaddedBytes) out.append(static_cast<std::size_t>(kPaddedBytes - shown) * 3, (flags & kFlagDashes) ? '-' : ' ');
   if (format) {
-    const std::string& text = *format;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '@' && i + 1 < text.size() && append_placeholder(out, text[i + 1], op)) {
-        ++i;
+    const std::string_view text_format = *format;
+    std::size_t i = 0;
+    while (i < text_format.size()) {
+      const std::size_t mark = text_format.find('@', i);
+      const std::size_t end = mark == std::string_view::npos ? text_format.size() : mark;
+      out.append(text_format.substr(i, end - i));
+      if (end == text_format.size()) break;
+      if (end + 1 < text_format.size() && append_placeholder(out, text_format[end + 1], op)) {
+        i = end + 2;
       } else {
-        out.push_back(text[i]);
+        out.push_back('@');
+        i = end + 1;
       }
     }
   }

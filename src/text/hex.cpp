@@ -1,16 +1,20 @@
 #include "text/hex.hpp"
 
+#include <algorithm>
+
 namespace ambergale {
 
 void append_hex(std::string& out, std::uint32_t value, int min_digits) {
-  char digits[8];
-  int n = 0;
-  do {
-    digits[n++] = "0123456789ABCDEF"[value & 0xF];
+  int digits = 1;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  digits = std::max(digits, std::min(min_digits, 16));
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(digits));
+  char* text = out.data() + at;
+  for (int i = digits - 1; i >= 0; --i) {
+    text[i] = kHexDigits[value & 0xF];
     value >>= 4;
-  } while (value != 0);
-  for (int i = n; i < min_digits; ++i) out.push_back('0');
-  while (n > 0) out.push_back(digits[--n]);
+  }
 }
 
 void append_decimal(std::string& out, std::uint32_t value) {
