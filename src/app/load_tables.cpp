@@ -19,6 +19,8 @@ LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Ta
   rom_read(cart, kTableBank, kTextLowTree, tables.text_trees.low);
   rom_read(cart, kTableBank, kDictLeadTree, tables.dict_trees.lead);
   rom_read(cart, kTableBank, kDictLowTree, tables.dict_trees.low);
+  index_trees(tables.text_trees);
+  index_trees(tables.dict_trees);
 
   std::array<std::uint8_t, kScriptHeaderBytes> header;
   rom_read(cart, kTableBank, kScriptTreeHeader, header);
@@ -28,6 +30,7 @@ LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Ta
     message = "the script tree header at F8:20BA is malformed: " + builder.failure;
     return LoadStatus::bad_script_tree;
   }
+  index_script_tree(tables.script_tree);
 
   build_dictionary(cart, tables.dict_trees, tables.dictionary);
 

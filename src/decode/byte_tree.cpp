@@ -2,13 +2,58 @@
 
 namespace ambergale {
 
-int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader) {
+namespace {
+
+// One step of the walk: the child of internal node `node` for `bit`.
+int child_of(const ByteTree& tree, int node, int bit) {
+  return node + tree[2 * node + bit] + 1;  // at most 511
+}
+
+WalkSteps index_tree(const ByteTree& tree) {
+  const int internal = tree[1];
+  WalkSteps steps;
+  for (int pattern = 0; pattern < 256; ++pattern) {
+    int node = 1;
+    WalkStep& step = steps[pattern];
+    for (int k = 1; k <= 8; ++k) {
+      node = child_of(tree, node, (pattern >> (8 - k)) & 1);
+      if (node > internal) {
+        step = {tree[internal + 1 + node], static_cast<std::uint8_t>(k), true};
+        break;
+      }
+      step = {static_cast<std::uint16_t>(node), static_cast<std::uint8_t>(k), false};
+    }
+  }
+  return steps;
+}
+
+}  // namespace
+
+void index_trees(TreePair& trees) {
+  trees.lead_steps = index_tree(trees.lead);
+  trees.low_steps = index_tree(trees.low);
+}
+
+int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader,
+                  const WalkSteps& steps) {
   const int internal = tree[1];  // N: nodes 1..N are internal
+  BitReader local = reader;        // kept in registers for the walk
   int node = 1;
+  const WalkStep& step = steps[peek_byte(local, input)];
+  if (step.bits > 0) {
+    skip_bits(local, input, step.bits);
+    if (step.leaf) {
+      reader = local;
+      return step.value;
+    }
+    node = step.value;
+  }
   for (;;) {
-    const int bit = next_bit(reader, input);
-    const int child = node + tree[2 * node + bit] + 1;  // at most 511
-    if (child > internal) return tree[internal + 1 + child];  // at most 767
+    const int child = child_of(tree, node, next_bit(local, input));
+    if (child > internal) {
+      reader = local;
+      return tree[internal + 1 + child];  // at most 767
+    }
     node = child;
   }
 }
@@ -22,7 +67,7 @@ int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
                  std::int32_t input_limit, CodeBuffer& out, BitReader& reader) {
   int written = 0;
   while (written < kCodeStreamCap) {
-    const int lead = decode_symbol(input, trees.lead, reader);
+    const int lead = decode_symbol(input, trees.lead, reader, trees.lead_steps);
     if (reader.position > input_limit) break;  // the walk needed a word at the limit
     if (lead == 0) {
       out[written++] = 0xFF;
@@ -35,7 +80,7 @@ int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
     } else {
       // The low byte of a page prefix is written even when its walk fetched
       // the word at the limit: the limit is tested after lead symbols only.
-      out[written++] = static_cast<std::uint8_t>(decode_symbol(input, trees.low, reader));
+      out[written++] = static_cast<std::uint8_t>(decode_symbol(input, trees.low, reader, trees.low_steps));
       out[written++] = static_cast<std::uint8_t>(lead);
     }
   }

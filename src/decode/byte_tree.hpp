@@ -29,14 +29,22 @@ inline constexpr int kTextWindow = 4096;      // what decode_text_at decodes fro
 using ByteTree = std::array<std::uint8_t, kByteTreeSize>;
 using CodeBuffer = std::array<std::uint8_t, kCodeStreamCap>;
 
-// A lead tree and the low tree that supplies the byte after a page prefix.
+// A lead tree and the low tree that supplies the byte after a page prefix,
+// with the step tables that speed up their walks (see index_trees).
 struct TreePair {
   ByteTree lead{};
   ByteTree low{};
+  WalkSteps lead_steps{};
+  WalkSteps low_steps{};
 };
 
+// Fills the step tables of both trees from the trees themselves.
+void index_trees(TreePair& trees);
+
 // Walks `tree` from the root with bits from `reader`; returns the leaf symbol.
-int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader);
+// `steps` (from index_trees) lets it take the first 8 bits at once.
+int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader,
+                  const WalkSteps& steps = WalkSteps{});
 
 // Decodes one message with the text trees. `limit` holds on entry the input
 // bytes the message may occupy (raised to even) and on return the consumed

@@ -79,18 +79,62 @@ int ScriptTreeBuilder::build_script_node(int depth) {
   return 2 * pair;
 }
 
+namespace {
+
+constexpr unsigned kMask = kScriptTreeEntries - 1;
+
+// One step of the walk from the pair at `offset`: the child for `bit`, and
+// whether it ends the walk. In a tree the builder accepted every child pair
+// lies after its parent and every offset inside the array. The walk relies
+// on neither: an offset that does not move forward ends it as a leaf, and
+// indexes are masked to the array, so any node array gives a walk that ends
+// and stays inside it.
+bool step_ends(const ScriptNodes& nodes, unsigned boundary, unsigned offset, int bit, unsigned& child) {
+  child = nodes[((offset >> 1) + static_cast<unsigned>(bit)) & kMask];
+  return child >= boundary || child <= offset;
+}
+
+unsigned boundary_of(std::int32_t leaf_boundary) { return static_cast<unsigned>(std::max(leaf_boundary, 0)); }
+
+}  // namespace
+
+void index_script_tree(ScriptTree& tree) {
+  const unsigned boundary = boundary_of(tree.leaf_boundary);
+  for (int pattern = 0; pattern < 256; ++pattern) {
+    unsigned offset = 0;
+    WalkStep& step = tree.steps[pattern];
+    for (int k = 1; k <= 8; ++k) {
+      unsigned child;
+      if (step_ends(tree.nodes, boundary, offset, (pattern >> (8 - k)) & 1, child)) {
+        step = {tree.nodes[(child >> 1) & kMask], static_cast<std::uint8_t>(k), true};
+        break;
+      }
+      offset = child;
+      step = {static_cast<std::uint16_t>(offset), static_cast<std::uint8_t>(k), false};
+    }
+  }
+}
+
 std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const ScriptNodes& nodes,
-                                   std::int32_t leaf_boundary, BitReader& reader) {
-  // In a tree the builder accepted every child pair lies after its parent and
-  // every offset inside the array. The walk relies on neither: an offset that
-  // does not move forward ends it as a leaf, and indexes are masked to the
-  // array, so any node array gives a walk that ends and stays inside it.
-  constexpr unsigned kMask = kScriptTreeEntries - 1;
-  const auto boundary = static_cast<unsigned>(std::max(leaf_boundary, 0));
+                                   std::int32_t leaf_boundary, BitReader& reader, const WalkSteps& steps) {
+  const unsigned boundary = boundary_of(leaf_boundary);
+  BitReader local = reader;  // kept in registers for the walk
   unsigned offset = 0;
+  const WalkStep& step = steps[peek_byte(local, input)];
+  if (step.bits > 0) {
+    skip_bits(local, input, step.bits);
+    if (step.leaf) {
+      reader = local;
+      return step.value;
+    }
+    offset = step.value;
+  }
   for (;;) {
-    const unsigned child = nodes[((offset >> 1) + static_cast<unsigned>(next_bit(reader, input))) & kMask];
-    if (child >= boundary || child <= offset) return nodes[(child >> 1) & kMask];
+    unsigned child;
+    if (step_ends(nodes, boundary, offset, next_bit(local, input), child)) {
+      reader = local;
+      return nodes[(child >> 1) & kMask];
+    }
     offset = child;
   }
 }
@@ -101,7 +145,7 @@ int decode_script(const ScriptTree& tree, std::span<const std::uint8_t> input, s
   BitReader reader;
   int written = 0;
   while (written < kScriptOutputCap) {
-    const int symbol = decode_script_symbol(input, tree.nodes, tree.leaf_boundary, reader);
+    const int symbol = decode_script_symbol(input, tree.nodes, tree.leaf_boundary, reader, tree.steps);
     if (reader.position > limit) break;  // the walk needed the word at the limit
     if (symbol == 0) {
       out[written++] = 0xFF;

@@ -34,7 +34,11 @@ using ScriptNodes = std::array<std::uint16_t, kScriptTreeEntries>;
 struct ScriptTree {
   ScriptNodes nodes{};
   std::int32_t leaf_boundary = 0;
+  WalkSteps steps{};  // speeds up the walks; see index_script_tree
 };
+
+// Fills the tree's step table from its nodes.
+void index_script_tree(ScriptTree& tree);
 
 // The working state of one build. A header that does not describe a tree that
 // fits the array (see build_script_tree) is refused, and `failure` says why.
@@ -74,8 +78,10 @@ class ScriptTreeBuilder {
 std::int32_t read_header_bits(ScriptTreeBuilder& builder, std::int32_t& position, int n);
 
 // Walks the tree from the root with bits from `reader`; returns the leaf value.
+// `steps` (from index_script_tree) lets it take the first 8 bits at once.
 std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const ScriptNodes& nodes,
-                                   std::int32_t leaf_boundary, BitReader& reader);
+                                   std::int32_t leaf_boundary, BitReader& reader,
+                                   const WalkSteps& steps = WalkSteps{});
 
 // Decodes one script whose compressed length is `length` (raised to even).
 // Each symbol becomes a byte pair: FF FF for 0, 00 00 for 256, otherwise the

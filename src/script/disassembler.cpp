@@ -71,7 +71,7 @@ std::int64_t write_message(std::string& out, std::span<const std::uint8_t> scrip
 void write_op_line(std::string& out, std::span<const std::uint8_t> op, int position, int shown,
                    int flags, const std::optional<std::string>& format) {
   append_hex(out, static_cast<std::uint32_t>(position), 4);
-  // The bytes and the padding, written in place: "XX " per byte, then
+  // The bytes and the padding, written in place: " ", "XX " per byte, then
   // three padding characters per byte short of five.
   const std::size_t bytes = static_cast<std::size_t>(std::max(shown, 0));
   const std::size_t padding = bytes < kPaddedBytes ? (kPaddedBytes - bytes) * 3 : 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "encoder/encoder.hpp"
@@ -155,6 +156,36 @@ TEST(DecodeSymbol, StaysInsideTheTableForAnyTree) {
   const Bytes ones(64, 0xFF);
   EXPECT_EQ(decode_symbol(ones, tree, reader), 255);
   EXPECT_EQ(reader.position, 2);
+}
+
+}  // namespace
+}  // namespace ambergale
+
+namespace ambergale {
+namespace {
+
+TEST(IndexTrees, StepTablesNeverChangeADecode) {
+  // Random trees (well-formed or not) and random input: the indexed walk and
+  // the bit-by-bit walk agree on every result and on the reader's state.
+  std::mt19937 random(5);
+  for (int round = 0; round < 200; ++round) {
+    TreePair plain;
+    for (auto& b : plain.lead) b = static_cast<std::uint8_t>(random());
+    for (auto& b : plain.low) b = static_cast<std::uint8_t>(random());
+    plain.lead[1] = static_cast<std::uint8_t>(random() % 256);
+    TreePair indexed = plain;
+    index_trees(indexed);
+    std::vector<std::uint8_t> input(random() % 64);
+    for (auto& b : input) b = static_cast<std::uint8_t>(random());
+    const std::int32_t limit = static_cast<std::int32_t>(random() % 80) - 4;
+    CodeBuffer a, b;
+    std::int32_t la = limit, lb = limit;
+    const int na = decode_text(plain, input, la, a);
+    const int nb = decode_text(indexed, input, lb, b);
+    ASSERT_EQ(na, nb) << round;
+    ASSERT_EQ(la, lb) << round;
+    ASSERT_TRUE(std::equal(a.begin(), a.begin() + na, b.begin())) << round;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <vector>
 
 #include "encoder/encoder.hpp"
@@ -131,6 +133,29 @@ TEST(DecodeScript, RoundTripsAnEncodedScript) {
     const int s = symbols[i];
     const int value = s == 0 ? 0xFFFF : s == 256 ? 0 : s;
     EXPECT_EQ(out[2 * i] + out[2 * i + 1] * 256, value) << i;
+  }
+}
+
+}  // namespace
+}  // namespace ambergale
+
+namespace ambergale {
+namespace {
+
+TEST(IndexScriptTree, StepTablesNeverChangeADecode) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    std::map<int, std::uint64_t> frequency;
+    const int symbols = 2 + static_cast<int>(random() % 300);
+    for (int s = 0; s < symbols; ++s) frequency[static_cast<int>(random() % 600)] = 1 + random() % 1000;
+    ScriptTree tree = build(encode::build_script_tree_code(frequency).header).tree;
+    ASSERT_GE(tree.leaf_boundary, 0);
+    ScriptTree indexed = tree;
+    index_script_tree(indexed);
+    std::vector<std::uint8_t> input(random() % 200);
+    for (auto& b : input) b = static_cast<std::uint8_t>(random());
+    const std::int32_t length = static_cast<std::int32_t>(random() % 220) - 4;
+    ASSERT_EQ(decode(tree, input, length), decode(indexed, input, length)) << round;
   }
 }
 
