@@ -34,16 +34,20 @@ inline int next_bit(BitReader& reader, std::span<const std::uint8_t> input) {
   return (reader.word >> reader.bit_index--) & 1;
 }
 
-// The next 8 bits the reader would take, without taking them.
-inline int peek_byte(const BitReader& reader, std::span<const std::uint8_t> input) {
+// How many bits a step table takes at once.
+inline constexpr int kStepBits = 11;
+
+// The next kStepBits bits the reader would take, without taking them.
+inline int peek_step_bits(const BitReader& reader, std::span<const std::uint8_t> input) {
   const int available = reader.bit_index + 1;  // bits left in `word`, 0..16
-  if (available >= 8) return (reader.word >> (available - 8)) & 0xFF;
+  if (available >= kStepBits) return (reader.word >> (available - kStepBits)) & ((1 << kStepBits) - 1);
   const auto at = static_cast<std::size_t>(reader.position);
   const int next = (at < input.size() ? input[at] << 8 : 0) | (at + 1 < input.size() ? input[at + 1] : 0);
-  return ((reader.word & ((1 << available) - 1)) << (8 - available)) | (next >> (8 + available));
+  const int from_word = reader.word & ((1 << available) - 1);
+  return (from_word << (kStepBits - available)) | (next >> (16 - (kStepBits - available)));
 }
 
-// Takes n bits (at most 8) at once, leaving the reader as n calls of
+// Takes n bits (at most 16) at once, leaving the reader as n calls of
 // next_bit would.
 inline void skip_bits(BitReader& reader, std::span<const std::uint8_t> input, int n) {
   const int available = reader.bit_index + 1;
@@ -58,15 +62,16 @@ inline void skip_bits(BitReader& reader, std::span<const std::uint8_t> input, in
 }
 
 // Where a tree walk stands after the first bits of a symbol, for each value
-// of the next 8 bits: the leaf's symbol and the bits it took, or the node
-// reached after all 8. An entry with 0 bits gives no shortcut, and the walk
-// takes its bits one by one; a table of zeros is therefore always correct.
+// of the next kStepBits bits: the leaf's symbol and the bits it took, or the
+// node reached after all of them. An entry with 0 bits gives no shortcut,
+// and the walk takes its bits one by one; a table of zeros is therefore
+// always correct.
 struct WalkStep {
   std::uint16_t value = 0;  // the symbol (leaf) or the node reached
   std::uint8_t bits = 0;    // bits taken; 0: no shortcut
   bool leaf = false;
 };
-using WalkSteps = std::array<WalkStep, 256>;
+using WalkSteps = std::array<WalkStep, 1 << kStepBits>;
 
 // The number of input bytes that hold at least one bit taken so far: the
 // second byte of the last word counts only once a bit of it was taken.

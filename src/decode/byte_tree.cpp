@@ -12,11 +12,11 @@ int child_of(const ByteTree& tree, int node, int bit) {
 WalkSteps index_tree(const ByteTree& tree) {
   const int internal = tree[1];
   WalkSteps steps;
-  for (int pattern = 0; pattern < 256; ++pattern) {
+  for (int pattern = 0; pattern < (1 << kStepBits); ++pattern) {
     int node = 1;
     WalkStep& step = steps[pattern];
-    for (int k = 1; k <= 8; ++k) {
-      node = child_of(tree, node, (pattern >> (8 - k)) & 1);
+    for (int k = 1; k <= kStepBits; ++k) {
+      node = child_of(tree, node, (pattern >> (kStepBits - k)) & 1);
       if (node > internal) {
         step = {tree[internal + 1 + node], static_cast<std::uint8_t>(k), true};
         break;
@@ -39,7 +39,7 @@ int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, Bit
   const int internal = tree[1];  // N: nodes 1..N are internal
   BitReader local = reader;        // kept in registers for the walk
   int node = 1;
-  const WalkStep& step = steps[peek_byte(local, input)];
+  const WalkStep& step = steps[peek_step_bits(local, input)];
   if (step.bits > 0) {
     skip_bits(local, input, step.bits);
     if (step.leaf) {

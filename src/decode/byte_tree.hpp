@@ -42,7 +42,7 @@ struct TreePair {
 void index_trees(TreePair& trees);
 
 // Walks `tree` from the root with bits from `reader`; returns the leaf symbol.
-// `steps` (from index_trees) lets it take the first 8 bits at once.
+// `steps` (from index_trees) lets it take the first bits at once.
 int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader,
                   const WalkSteps& steps = WalkSteps{});
 

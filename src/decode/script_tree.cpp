@@ -100,12 +100,12 @@ unsigned boundary_of(std::int32_t leaf_boundary) { return static_cast<unsigned>(
 
 void index_script_tree(ScriptTree& tree) {
   const unsigned boundary = boundary_of(tree.leaf_boundary);
-  for (int pattern = 0; pattern < 256; ++pattern) {
+  for (int pattern = 0; pattern < (1 << kStepBits); ++pattern) {
     unsigned offset = 0;
     WalkStep& step = tree.steps[pattern];
-    for (int k = 1; k <= 8; ++k) {
+    for (int k = 1; k <= kStepBits; ++k) {
       unsigned child;
-      if (step_ends(tree.nodes, boundary, offset, (pattern >> (8 - k)) & 1, child)) {
+      if (step_ends(tree.nodes, boundary, offset, (pattern >> (kStepBits - k)) & 1, child)) {
         step = {tree.nodes[(child >> 1) & kMask], static_cast<std::uint8_t>(k), true};
         break;
       }
@@ -120,7 +120,7 @@ std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const Sc
   const unsigned boundary = boundary_of(leaf_boundary);
   BitReader local = reader;  // kept in registers for the walk
   unsigned offset = 0;
-  const WalkStep& step = steps[peek_byte(local, input)];
+  const WalkStep& step = steps[peek_step_bits(local, input)];
   if (step.bits > 0) {
     skip_bits(local, input, step.bits);
     if (step.leaf) {

@@ -7,7 +7,7 @@ namespace ambergale {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kBufferSize = 1 << 16;  // large writes, few pages to fault in
 
 }  // namespace
 

@@ -42,17 +42,28 @@ TextOpcode text_opcode(int op) {
 // and `letter` are no placeholder.
 bool append_placeholder(std::string& out, char letter, std::span<const std::uint8_t> op) {
   const std::uint32_t b0 = byte_at(op, 0), b1 = byte_at(op, 1), b2 = byte_at(op, 2), b3 = byte_at(op, 3);
+  char text[4];
   switch (letter) {
-    case '0': append_hex(out, b1, 2); return true;
-    case '1': append_hex(out, b2, 2); return true;
-    case '2': append_hex(out, b3, 2); return true;
-    case 'w': append_hex(out, b1 + 256 * b2, 4); return true;
+    case '0': put_hex2(text, static_cast<std::uint8_t>(b1)); break;
+    case '1': put_hex2(text, static_cast<std::uint8_t>(b2)); break;
+    case '2': put_hex2(text, static_cast<std::uint8_t>(b3)); break;
+    case 'v': put_hex2(text, static_cast<std::uint8_t>(b2 & 0x0F)); break;
+    case 'b': put_hex2(text, static_cast<std::uint8_t>(b2 >> 4)); break;
+    case 'w':
+      put_hex2(text, static_cast<std::uint8_t>(b2));
+      put_hex2(text + 2, static_cast<std::uint8_t>(b1));
+      out.append(text, 4);
+      return true;
+    case 'r':
+      put_hex2(text, static_cast<std::uint8_t>(b0 & 0x0F));
+      put_hex2(text + 2, static_cast<std::uint8_t>(b1));
+      out.append(text, 4);
+      return true;
     case 'd': append_decimal(out, 256 * b1 + b2); return true;
-    case 'r': append_hex(out, (b0 & 0x0F) * 256 + b1, 4); return true;
-    case 'v': append_hex(out, b2 & 0x0F, 2); return true;
-    case 'b': append_hex(out, b2 >> 4, 2); return true;
     default: return false;
   }
+  out.append(text, 2);
+  return true;
 }
 
 // Decodes the message at `position`, appends its text and a line end, and
@@ -80,7 +91,7 @@ void write_op_line(std::string& out, std::span<const std::uint8_t> op, int posit
   char* text = out.data() + at;
   *text++ = ' ';
   for (std::size_t i = 0; i < bytes; ++i, text += 3) {
-    put_hex2(text, static_cast<std::uint8_t>(byte_at(op, static_cast<std::int64_t>(i))));
+    put_hex2(text, i < op.size() ? op[i] : std::uint8_t{0});
     text[2] = ' ';
   }
   if (format) {

@@ -54,7 +54,7 @@ int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
       }
       o += 4;
     } else if (unit < kCharTableSize && !kCharTable[unit].empty()) {
-      out += kCharTable[unit];
+      for (char c : kCharTable[unit]) out.push_back(c);  // one or two bytes: cheaper than a copy call
       o += 2;
     } else if (unit >= kFirstDictionaryCode && unit <= kLastDictionaryCode &&
                static_cast<std::size_t>(unit - kFirstDictionaryCode) < dictionary.size()) {
