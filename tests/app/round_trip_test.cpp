@@ -10,6 +10,7 @@
 #include "app/run.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
+#include "support/run_tool.hpp"
 #include "support/temp_dir.hpp"
 #include "text/render.hpp"
 
@@ -17,20 +18,9 @@ namespace ambergale {
 namespace {
 
 using sample::Units;
+using testing_support::lines_of;
 using testing_support::read_file;
 using testing_support::TempDir;
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) break;
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
 
 std::vector<std::uint8_t> bytes_of(const Units& units) {
   std::vector<std::uint8_t> bytes;
