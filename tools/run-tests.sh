@@ -14,3 +14,6 @@ ctest --test-dir build --output-on-failure
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBERGALE_TESTS=ON -DAMBERGALE_SANITIZE=ON >/dev/null
 cmake --build build-sanitize --parallel "$jobs"
 ctest --test-dir build-sanitize --output-on-failure
+
+# A short run of every fuzz target (a smoke test; tools/fuzz.sh runs longer).
+tools/fuzz.sh "${AMBERGALE_FUZZ_SECONDS:-10}"

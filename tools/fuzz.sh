@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and libFuzzer and runs each for SECONDS
+# (default 60), starting from its committed corpus. New inputs collect in
+# build-fuzz/corpus, reports in build-fuzz/logs.
+# Usage: tools/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(decode_text_fuzzer script_tree_fuzzer render_codes_fuzzer opcodes_fuzzer whole_run_fuzzer)
+tools/setup.sh
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBERGALE_FUZZ=ON -DAMBERGALE_TESTS=OFF >/dev/null
+cmake --build build-fuzz --parallel 2 --target "${targets[@]}" >/dev/null
+root=$PWD  # absolute paths: the whole-run target changes directory
+mkdir -p "$root/build-fuzz/logs"
+for target in "${targets[@]}"; do
+  work="$root/build-fuzz/corpus/$target"
+  log="$root/build-fuzz/logs/$target.log"
+  mkdir -p "$work"
+  # The tool's own messages (the whole-run target prints them) are dropped;
+  # libFuzzer's report goes to the log.
+  if ! "$root/build-fuzz/fuzz/$target" -max_total_time="$seconds" -close_fd_mask=1 \
+      -artifact_prefix="$root/build-fuzz/logs/$target-" "$work" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
+    echo "$target: FAILED, see $log"
+    tail -n 30 "$log"
+    exit 1
+  fi
+  echo "$target: $(grep -a -E '^#[0-9]+' "$log" | tail -n 1)"
+done
