@@ -7,7 +7,6 @@
 // read as zero, so no fetch can leave it.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -60,18 +59,6 @@ inline void skip_bits(BitReader& reader, std::span<const std::uint8_t> input, in
   reader.position += 2;
   reader.bit_index = 15 - (n - available);
 }
-
-// Where a tree walk stands after the first bits of a symbol, for each value
-// of the next kStepBits bits: the leaf's symbol and the bits it took, or the
-// node reached after all of them. An entry with 0 bits gives no shortcut,
-// and the walk takes its bits one by one; a table of zeros is therefore
-// always correct.
-struct WalkStep {
-  std::uint16_t value = 0;  // the symbol (leaf) or the node reached
-  std::uint8_t bits = 0;    // bits taken; 0: no shortcut
-  bool leaf = false;
-};
-using WalkSteps = std::array<WalkStep, 1 << kStepBits>;
 
 // The number of input bytes that hold at least one bit taken so far: the
 // second byte of the last word counts only once a bit of it was taken.

@@ -4,58 +4,28 @@ namespace ambergale {
 
 namespace {
 
-// One step of the walk: the child of internal node `node` for `bit`.
-int child_of(const ByteTree& tree, int node, int bit) {
-  return node + tree[2 * node + bit] + 1;  // at most 511
-}
-
-WalkSteps index_tree(const ByteTree& tree) {
-  const int internal = tree[1];
-  WalkSteps steps;
-  for (int pattern = 0; pattern < (1 << kStepBits); ++pattern) {
-    int node = 1;
-    WalkStep& step = steps[pattern];
-    for (int k = 1; k <= kStepBits; ++k) {
-      node = child_of(tree, node, (pattern >> (kStepBits - k)) & 1);
-      if (node > internal) {
-        step = {tree[internal + 1 + node], static_cast<std::uint8_t>(k), true};
-        break;
-      }
-      step = {static_cast<std::uint16_t>(node), static_cast<std::uint8_t>(k), false};
-    }
+// Walks a ByteTree: internal nodes 1..N, a distance d at node a naming child
+// a + d + 1. No index formed can pass 767.
+struct ByteTreeWalker {
+  const ByteTree& tree;
+  int root() const { return 1; }
+  bool step(int node, int bit, int& next) const {
+    next = node + tree[2 * node + bit] + 1;  // at most 511
+    return next > tree[1];
   }
-  return steps;
-}
+  int leaf(int next) const { return tree[tree[1] + 1 + next]; }  // at most 767
+};
 
 }  // namespace
 
 void index_trees(TreePair& trees) {
-  trees.lead_steps = index_tree(trees.lead);
-  trees.low_steps = index_tree(trees.low);
+  trees.lead_steps = index_walk(ByteTreeWalker{trees.lead});
+  trees.low_steps = index_walk(ByteTreeWalker{trees.low});
 }
 
 int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader,
                   const WalkSteps& steps) {
-  const int internal = tree[1];  // N: nodes 1..N are internal
-  BitReader local = reader;        // kept in registers for the walk
-  int node = 1;
-  const WalkStep& step = steps[peek_step_bits(local, input)];
-  if (step.bits > 0) {
-    skip_bits(local, input, step.bits);
-    if (step.leaf) {
-      reader = local;
-      return step.value;
-    }
-    node = step.value;
-  }
-  for (;;) {
-    const int child = child_of(tree, node, next_bit(local, input));
-    if (child > internal) {
-      reader = local;
-      return tree[internal + 1 + child];  // at most 767
-    }
-    node = child;
-  }
+  return walk_symbol(ByteTreeWalker{tree}, input, reader, steps);
 }
 
 namespace {

@@ -19,6 +19,7 @@
 
 #include "cartridge/cartridge.hpp"
 #include "decode/bit_reader.hpp"
+#include "decode/tree_walk.hpp"
 
 namespace ambergale {
 

@@ -81,62 +81,36 @@ int ScriptTreeBuilder::build_script_node(int depth) {
 
 namespace {
 
-constexpr unsigned kMask = kScriptTreeEntries - 1;
-
-// One step of the walk from the pair at `offset`: the child for `bit`, and
-// whether it ends the walk. In a tree the builder accepted every child pair
-// lies after its parent and every offset inside the array. The walk relies
-// on neither: an offset that does not move forward ends it as a leaf, and
+// Walks the node array. In a tree the builder accepted every child pair lies
+// after its parent and every offset inside the array. The walk relies on
+// neither: an offset that does not move forward ends it as a leaf, and
 // indexes are masked to the array, so any node array gives a walk that ends
 // and stays inside it.
-bool step_ends(const ScriptNodes& nodes, unsigned boundary, unsigned offset, int bit, unsigned& child) {
-  child = nodes[((offset >> 1) + static_cast<unsigned>(bit)) & kMask];
-  return child >= boundary || child <= offset;
-}
+struct ScriptTreeWalker {
+  static constexpr int kMask = kScriptTreeEntries - 1;
+  const ScriptNodes& nodes;
+  int boundary;  // leaf_boundary, or 0 if negative
+  int root() const { return 0; }
+  bool step(int offset, int bit, int& next) const {
+    next = nodes[((offset >> 1) + bit) & kMask];
+    return next >= boundary || next <= offset;
+  }
+  int leaf(int next) const { return nodes[(next >> 1) & kMask]; }
+};
 
-unsigned boundary_of(std::int32_t leaf_boundary) { return static_cast<unsigned>(std::max(leaf_boundary, 0)); }
+ScriptTreeWalker walker_for(const ScriptNodes& nodes, std::int32_t leaf_boundary) {
+  return {nodes, std::max(leaf_boundary, 0)};
+}
 
 }  // namespace
 
 void index_script_tree(ScriptTree& tree) {
-  const unsigned boundary = boundary_of(tree.leaf_boundary);
-  for (int pattern = 0; pattern < (1 << kStepBits); ++pattern) {
-    unsigned offset = 0;
-    WalkStep& step = tree.steps[pattern];
-    for (int k = 1; k <= kStepBits; ++k) {
-      unsigned child;
-      if (step_ends(tree.nodes, boundary, offset, (pattern >> (kStepBits - k)) & 1, child)) {
-        step = {tree.nodes[(child >> 1) & kMask], static_cast<std::uint8_t>(k), true};
-        break;
-      }
-      offset = child;
-      step = {static_cast<std::uint16_t>(offset), static_cast<std::uint8_t>(k), false};
-    }
-  }
+  tree.steps = index_walk(walker_for(tree.nodes, tree.leaf_boundary));
 }
 
 std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const ScriptNodes& nodes,
                                    std::int32_t leaf_boundary, BitReader& reader, const WalkSteps& steps) {
-  const unsigned boundary = boundary_of(leaf_boundary);
-  BitReader local = reader;  // kept in registers for the walk
-  unsigned offset = 0;
-  const WalkStep& step = steps[peek_step_bits(local, input)];
-  if (step.bits > 0) {
-    skip_bits(local, input, step.bits);
-    if (step.leaf) {
-      reader = local;
-      return step.value;
-    }
-    offset = step.value;
-  }
-  for (;;) {
-    unsigned child;
-    if (step_ends(nodes, boundary, offset, next_bit(local, input), child)) {
-      reader = local;
-      return nodes[(child >> 1) & kMask];
-    }
-    offset = child;
-  }
+  return static_cast<std::uint16_t>(walk_symbol(walker_for(nodes, leaf_boundary), input, reader, steps));
 }
 
 int decode_script(const ScriptTree& tree, std::span<const std::uint8_t> input, std::int32_t length,

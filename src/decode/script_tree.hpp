@@ -20,6 +20,7 @@
 #include <string>
 
 #include "decode/bit_reader.hpp"
+#include "decode/tree_walk.hpp"
 
 namespace ambergale {
 
