@@ -7,6 +7,8 @@
 //   messcript.txt  per script: an empty line, a header line, its listing
 #pragma once
 
+#include <string>
+
 #include "app/tables.hpp"
 #include "cartridge/cartridge.hpp"
 #include "dump/text_file.hpp"
@@ -17,5 +19,9 @@ void dump_wordlist(const Cartridge& cart, const Tables& tables, TextFile& file);
 void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextFile& file);
 void dump_sublist(const Tables& tables, TextFile& file);
 void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file);
+
+// Appends the lines that open a script in "messcript.txt": an empty line and
+// "[index:BBAAAA](len=length,展開BYTE=expanded)".
+void write_script_header(std::string& out, int index, int bank, int address, int length, int expanded);
 
 }  // namespace ambergale

@@ -34,6 +34,19 @@ constexpr std::array<ScriptGroup, 4> kScriptGroups = {{
 
 }  // namespace
 
+void write_script_header(std::string& out, int index, int bank, int address, int length, int expanded) {
+  out.append("\n[");
+  append_hex(out, static_cast<std::uint32_t>(index), 4);
+  out.push_back(':');
+  append_hex(out, static_cast<std::uint32_t>(bank), 2);
+  append_hex(out, static_cast<std::uint32_t>(address), 4);
+  out.append("](len=");
+  append_hex(out, static_cast<std::uint32_t>(length), 4);  // a negative length shows as 8 digits
+  out.append(",\x93W\x8A" "JBYTE=");  // 展開 (expanded)
+  append_hex(out, static_cast<std::uint32_t>(expanded), 4);
+  out.append(")\n");
+}
+
 void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file) {
   std::vector<int> pointers(kScriptCount);
   std::vector<int> lengths(kScriptCount);
@@ -52,16 +65,7 @@ void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file)
     for (int i = group.first; i < group.first + group.count; ++i) {
       const int expanded = decode_script(tables.script_tree, rom_view(cart, group.bank, pointers[i]), lengths[i], units);
       text.clear();
-      text.append("\n[");
-      append_hex(text, static_cast<std::uint32_t>(i), 4);
-      text.push_back(':');
-      append_hex(text, static_cast<std::uint32_t>(group.bank), 2);
-      append_hex(text, static_cast<std::uint32_t>(pointers[i]), 4);
-      text.append("](len=");
-      append_hex(text, static_cast<std::uint32_t>(lengths[i]), 4);
-      text.append(",\x93W\x8A" "JBYTE=");  // 展開 (expanded)
-      append_hex(text, static_cast<std::uint32_t>(expanded), 4);
-      text.append(")\n");
+      write_script_header(text, i, group.bank, pointers[i], lengths[i], expanded);
       for (int k = 0; k < expanded / 2; ++k) script[k] = units[2 * k];
       disassemble_script(text, script, expanded / 2, tables);
       file.write(text);
