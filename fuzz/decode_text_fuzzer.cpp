@@ -1,5 +1,8 @@
 // Arbitrary byte trees, limits and input through the message and dictionary
-// decoders, and the result through the renderer.
+// decoders, with and without the trees' step tables (which must agree), and
+// the result through the renderer.
+#include <algorithm>
+
 #include "decode/byte_tree.hpp"
 #include "fuzz_input.hpp"
 #include "text/render.hpp"
@@ -7,18 +10,25 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace ambergale;
   fuzz::FuzzInput in(data, size);
-  TreePair trees;
-  in.take(std::span(trees.lead).first(768));
-  in.take(std::span(trees.low).first(768));
+  TreePair plain;
+  in.take(std::span(plain.lead).first(768));
+  in.take(std::span(plain.low).first(768));
+  TreePair indexed = plain;
+  index_trees(indexed);
   const int limit = in.take_int16();
-  CodeBuffer codes;
-  std::int32_t consumed = limit;
-  const int written = decode_text(trees, in.rest(), consumed, codes);
-  if (written < 0 || written > kCodeStreamCap || written % 2 != 0) __builtin_trap();
-  if (consumed < 1) __builtin_trap();
+
+  CodeBuffer codes, check;
+  std::int32_t consumed = limit, consumed_plain = limit;
+  const int written = decode_text(indexed, in.rest(), consumed, codes);
+  const int written_plain = decode_text(plain, in.rest(), consumed_plain, check);
+  if (written < 0 || written > kCodeStreamCap || written % 2 != 0 || consumed < 1) __builtin_trap();
+  if (written != written_plain || consumed != consumed_plain || !std::equal(codes.begin(), codes.begin() + written, check.begin())) {
+    __builtin_trap();
+  }
   std::string text;
   render_codes(codes, written, {}, text);
-  const int entry = decode_dict_entry(trees, in.rest(), limit, codes);
-  if (entry < 0 || entry > kCodeStreamCap) __builtin_trap();
+
+  const int entry = decode_dict_entry(indexed, in.rest(), limit, codes);
+  if (entry < 0 || entry > kCodeStreamCap || entry != decode_dict_entry(plain, in.rest(), limit, check)) __builtin_trap();
   return 0;
 }

@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A small text tree: 0 ends a message, 1 0 gives 0x21, 1 1 gives 0x80.
     const std::uint8_t lead[] = {0, 2, 1, 0, 1, 2, 0x00, 0x21, 0x80};
     std::copy(std::begin(lead), std::end(lead), t->text_trees.lead.begin());
+    index_trees(t->text_trees);
     t->dictionary.text.assign(3049, "D");
     return t;
   }();
