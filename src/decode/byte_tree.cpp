@@ -34,7 +34,7 @@ namespace {
 // end symbol, the output cap, or a lead symbol whose walk fetched past
 // `input_limit`.
 int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
-                 std::int32_t input_limit, CodeBuffer& out, BitReader& reader) {
+                 std::int64_t input_limit, CodeBuffer& out, BitReader& reader) {
   int written = 0;
   while (written < kCodeStreamCap) {
     const int lead = decode_symbol(input, trees.lead, reader, trees.lead_steps);
@@ -61,7 +61,7 @@ int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
 
 int decode_text(const TreePair& trees, std::span<const std::uint8_t> input, std::int32_t& limit,
                 CodeBuffer& out) {
-  const std::int32_t raised = limit % 2 != 0 ? limit + 1 : limit;
+  const std::int64_t raised = limit % 2 != 0 ? std::int64_t{limit} + 1 : limit;
   BitReader reader;
   const int written = decode_codes(trees, input, raised, out, reader);
   limit = consumed_length(reader);

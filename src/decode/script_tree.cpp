@@ -115,7 +115,7 @@ std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const Sc
 
 int decode_script(const ScriptTree& tree, std::span<const std::uint8_t> input, std::int32_t length,
                   std::span<std::uint8_t, kScriptOutputCap> out) {
-  const std::int32_t limit = length % 2 != 0 ? length + 1 : length;
+  const std::int64_t limit = length % 2 != 0 ? std::int64_t{length} + 1 : length;
   BitReader reader;
   int written = 0;
   while (written < kScriptOutputCap) {

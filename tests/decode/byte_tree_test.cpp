@@ -103,6 +103,7 @@ TEST(DecodeText, OutputIsCappedAt3840Bytes) {
   const Decoded d = text(worked_trees(), endless, 4096);
   EXPECT_EQ(d.codes.size(), 3840u);
   EXPECT_NE(d.codes[3838], 0xFF);
+  EXPECT_EQ(text(worked_trees(), endless, 2147483647).codes.size(), 3840u);  // the largest odd limit
 }
 
 TEST(DecodeDictEntry, UsesTheLengthUnraised) {
