@@ -14,7 +14,7 @@
 namespace {
 
 const std::vector<std::uint8_t>& sample_image() {
-  static const std::vector<std::uint8_t> image = ambergale::sample::build_cartridge(ambergale::sample::generate_content(3)).image;
+  static const std::vector<std::uint8_t> image = ambergale::sample::make_sample(3).layout.image;
   return image;
 }
 

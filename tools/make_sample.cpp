@@ -37,9 +37,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make-sample [--seed N] DIR\n");
     return 2;
   }
-  std::filesystem::create_directories(dir);
-  const ambergale::sample::CartridgeLayout layout =
-      ambergale::sample::build_cartridge(ambergale::sample::generate_content(seed));
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) {
+    std::fprintf(stderr, "make-sample: %s: %s\n", dir.c_str(), error.message().c_str());
+    return 1;
+  }
+  ambergale::sample::CartridgeLayout layout;
+  try {
+    layout = ambergale::sample::make_sample(seed).layout;
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "make-sample: %s\n", failure.what());
+    return 1;
+  }
   const std::filesystem::path out(dir);
   if (!write(out / "Ambergale.smc", std::string(layout.image.begin(), layout.image.end()))) return 1;
   if (!write(out / "mescmd.dat", ambergale::sample::sample_opcode_file())) return 1;

@@ -58,8 +58,9 @@ std::string hex(int value, int digits) {
 }
 
 TEST(RoundTrip, TheSampleComesBackAsEncoded) {
-  const sample::CartridgeContent content = sample::generate_content(7);
-  const sample::CartridgeLayout layout = sample::build_cartridge(content);
+  const sample::SampleCartridge made = sample::make_sample(7);
+  const sample::CartridgeContent& content = made.content;
+  const sample::CartridgeLayout& layout = made.layout;
   TempDir dir;
   testing_support::write_file(dir.file("Ambergale.smc"), std::string(layout.image.begin(), layout.image.end()));
   testing_support::write_file(dir.file("mescmd.dat"), sample::sample_opcode_file());

@@ -163,7 +163,9 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
       if (shared.emplace(key(i), 0).second) total += static_cast<int>(coded[i].size());
     }
     int at = group.end - total;
-    require(at >= kGroupStart[g], "script group " + std::to_string(g + 1) + " does not fit its region");
+    if (at < kGroupStart[g]) {
+      throw ScriptGroupOverflow(g, "sample layout: script group " + std::to_string(g + 1) + " does not fit its region");
+    }
     shared.clear();
     for (int i = group.first; i < group.first + group.count; ++i) {
       auto [found, added] = shared.emplace(key(i), at);

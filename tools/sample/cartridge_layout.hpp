@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace ambergale::sample {
@@ -41,6 +43,12 @@ struct CartridgeLayout {
   std::array<std::vector<int>, kGroupCount> group_pointers;  // message address of each entry
   std::vector<int> script_pointers;
   std::vector<std::vector<std::uint8_t>> script_bytes;     // bytecode, embedded messages coded
+};
+
+// Thrown when the scripts of a group (0..3) do not fit its region.
+struct ScriptGroupOverflow : std::invalid_argument {
+  ScriptGroupOverflow(int overflowing, const std::string& what) : std::invalid_argument(what), group(overflowing) {}
+  int group;
 };
 
 // Places sequential messages until the block reaches FB:D07D (the rest are
