@@ -1,6 +1,5 @@
 #include "text/dictionary.hpp"
 
-#include <deque>
 
 #include "text/render.hpp"
 
@@ -20,27 +19,38 @@ int reference_target(int unit) {
 // refers to are; entries past the end of `codes` are empty and finite.
 std::vector<bool> finite_entries(const std::vector<CodeStream>& codes) {
   const std::size_t count = codes.size();
-  std::vector<int> pending(count, 0);             // references to entries not yet known finite
-  std::vector<std::vector<int>> referrers(count);  // who refers to each entry, once per reference
-  for (std::size_t e = 0; e < count; ++e) {
-    for (std::size_t j = 0; j + 1 < codes[e].size(); j += 2) {
-      const int r = reference_target(unit_at(codes[e], j));
-      if (r < 0 || static_cast<std::size_t>(r) >= count) continue;
-      ++pending[e];
-      referrers[r].push_back(static_cast<int>(e));
+  // Who refers to each entry, once per reference, as one array: the
+  // referrers of r are referrers[first[r] .. first[r + 1]).
+  std::vector<int> pending(count, 0);  // references to entries not yet known finite
+  std::vector<int> first(count + 1, 0);
+  auto for_each_reference = [&](auto&& visit) {
+    for (std::size_t e = 0; e < count; ++e) {
+      for (std::size_t j = 0; j + 1 < codes[e].size(); j += 2) {
+        const int r = reference_target(unit_at(codes[e], j));
+        if (r >= 0 && static_cast<std::size_t>(r) < count) visit(static_cast<int>(e), r);
+      }
     }
-  }
+  };
+  for_each_reference([&](int e, int r) {
+    ++pending[e];
+    ++first[r + 1];
+  });
+  for (std::size_t r = 0; r < count; ++r) first[r + 1] += first[r];
+  std::vector<int> referrers(static_cast<std::size_t>(first[count]));
+  std::vector<int> filled(first.begin(), first.end() - 1);
+  for_each_reference([&](int e, int r) { referrers[filled[r]++] = e; });
+
   std::vector<bool> finite(count, false);
-  std::deque<int> ready;
+  std::vector<int> ready;  // entries known finite whose referrers are still to visit
   for (std::size_t e = 0; e < count; ++e) {
     if (pending[e] == 0) ready.push_back(static_cast<int>(e));
   }
   while (!ready.empty()) {
-    const int e = ready.front();
-    ready.pop_front();
+    const int e = ready.back();
+    ready.pop_back();
     finite[e] = true;
-    for (int referrer : referrers[e]) {
-      if (--pending[referrer] == 0) ready.push_back(referrer);
+    for (int k = first[e]; k < first[e + 1]; ++k) {
+      if (--pending[referrers[k]] == 0) ready.push_back(referrers[k]);
     }
   }
   return finite;
@@ -85,26 +95,38 @@ void push_copy(const Expanding& named, Expanding& into) {
 void expand_dictionary(std::vector<CodeStream>& codes) {
   const std::size_t count = codes.size();
   const std::vector<bool> finite = finite_entries(codes);
+  // Entries are put in their expansion form only when they hold a reference
+  // or are copied into one; the others are left as they are.
   std::vector<Expanding> entries(count);
+  std::vector<bool> prepared(count, false);
+  auto prepare = [&](std::size_t e) -> Expanding& {
+    if (!prepared[e]) {
+      for (std::size_t j = codes[e].size() & ~std::size_t{1}; j >= 2; j -= 2) {
+        entries[e].pending.push_back(static_cast<std::uint16_t>(unit_at(codes[e], j - 2)));
+      }
+      prepared[e] = true;
+    }
+    return entries[e];
+  };
+  std::vector<bool> settled(count, true);
   for (std::size_t e = 0; e < count; ++e) {
-    for (std::size_t j = codes[e].size() & ~std::size_t{1}; j >= 2; j -= 2) {
-      entries[e].pending.push_back(static_cast<std::uint16_t>(unit_at(codes[e], j - 2)));
+    for (std::size_t j = 0; j + 1 < codes[e].size() && settled[e]; j += 2) {
+      settled[e] = reference_target(unit_at(codes[e], j)) < 0;
     }
   }
   const Expanding empty;
   const std::size_t cap_units = kEntryCap / 2;
-  std::vector<bool> settled(count, false);
   for (bool changed = true; changed;) {
     changed = false;
     for (std::size_t e = 0; e < count; ++e) {
       if (settled[e]) continue;
-      Expanding& entry = entries[e];
+      Expanding& entry = prepare(e);
       bool replaced = false;
       while (!entry.pending.empty() && !replaced) {
         const std::uint16_t unit = entry.pending.back();
         const int r = reference_target(unit);
         const bool exists = r >= 0 && static_cast<std::size_t>(r) < count;
-        const Expanding& named = exists ? entries[r] : empty;
+        const Expanding& named = exists ? prepare(static_cast<std::size_t>(r)) : empty;
         // A reference is left in place when the entry it names can never be
         // fully expanded, or when the copy would not fit.
         if (r < 0 || (exists && !finite[r]) || entry.size() - 1 + named.size() > cap_units) {
@@ -125,12 +147,19 @@ void expand_dictionary(std::vector<CodeStream>& codes) {
     }
   }
   for (std::size_t e = 0; e < count; ++e) {
+    if (!prepared[e]) continue;
     const bool odd = codes[e].size() % 2 != 0;  // a lone final byte is no unit: kept as it is
     const std::uint8_t last = odd ? codes[e].back() : 0;
     codes[e].clear();
+    // A prepared entry that was never scanned (only copied from) still has
+    // all its units pending, last unit first.
     for (std::uint16_t unit : entries[e].done) {
       codes[e].push_back(static_cast<std::uint8_t>(unit & 0xFF));
       codes[e].push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    for (auto unit = entries[e].pending.rbegin(); unit != entries[e].pending.rend(); ++unit) {
+      codes[e].push_back(static_cast<std::uint8_t>(*unit & 0xFF));
+      codes[e].push_back(static_cast<std::uint8_t>(*unit >> 8));
     }
     if (odd) codes[e].push_back(last);
   }
