@@ -38,32 +38,21 @@ TextOpcode text_opcode(int op) {
   }
 }
 
-// Expands the placeholder `letter` for the instruction `op`; false when "@"
-// and `letter` are no placeholder.
-bool append_placeholder(std::string& out, char letter, std::span<const std::uint8_t> op) {
-  const std::uint32_t b0 = byte_at(op, 0), b1 = byte_at(op, 1), b2 = byte_at(op, 2), b3 = byte_at(op, 3);
-  char text[4];
+// Writes the value of the placeholder "@" `letter` at `at` for the
+// instruction whose first four bytes are `b`; returns the end of what it
+// wrote (at most 5 characters), or nullptr when it is no placeholder.
+char* put_placeholder(char* at, char letter, const std::uint8_t (&b)[4]) {
   switch (letter) {
-    case '0': put_hex2(text, static_cast<std::uint8_t>(b1)); break;
-    case '1': put_hex2(text, static_cast<std::uint8_t>(b2)); break;
-    case '2': put_hex2(text, static_cast<std::uint8_t>(b3)); break;
-    case 'v': put_hex2(text, static_cast<std::uint8_t>(b2 & 0x0F)); break;
-    case 'b': put_hex2(text, static_cast<std::uint8_t>(b2 >> 4)); break;
-    case 'w':
-      put_hex2(text, static_cast<std::uint8_t>(b2));
-      put_hex2(text + 2, static_cast<std::uint8_t>(b1));
-      out.append(text, 4);
-      return true;
-    case 'r':
-      put_hex2(text, static_cast<std::uint8_t>(b0 & 0x0F));
-      put_hex2(text + 2, static_cast<std::uint8_t>(b1));
-      out.append(text, 4);
-      return true;
-    case 'd': append_decimal(out, 256 * b1 + b2); return true;
-    default: return false;
+    case '0': put_hex2(at, b[1]); return at + 2;
+    case '1': put_hex2(at, b[2]); return at + 2;
+    case '2': put_hex2(at, b[3]); return at + 2;
+    case 'w': put_hex2(at, b[2]); put_hex2(at + 2, b[1]); return at + 4;
+    case 'd': return put_decimal(at, 256u * b[1] + b[2]);
+    case 'r': put_hex2(at, b[0] & 0x0F); put_hex2(at + 2, b[1]); return at + 4;
+    case 'v': put_hex2(at, b[2] & 0x0F); return at + 2;
+    case 'b': put_hex2(at, static_cast<std::uint8_t>(b[2] >> 4)); return at + 2;
+    default: return nullptr;
   }
-  out.append(text, 2);
-  return true;
 }
 
 // Decodes the message at `position`, appends its text and a line end, and
@@ -81,36 +70,35 @@ std::int64_t write_message(std::string& out, std::span<const std::uint8_t> scrip
 
 void write_op_line(std::string& out, std::span<const std::uint8_t> op, int position, int shown,
                    int flags, const std::optional<std::string>& format) {
-  append_hex(out, static_cast<std::uint32_t>(position), 4);
-  // The bytes and the padding, written in place: " ", "XX " per byte, then
-  // three padding characters per byte short of five.
+  const std::uint8_t b[4] = {static_cast<std::uint8_t>(byte_at(op, 0)), static_cast<std::uint8_t>(byte_at(op, 1)),
+                             static_cast<std::uint8_t>(byte_at(op, 2)), static_cast<std::uint8_t>(byte_at(op, 3))};
+  const std::string_view text = format ? std::string_view(*format) : std::string_view();
   const std::size_t bytes = static_cast<std::size_t>(std::max(shown, 0));
   const std::size_t padding = bytes < kPaddedBytes ? (kPaddedBytes - bytes) * 3 : 0;
+  // The line is written in place into room for its longest form: the offset
+  // (at most 8 digits), the bytes, the padding, and the template with every
+  // two-character placeholder grown to at most five.
   const std::size_t at = out.size();
-  out.resize(at + 1 + 3 * bytes + padding, (flags & kFlagDashes) ? '-' : ' ');
-  char* text = out.data() + at;
-  *text++ = ' ';
-  for (std::size_t i = 0; i < bytes; ++i, text += 3) {
-    put_hex2(text, i < op.size() ? op[i] : std::uint8_t{0});
-    text[2] = ' ';
+  out.resize(at + 9 + 3 * bytes + padding + 3 * text.size() + 1);
+  char* p = put_hex(out.data() + at, static_cast<std::uint32_t>(position), 4);
+  *p++ = ' ';
+  for (std::size_t i = 0; i < bytes; ++i, p += 3) {
+    put_hex2(p, i < op.size() ? op[i] : std::uint8_t{0});
+    p[2] = ' ';
   }
-  if (format) {
-    const std::string_view text_format = *format;
-    std::size_t i = 0;
-    while (i < text_format.size()) {
-      const std::size_t mark = text_format.find('@', i);
-      const std::size_t end = mark == std::string_view::npos ? text_format.size() : mark;
-      out.append(text_format.substr(i, end - i));
-      if (end == text_format.size()) break;
-      if (end + 1 < text_format.size() && append_placeholder(out, text_format[end + 1], op)) {
-        i = end + 2;
-      } else {
-        out.push_back('@');
-        i = end + 1;
-      }
+  std::fill_n(p, padding, (flags & kFlagDashes) ? '-' : ' ');
+  p += padding;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char* end = text[i] == '@' && i + 1 < text.size() ? put_placeholder(p, text[i + 1], b) : nullptr;
+    if (end) {
+      p = end;
+      ++i;
+    } else {
+      *p++ = text[i];
     }
   }
-  out.push_back('\n');
+  *p++ = '\n';
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 void disassemble_script(std::string& out, std::span<const std::uint8_t> script, int length,

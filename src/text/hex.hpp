@@ -1,4 +1,4 @@
-// Upper-case hexadecimal and decimal fields, appended without a format
+// Upper-case hexadecimal and decimal fields, written without a format
 // string: the dumps write millions of them.
 #pragma once
 
@@ -9,18 +9,31 @@ namespace ambergale {
 
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// Appends `value` in upper-case hexadecimal, zero-padded to at least
-// `min_digits` digits; a value that needs more digits gets them all.
-void append_hex(std::string& out, std::uint32_t value, int min_digits);
-
 // Writes `byte` as two hex digits at `at`.
 inline void put_hex2(char* at, std::uint8_t byte) {
   at[0] = kHexDigits[byte >> 4];
   at[1] = kHexDigits[byte & 0xF];
 }
 
+// Writes `value` in hexadecimal at `at`, zero-padded to at least `min_digits`
+// digits (at most 16 written); returns the end of what it wrote.
+char* put_hex(char* at, std::uint32_t value, int min_digits);
+
+// Writes `value` in plain decimal at `at` (at most 10 digits); returns the end.
+char* put_decimal(char* at, std::uint32_t value);
+
+// Appends `value` in upper-case hexadecimal, zero-padded to at least
+// `min_digits` digits; a value that needs more digits gets them all.
+inline void append_hex(std::string& out, std::uint32_t value, int min_digits) {
+  char text[16];
+  out.append(text, static_cast<std::size_t>(put_hex(text, value, min_digits) - text));
+}
+
 // Appends `value` in plain decimal.
-void append_decimal(std::string& out, std::uint32_t value);
+inline void append_decimal(std::string& out, std::uint32_t value) {
+  char text[10];
+  out.append(text, static_cast<std::size_t>(put_decimal(text, value) - text));
+}
 
 // The hex form of a 16-bit unit that has no text: its two bytes, low byte
 // first, so unit 0x0FF9 is written F90F.
