@@ -12,7 +12,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The worked trees: a lead tree whose codes are 0 -> 0x21 ... and a low tree.
+// The trees of the documented example, by their codes:
 //   lead: 0 -> leaf 3 (0x00), 10 -> leaf 4 (0x21), 11 -> leaf 5 (0x03)
 //   low:  0 -> 0x41, 1 -> 0x9C
 TreePair worked_trees() {
