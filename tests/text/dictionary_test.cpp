@@ -94,7 +94,8 @@ TEST(ExpandDictionary, FullTablesOfReferencesFinishQuickly) {
   const auto start = std::chrono::steady_clock::now();
   expand_dictionary(vanishing);
   expand_dictionary(chained);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  // About 0.3 s in a release build; the bound leaves room for sanitizer builds.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   for (const CodeStream& entry : vanishing) EXPECT_TRUE(entry.empty());
   EXPECT_EQ(chained[1], fill(0x0080));
   EXPECT_EQ(chained[2], fill(0x0411));  // no copy of entry 1 fits
