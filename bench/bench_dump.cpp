@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -25,8 +24,6 @@ namespace {
 
 using namespace ambergale;
 using Clock = std::chrono::steady_clock;
-
-const char* const kOutputs[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -86,7 +83,8 @@ int main(int argc, char** argv) {
   }
 
   // The phases, in-process.
-  const char* const phase_names[] = {"read image", "start-up tables", "wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
+  const char* const phase_names[] = {"read image", "start-up tables", kDumpFiles[0].name, kDumpFiles[1].name,
+                                     kDumpFiles[2].name, kDumpFiles[3].name};
   std::vector<std::vector<double>> phases(6);
   std::vector<double> totals;
   for (int i = 0; i < runs; ++i) {
@@ -105,16 +103,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     phases[1].push_back(ms_since(t));
-    const std::function<void(TextFile&)> dumps[] = {
-        [&](TextFile& f) { dump_wordlist(cart, *tables, f); },
-        [&](TextFile& f) { dump_wordlist2(cart, *tables, f); },
-        [&](TextFile& f) { dump_sublist(*tables, f); },
-        [&](TextFile& f) { dump_messcript(cart, *tables, f); },
-    };
     for (int d = 0; d < 4; ++d) {
       t = Clock::now();
-      TextFile file(kOutputs[d]);
-      dumps[d](file);
+      TextFile file(kDumpFiles[d].name);
+      kDumpFiles[d].write(cart, *tables, file);
       if (file.commit()) return 1;
       phases[2 + d].push_back(ms_since(t));
     }
@@ -124,8 +116,8 @@ int main(int argc, char** argv) {
   // The floor: read the image, write the same bytes the dumps wrote.
   std::vector<std::string> outputs;
   std::size_t output_bytes = 0;
-  for (const char* name : kOutputs) {
-    outputs.push_back(read_all(name));
+  for (const DumpFile& dump : kDumpFiles) {
+    outputs.push_back(read_all(dump.name));
     output_bytes += outputs.back().size();
   }
   std::vector<double> floor;
@@ -136,11 +128,11 @@ int main(int argc, char** argv) {
     std::string error;
     read_image_file("Ambergale.smc", cart, opened, error);
     for (int d = 0; d < 4; ++d) {
-      const std::string temp = std::string(kOutputs[d]) + ".floor";
+      const std::string temp = std::string(kDumpFiles[d].name) + ".floor";
       std::FILE* f = std::fopen(temp.c_str(), "wb");
       std::fwrite(outputs[d].data(), 1, outputs[d].size(), f);
       std::fclose(f);
-      std::filesystem::rename(temp, kOutputs[d]);
+      std::filesystem::rename(temp, kDumpFiles[d].name);
     }
     floor.push_back(ms_since(start));
   }

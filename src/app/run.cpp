@@ -1,7 +1,6 @@
 #include "app/run.hpp"
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 #include <memory>
 #include <string>
@@ -56,15 +55,9 @@ int run_dump_tool(int argc, const char* const* argv) {
 
   // Each dump is complete and in place before the next begins; the first
   // file that cannot be written ends the run.
-  const std::pair<const char*, std::function<void(TextFile&)>> dumps[] = {
-      {"wordlist.txt", [&](TextFile& f) { dump_wordlist(cart, *tables, f); }},
-      {"wordlist2.txt", [&](TextFile& f) { dump_wordlist2(cart, *tables, f); }},
-      {"sublist.txt", [&](TextFile& f) { dump_sublist(*tables, f); }},
-      {"messcript.txt", [&](TextFile& f) { dump_messcript(cart, *tables, f); }},
-  };
-  for (const auto& [name, dump] : dumps) {
-    TextFile file(name);
-    dump(file);
+  for (const DumpFile& dump : kDumpFiles) {
+    TextFile file(dump.name);
+    dump.write(cart, *tables, file);
     if (const std::optional<std::string> failure = file.commit()) return fail(*failure);
   }
   return 0;

@@ -7,6 +7,7 @@
 //   messcript.txt  per script: an empty line, a header line, its listing
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "app/tables.hpp"
@@ -19,6 +20,13 @@ void dump_wordlist(const Cartridge& cart, const Tables& tables, TextFile& file);
 void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextFile& file);
 void dump_sublist(const Tables& tables, TextFile& file);
 void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file);
+
+// The four output files in the order a run writes them, each with its dump.
+struct DumpFile {
+  const char* name;
+  void (*write)(const Cartridge& cart, const Tables& tables, TextFile& file);
+};
+extern const std::array<DumpFile, 4> kDumpFiles;
 
 // Appends the lines that open a script in "messcript.txt": an empty line and
 // "[index:BBAAAA](len=length,展開BYTE=expanded)".

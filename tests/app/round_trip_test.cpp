@@ -10,6 +10,7 @@
 #include "app/run.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
+#include "support/code_units.hpp"
 #include "support/run_tool.hpp"
 #include "support/temp_dir.hpp"
 #include "text/render.hpp"
@@ -22,15 +23,9 @@ using testing_support::lines_of;
 using testing_support::read_file;
 using testing_support::TempDir;
 
-std::vector<std::uint8_t> bytes_of(const Units& units) {
-  std::vector<std::uint8_t> bytes;
-  for (std::uint16_t u : units) bytes.insert(bytes.end(), {static_cast<std::uint8_t>(u & 0xFF), static_cast<std::uint8_t>(u >> 8)});
-  return bytes;
-}
-
 std::string render(const Units& units, std::span<const std::string> dictionary) {
   std::string text;
-  const auto bytes = bytes_of(units);
+  const auto bytes = testing_support::code_bytes(units);
   render_codes(bytes, static_cast<std::int32_t>(bytes.size()), dictionary, text);
   return text;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cartridge/cartridge.hpp"
+#include "support/code_units.hpp"
 #include "support/run_tool.hpp"
 #include "support/small_cartridge.hpp"
 #include "support/temp_dir.hpp"
@@ -102,9 +103,7 @@ TEST_F(FullRun, WritesTheFourDumps) {
     ASSERT_EQ(seq[i].substr(0, 9), prefix) << i;
     if (i >= 3) {
       std::string text;
-      const auto& units = layout_->sequential[i].second;
-      std::vector<std::uint8_t> stream;
-      for (std::uint16_t u : units) stream.insert(stream.end(), {static_cast<std::uint8_t>(u & 0xFF), static_cast<std::uint8_t>(u >> 8)});
+      const auto stream = testing_support::code_bytes(layout_->sequential[i].second);
       render_codes(stream, static_cast<std::int32_t>(stream.size()), {}, text);
       EXPECT_EQ(seq[i].substr(9), text) << i;
     }

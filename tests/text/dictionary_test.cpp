@@ -4,19 +4,13 @@
 
 #include <chrono>
 
+#include "support/code_units.hpp"
 #include "text/render.hpp"
 
 namespace ambergale {
 namespace {
 
-CodeStream units(std::initializer_list<int> values) {
-  CodeStream b;
-  for (int v : values) {
-    b.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-  }
-  return b;
-}
+CodeStream units(std::initializer_list<std::uint16_t> values) { return testing_support::code_bytes(values); }
 
 std::string text_of(const CodeStream& entry) {
   std::string out;
@@ -71,7 +65,10 @@ TEST(ExpandDictionary, LeavesCyclesInPlace) {
 TEST(ExpandDictionary, NeverGrowsAnEntryPast3840Bytes) {
   // Each entry doubles the one before it: 2^12 units is past the cap.
   std::vector<CodeStream> codes = {units({0x0080, 0xFFFF})};
-  for (int e = 1; e < 13; ++e) codes.push_back(units({0x0410 + e - 1, 0x0410 + e - 1}));
+  for (int e = 1; e < 13; ++e) {
+    const auto before = static_cast<std::uint16_t>(0x0410 + e - 1);
+    codes.push_back(units({before, before}));
+  }
   expand_dictionary(codes);
   for (const CodeStream& entry : codes) EXPECT_LE(entry.size(), 3840u);
   EXPECT_EQ(codes[10].size(), 2048u + 2);  // one copy of entry 9, one reference left

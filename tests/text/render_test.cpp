@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "support/code_units.hpp"
 #include "text/char_table.hpp"
 
 namespace ambergale {
@@ -17,14 +18,7 @@ std::string render(const Bytes& stream, std::span<const std::string> dictionary 
   return out;
 }
 
-Bytes units(std::initializer_list<int> values) {
-  Bytes b;
-  for (int v : values) {
-    b.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-  }
-  return b;
-}
+Bytes units(std::initializer_list<std::uint16_t> values) { return testing_support::code_bytes(values); }
 
 TEST(RenderCodes, WorkedExamples) {
   std::vector<std::string> dictionary(3049);
