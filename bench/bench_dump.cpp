@@ -17,8 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/tables.hpp"
+#include "app/load_tables.hpp"
 #include "dump/dumps.hpp"
+#include "dump/text_file.hpp"
 
 namespace {
 
@@ -91,9 +92,7 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     auto t = Clock::now();
     Cartridge cart;
-    bool opened = false;
-    std::string error;
-    read_image_file("Ambergale.smc", cart, opened, error);
+    load_image("Ambergale.smc", cart);
     phases[0].push_back(ms_since(t));
     t = Clock::now();
     auto tables = std::make_unique<Tables>();
@@ -103,11 +102,14 @@ int main(int argc, char** argv) {
       return 1;
     }
     phases[1].push_back(ms_since(t));
+    OutputDir dir;
+    dir.open(".");
+    OutputBudget budget;
     for (int d = 0; d < 4; ++d) {
       t = Clock::now();
-      TextFile file(kDumpFiles[d].name);
+      TextFile file(dir, kDumpFiles[d].name, budget);
       kDumpFiles[d].write(cart, *tables, file);
-      if (file.commit()) return 1;
+      if (file.finish() || file.install()) return 1;
       phases[2 + d].push_back(ms_since(t));
     }
     totals.push_back(ms_since(start));
@@ -124,9 +126,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs; ++i) {
     const auto start = Clock::now();
     Cartridge cart;
-    bool opened = false;
-    std::string error;
-    read_image_file("Ambergale.smc", cart, opened, error);
+    load_image("Ambergale.smc", cart);
     for (int d = 0; d < 4; ++d) {
       const std::string temp = std::string(kDumpFiles[d].name) + ".floor";
       std::FILE* f = std::fopen(temp.c_str(), "wb");

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/tables.hpp"
+#include "dump/tables.hpp"
 #include "fuzz_input.hpp"
 #include "script/disassembler.hpp"
 
@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!parse_opcodes(file, tables->opcodes, message)) return 0;
   std::span<const std::uint8_t> script;
   if (split != std::string_view::npos) script = std::span(data, size).subspan(split + 3);
-  std::string out;
-  disassemble_script(out, script, static_cast<int>(script.size()), *tables);
+  OutputBudget budget;
+  MemoryOutput out("listing", budget, nullptr, false);
+  disassemble_script(out, script, static_cast<int>(script.size()), tables->listing());
   return 0;
 }

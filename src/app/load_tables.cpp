@@ -1,4 +1,4 @@
-#include "app/tables.hpp"
+#include "app/load_tables.hpp"
 
 namespace ambergale {
 
@@ -13,8 +13,7 @@ constexpr int kScriptTreeHeader = 0x20BA;
 
 }  // namespace
 
-LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Tables& tables,
-                       std::string& message) {
+LoadStatus load_image_tables(const Cartridge& cart, Tables& tables, std::string& message) {
   rom_read(cart, kTableBank, kTextLeadTree, tables.text_trees.lead);
   rom_read(cart, kTableBank, kTextLowTree, tables.text_trees.low);
   rom_read(cart, kTableBank, kDictLeadTree, tables.dict_trees.lead);
@@ -33,7 +32,12 @@ LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Ta
   index_script_tree(tables.script_tree);
 
   build_dictionary(cart, tables.dict_trees, tables.dictionary);
+  return LoadStatus::ok;
+}
 
+LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Tables& tables,
+                       std::string& message) {
+  if (const LoadStatus status = load_image_tables(cart, tables, message); status != LoadStatus::ok) return status;
   switch (load_opcodes(opcode_path, tables.opcodes, message)) {
     case OpcodeLoad::ok: return LoadStatus::ok;
     case OpcodeLoad::cannot_open: return LoadStatus::opcodes_missing;

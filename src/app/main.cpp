@@ -1,7 +1,10 @@
-// ambergale-dump [IMAGE]
+// ambergale-dump [OPTION]... [IMAGE]
 // Dumps the messages, dictionary and event scripts of the cartridge image
-// IMAGE (default "Ambergale.smc") as Shift-JIS text files in the working
-// directory, which must hold the opcode file "mescmd.dat".
+// IMAGE (default "Ambergale.smc") as four text files; see --help.
 #include "app/run.hpp"
+#include "app/signals.hpp"
 
-int main(int argc, char** argv) { return ambergale::run_dump_tool(argc, argv); }
+int main(int argc, char** argv) {
+  ambergale::install_signal_handlers();
+  return ambergale::run_dump_tool(argc, argv);
+}

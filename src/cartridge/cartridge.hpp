@@ -1,25 +1,56 @@
 // The cartridge image and the console addresses that name its bytes.
 //
 // The image is a headerless HiROM image: 64 banks of 64 KiB stored in bank
-// order, file offset 0 being bank C0, address 0000. It is read into memory
-// whole, and every read below stays inside that copy: bytes that would lie
-// past the end of the image read as zero.
+// order, file offset 0 being bank C0, address 0000. Every read below stays
+// inside the image: bytes that would lie past its end read as zero.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace ambergale {
 
-// The size of a complete image; a shorter file is refused at start-up.
+// The size of a complete image; a shorter file is refused at start-up, and
+// of a longer one only this much is used.
 inline constexpr std::size_t kImageSize = 0x400000;
+// The header some copiers put in front of an image.
+inline constexpr std::size_t kCopierHeaderSize = 512;
 
 struct Cartridge {
-  std::vector<std::uint8_t> bytes;
+  std::span<const std::uint8_t> bytes;
+  std::shared_ptr<const void> storage;  // keeps `bytes` alive: a mapping or a buffer
 };
+
+// A cartridge that owns a copy of `bytes`, used as they are.
+Cartridge make_cartridge(std::vector<std::uint8_t> bytes);
+
+// Where the image lies in the bytes of a file of `file_size` bytes: a file of
+// one image plus a copier header starts after the header; of a larger file
+// only the first image's worth is used.
+struct ImageFrame {
+  std::size_t offset = 0;
+  std::size_t size = 0;
+  bool copier_header = false;
+  bool truncated = false;
+};
+ImageFrame frame_image(std::uint64_t file_size);
+
+// The outcome of load_image.
+struct ImageLoad {
+  enum class Status { ok, cannot_open, cannot_read, too_short } status = Status::ok;
+  int error = 0;           // errno, for cannot_open and cannot_read
+  std::uint64_t size = 0;  // bytes the file holds, as far as they were read
+  ImageFrame frame;
+};
+
+// Opens the image file at `path`: a regular file is mapped read-only, any
+// other file (a pipe, a device) read, never more than an image and a copier
+// header. An image shorter than kImageSize is refused (too_short).
+ImageLoad load_image(const std::string& path, Cartridge& cart);
 
 // File offset of bank:address. Only the low six bits of the bank count, and
 // the address wraps within its bank.
@@ -35,9 +66,5 @@ int rom_read(const Cartridge& cart, int bank, int address, std::span<std::uint8_
 
 // The little-endian 16-bit word at bank:address.
 int rom_read_word(const Cartridge& cart, int bank, int address);
-
-// Reads a whole image file. On failure returns false and sets `error` to the
-// reason; `opened` tells whether the file could be opened at all.
-bool read_image_file(const std::string& path, Cartridge& cart, bool& opened, std::string& error);
 
 }  // namespace ambergale

@@ -1,5 +1,5 @@
-// The four dumps. Each writes its whole file through `file`; the caller
-// commits it.
+// The four dumps. Each writes its whole file to `out` and stops early when
+// `out` fails.
 //
 //   wordlist.txt   "%02X%02X:%s"     group, entry, message of 15 pointer-indexed groups
 //   wordlist2.txt  "[%02X:%04X]%s"   bank FB, address, message of the sequential block
@@ -10,26 +10,26 @@
 #include <array>
 #include <string>
 
-#include "app/tables.hpp"
 #include "cartridge/cartridge.hpp"
-#include "dump/text_file.hpp"
+#include "dump/tables.hpp"
+#include "text/text_output.hpp"
 
 namespace ambergale {
 
-void dump_wordlist(const Cartridge& cart, const Tables& tables, TextFile& file);
-void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextFile& file);
-void dump_sublist(const Tables& tables, TextFile& file);
-void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file);
+void dump_wordlist(const Cartridge& cart, const Tables& tables, TextOutput& out);
+void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out);
+void dump_sublist(const Tables& tables, TextOutput& out);
+void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out);
 
 // The four output files in the order a run writes them, each with its dump.
 struct DumpFile {
   const char* name;
-  void (*write)(const Cartridge& cart, const Tables& tables, TextFile& file);
+  void (*write)(const Cartridge& cart, const Tables& tables, TextOutput& out);
 };
 extern const std::array<DumpFile, 4> kDumpFiles;
 
-// Appends the lines that open a script in "messcript.txt": an empty line and
+// Writes the lines that open a script in "messcript.txt": an empty line and
 // "[index:BBAAAA](len=length,展開BYTE=expanded)".
-void write_script_header(std::string& out, int index, int bank, int address, int length, int expanded);
+void write_script_header(TextOutput& out, int index, int bank, int address, int length, int expanded);
 
 }  // namespace ambergale

@@ -23,57 +23,51 @@ constexpr int kSequentialWindow = 768;  // the input limit of one message of the
 
 }  // namespace
 
-void dump_wordlist(const Cartridge& cart, const Tables& tables, TextFile& file) {
+void dump_wordlist(const Cartridge& cart, const Tables& tables, TextOutput& out) {
   std::array<int, kGroupCount> groups;
   std::array<int, kGroupCount> lengths;
   for (int g = 0; g < kGroupCount; ++g) groups[g] = rom_read_word(cart, kPointerBank, kGroupPointers + 2 * g);
   infer_lengths(groups, kGroupListsEnd, lengths);
   CodeBuffer codes;
-  std::string line;
+  std::string& line = out.line_text();
   for (int g = 0; g < kGroupCount; ++g) {
     const int entries = lengths[g] / 2;
-    for (int e = 0; e < entries; ++e) {
+    for (int e = 0; e < entries && out.ok(); ++e) {
       const int message = rom_read_word(cart, kPointerBank, groups[g] + 2 * e);
       const int size = decode_text_at(cart, tables.text_trees, kMessageBank, message, codes);
-      line.clear();
       append_hex(line, static_cast<std::uint32_t>(g), 2);
       append_hex(line, static_cast<std::uint32_t>(e), 2);
       line.push_back(':');
       render_codes(codes, size, tables.dictionary.text, line);
-      line.push_back('\n');
-      file.write(line);
+      out.end_line();
     }
   }
 }
 
-void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextFile& file) {
+void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out) {
   CodeBuffer codes;
-  std::string line;
-  for (int address = kSequentialStart; address < kSequentialEnd;) {
+  std::string& line = out.line_text();
+  for (int address = kSequentialStart; address < kSequentialEnd && out.ok();) {
     std::int32_t consumed = kSequentialWindow;
     const int size = decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), consumed, codes);
-    line.clear();
     line.push_back('[');
     append_hex(line, kMessageBank, 2);
     line.push_back(':');
     append_hex(line, static_cast<std::uint32_t>(address), 4);
     line.push_back(']');
     render_codes(codes, size, tables.dictionary.text, line);
-    line.push_back('\n');
-    file.write(line);
+    out.end_line();
     address += consumed;  // at least 1: every symbol takes a bit
   }
 }
 
-void dump_sublist(const Tables& tables, TextFile& file) {
-  std::string line;
-  for (int i = 0; i < static_cast<int>(tables.dictionary.text.size()); ++i) {
-    line.clear();
+void dump_sublist(const Tables& tables, TextOutput& out) {
+  std::string& line = out.line_text();
+  for (int i = 0; i < static_cast<int>(tables.dictionary.text.size()) && out.ok(); ++i) {
     append_hex(line, static_cast<std::uint32_t>(kFirstDictionaryCode + i), 4);
     line.push_back(':');
     line += tables.dictionary.text[i];
-    line.push_back('\n');
-    file.write(line);
+    out.end_line();
   }
 }
 

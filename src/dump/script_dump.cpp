@@ -34,20 +34,23 @@ constexpr std::array<ScriptGroup, 4> kScriptGroups = {{
 
 }  // namespace
 
-void write_script_header(std::string& out, int index, int bank, int address, int length, int expanded) {
-  out.append("\n[");
-  append_hex(out, static_cast<std::uint32_t>(index), 4);
-  out.push_back(':');
-  append_hex(out, static_cast<std::uint32_t>(bank), 2);
-  append_hex(out, static_cast<std::uint32_t>(address), 4);
-  out.append("](len=");
-  append_hex(out, static_cast<std::uint32_t>(length), 4);  // a negative length shows as 8 digits
-  out.append(",\x93W\x8A" "JBYTE=");  // 展開 (expanded)
-  append_hex(out, static_cast<std::uint32_t>(expanded), 4);
-  out.append(")\n");
+void write_script_header(TextOutput& out, int index, int bank, int address, int length, int expanded) {
+  out.end_line();
+  std::string& line = out.line_text();
+  line.push_back('[');
+  append_hex(line, static_cast<std::uint32_t>(index), 4);
+  line.push_back(':');
+  append_hex(line, static_cast<std::uint32_t>(bank), 2);
+  append_hex(line, static_cast<std::uint32_t>(address), 4);
+  line.append("](len=");
+  append_hex(line, static_cast<std::uint32_t>(length), 4);  // a negative length shows as 8 digits
+  line.append(",\x93W\x8A" "JBYTE=");  // 展開 (expanded)
+  append_hex(line, static_cast<std::uint32_t>(expanded), 4);
+  line.push_back(')');
+  out.end_line();
 }
 
-void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file) {
+void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out) {
   std::vector<int> pointers(kScriptCount);
   std::vector<int> lengths(kScriptCount);
   for (int i = 0; i < kScriptCount; ++i) pointers[i] = rom_read_word(cart, kPointerBank, 2 * i);
@@ -60,15 +63,13 @@ void dump_messcript(const Cartridge& cart, const Tables& tables, TextFile& file)
   // instruction or message that runs past a script's end reads what earlier
   // scripts left there; past the buffer it reads zero.
   std::vector<std::uint8_t> script(kScriptBufferSize, 0);
-  std::string text;
+  const ListingTables listing = tables.listing();
   for (const ScriptGroup& group : kScriptGroups) {
-    for (int i = group.first; i < group.first + group.count; ++i) {
+    for (int i = group.first; i < group.first + group.count && out.ok(); ++i) {
       const int expanded = decode_script(tables.script_tree, rom_view(cart, group.bank, pointers[i]), lengths[i], units);
-      text.clear();
-      write_script_header(text, i, group.bank, pointers[i], lengths[i], expanded);
+      write_script_header(out, i, group.bank, pointers[i], lengths[i], expanded);
       for (int k = 0; k < expanded / 2; ++k) script[k] = units[2 * k];
-      disassemble_script(text, script, expanded / 2, tables);
-      file.write(text);
+      disassemble_script(out, script, expanded / 2, listing);
     }
   }
 }

@@ -55,14 +55,14 @@ char* put_placeholder(char* at, char letter, const std::uint8_t (&b)[4]) {
   }
 }
 
-// Decodes the message at `position`, appends its text and a line end, and
-// returns the number of script bytes it occupied (at least 1).
-std::int64_t write_message(std::string& out, std::span<const std::uint8_t> script, int length,
-                           std::int64_t position, const Tables& tables, CodeBuffer& codes) {
+// Decodes the message at `position`, writes its line, and returns the number
+// of script bytes it occupied (at least 1).
+std::int64_t write_message(TextOutput& out, std::span<const std::uint8_t> script, int length,
+                           std::int64_t position, const ListingTables& tables, CodeBuffer& codes) {
   std::int32_t limit = static_cast<std::int32_t>(length - position);
   const int size = decode_text(tables.text_trees, from(script, position), limit, codes);
-  render_codes(codes, size, tables.dictionary.text, out);
-  out.push_back('\n');
+  render_codes(codes, size, tables.dictionary, out.line_text());
+  out.end_line();
   return limit;
 }
 
@@ -79,7 +79,7 @@ void write_op_line(std::string& out, std::span<const std::uint8_t> op, int posit
   // (at most 8 digits), the bytes, the padding, and the template with every
   // two-character placeholder grown to at most five.
   const std::size_t at = out.size();
-  out.resize(at + 9 + 3 * bytes + padding + 3 * text.size() + 1);
+  out.resize(at + 9 + 3 * bytes + padding + 3 * text.size());
   char* p = put_hex(out.data() + at, static_cast<std::uint32_t>(position), 4);
   *p++ = ' ';
   for (std::size_t i = 0; i < bytes; ++i, p += 3) {
@@ -97,26 +97,27 @@ void write_op_line(std::string& out, std::span<const std::uint8_t> op, int posit
       *p++ = text[i];
     }
   }
-  *p++ = '\n';
   out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
-void disassemble_script(std::string& out, std::span<const std::uint8_t> script, int length,
-                        const Tables& tables) {
+void disassemble_script(TextOutput& out, std::span<const std::uint8_t> script, int length,
+                        const ListingTables& tables) {
   CodeBuffer codes;
   std::int64_t position = 0;
-  while (position < length) {
+  while (position < length && out.ok()) {
     const int op = byte_at(script, position);
     const OpcodeDef& def = tables.opcodes[op];
     const TextOpcode text = text_opcode(op);
     if ((def.flags & kFlagText) && text.messages > 0) {
-      write_op_line(out, from(script, position), static_cast<int>(position), text.shown, 0, def.format);
+      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), text.shown, 0, def.format);
+      out.end_line();
       position += text.shown;
       for (int m = 0; m < text.messages; ++m) position += write_message(out, script, length, position, tables, codes);
     } else {
       // Any other opcode, flag bit 0 or not, is an ordinary instruction.
       const int shown = def.operand_bytes + 1;
-      write_op_line(out, from(script, position), static_cast<int>(position), shown, def.flags, def.format);
+      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), shown, def.flags, def.format);
+      out.end_line();
       position += shown;
     }
   }

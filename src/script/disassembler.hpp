@@ -18,20 +18,29 @@
 #include <span>
 #include <string>
 
-#include "app/tables.hpp"
+#include "decode/byte_tree.hpp"
+#include "script/opcodes.hpp"
+#include "text/text_output.hpp"
 
 namespace ambergale {
 
-// Appends the lines of the script held in the first `length` bytes of
-// `script` to `out`. Bytes past `length` that instructions, placeholders or
-// messages reach are read from `script` as it stands; past its end they are
-// zero.
-void disassemble_script(std::string& out, std::span<const std::uint8_t> script, int length,
-                        const Tables& tables);
+// What a listing needs of the start-up tables.
+struct ListingTables {
+  const TreePair& text_trees;
+  std::span<const std::string> dictionary;  // rendered entries
+  const OpcodeTable& opcodes;
+};
 
-// Appends one instruction line for the `shown` bytes at the start of `op`
-// (the script from the instruction on), at offset `position`. Only bit 1 of
-// `flags` is used.
+// Writes the lines of the script held in the first `length` bytes of
+// `script` to `out`, stopping early when `out` fails. Bytes past `length`
+// that instructions, placeholders or messages reach are read from `script`
+// as it stands; past its end they are zero.
+void disassemble_script(TextOutput& out, std::span<const std::uint8_t> script, int length,
+                        const ListingTables& tables);
+
+// Appends the text of one instruction line (without its line end) for the
+// `shown` bytes at the start of `op` (the script from the instruction on), at
+// offset `position`. Only bit 1 of `flags` is used.
 void write_op_line(std::string& out, std::span<const std::uint8_t> op, int position, int shown,
                    int flags, const std::optional<std::string>& format);
 

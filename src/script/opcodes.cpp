@@ -2,8 +2,9 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
+
+#include "platform/input_file.hpp"
 
 namespace ambergale {
 
@@ -76,19 +77,36 @@ bool parse_opcodes(std::string_view contents, OpcodeTable& table, std::string& m
 }
 
 OpcodeLoad load_opcodes(const std::string& path, OpcodeTable& table, std::string& message) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    message = std::strerror(errno);
-    return OpcodeLoad::cannot_open;
-  }
-  std::string contents;
-  char chunk[1 << 14];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, f)) > 0;) contents.append(chunk, got);
-  const int read_error = std::ferror(f) != 0 ? errno : 0;
-  std::fclose(f);
-  if (read_error != 0) {
-    message = "cannot read: " + std::string(std::strerror(read_error));
+  InputFile file;
+  if (const int error = file.open(path); error != 0) {
+    message = std::strerror(error);
+    if (error != EISDIR) return OpcodeLoad::cannot_open;
+    message = "cannot read: " + message;
     return OpcodeLoad::invalid;
+  }
+  // Read as a stream up to the end of the last line used, so an endless
+  // file (a device, a pipe) costs no more than a long one.
+  std::string contents;
+  int lines = 0;
+  std::uint8_t chunk[1 << 14];
+  for (;;) {
+    const std::ptrdiff_t got = file.read_some(chunk);
+    if (got < 0) {
+      message = "cannot read: " + std::string(std::strerror(errno));
+      return OpcodeLoad::invalid;
+    }
+    const std::string_view piece(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(got));
+    std::size_t used = piece.size();
+    for (std::size_t at = 0; lines < kOpcodeCount + 1 && (at = piece.find('\n', at)) != std::string_view::npos; ++at) {
+      if (++lines == kOpcodeCount + 1) used = at + 1;
+    }
+    if (contents.size() + used > kMaxOpcodeFileBytes) {
+      message = "its header and " + std::to_string(kOpcodeCount) + " data lines pass " +
+                std::to_string(kMaxOpcodeFileBytes) + " bytes (16 MiB)";
+      return OpcodeLoad::invalid;
+    }
+    contents.append(piece.substr(0, used));
+    if (lines == kOpcodeCount + 1 || got < static_cast<std::ptrdiff_t>(sizeof chunk)) break;
   }
   return parse_opcodes(contents, table, message) ? OpcodeLoad::ok : OpcodeLoad::invalid;
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,6 +24,8 @@ inline constexpr int kFlagText = 1;    // the opcode carries embedded messages
 inline constexpr int kFlagDashes = 2;  // the byte column is padded with "-"
 // No script holds more than 6016 bytes, so no instruction can be longer.
 inline constexpr int kMaxOperandBytes = 6015;
+// The most bytes the header and the 256 data lines may hold together.
+inline constexpr std::size_t kMaxOpcodeFileBytes = std::size_t{16} << 20;
 
 struct OpcodeDef {
   int index = 0;          // the opcode, set when a data line defined the record
@@ -36,8 +39,10 @@ using OpcodeTable = std::array<OpcodeDef, kOpcodeCount>;
 
 enum class OpcodeLoad { ok, cannot_open, invalid };
 
-// Reads the definition file at `path` into `table`. `message` says why the
-// file was refused (invalid) or could not be opened.
+// Reads the definition file at `path` into `table`, no further than the end
+// of its 256th data line. `message` says why the file was refused (invalid:
+// unreadable, its used lines longer than kMaxOpcodeFileBytes, or an operand
+// count refused by parse_opcodes) or could not be opened.
 OpcodeLoad load_opcodes(const std::string& path, OpcodeTable& table, std::string& message);
 
 // Fills `table` from the contents of a definition file. Lines end at LF, a CR

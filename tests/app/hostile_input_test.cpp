@@ -76,11 +76,6 @@ TEST(HostileImage, RandomImagesCompleteOrAreRefused) {
     TempDir dir;
     run_checked(dir, random_image(seed), testing_support::small_opcode_file(), std::chrono::seconds(2));
   }
-  // A headered image is read 512 bytes off everywhere.
-  std::vector<std::uint8_t> headered(512, 0);
-  headered.insert(headered.end(), small_image().begin(), small_image().end());
-  TempDir dir;
-  run_checked(dir, headered);
 }
 
 TEST(HostileImage, RandomDataUnderAValidScriptTreeIsDumped) {

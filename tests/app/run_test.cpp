@@ -137,14 +137,15 @@ TEST_F(FullRun, MissingOpcodeFileWritesNothing) {
   EXPECT_EQ(files_in(dir_), std::vector<std::string>{"Ambergale.smc"});
 }
 
-TEST_F(FullRun, AnOutputThatCannotBeWrittenFailsTheRun) {
-  // A directory where the second dump's temporary file would go.
-  std::filesystem::create_directory(dir_.file("wordlist2.txt.tmp"));
+TEST_F(FullRun, AnOutputThatCannotBeReplacedFailsTheRun) {
+  // A folder, not empty, where the second dump goes.
+  std::filesystem::create_directories(dir_.file("wordlist2.txt/inside"));
   const RunResult r = run_in(dir_, {});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("wordlist2.txt: cannot create: "), std::string::npos) << r.err;
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("wordlist2.txt")));
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("sublist.txt")));
+  EXPECT_EQ(r.err, "ambergale-dump: wordlist2.txt: cannot replace: Is a directory\n");
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.file("wordlist2.txt")));
+  // No dump is installed when one cannot be.
+  EXPECT_EQ(files_in(dir_), (std::vector<std::string>{"Ambergale.smc", "mescmd.dat", "wordlist2.txt"}));
 }
 
 }  // namespace

@@ -14,13 +14,13 @@ TEST(RomOffset, MapsBankAndAddress) {
 }
 
 TEST(RomRead, RunsIntoTheNextBankAndReadsZeroPastTheImage) {
-  Cartridge cart;
-  cart.bytes.assign(kImageSize, 0);
-  cart.bytes[0x04FFFE] = 1;
-  cart.bytes[0x04FFFF] = 2;
-  cart.bytes[0x050000] = 3;
-  cart.bytes[0x050001] = 4;
-  cart.bytes[0x3FFFFF] = 9;
+  std::vector<std::uint8_t> bytes(kImageSize, 0);
+  bytes[0x04FFFE] = 1;
+  bytes[0x04FFFF] = 2;
+  bytes[0x050000] = 3;
+  bytes[0x050001] = 4;
+  bytes[0x3FFFFF] = 9;
+  const Cartridge cart = make_cartridge(bytes);
   std::uint8_t block[4];
   rom_read(cart, 0xC4, 0xFFFE, block);
   EXPECT_EQ(std::vector<std::uint8_t>(block, block + 4), (std::vector<std::uint8_t>{1, 2, 3, 4}));
@@ -31,12 +31,12 @@ TEST(RomRead, RunsIntoTheNextBankAndReadsZeroPastTheImage) {
 }
 
 TEST(RomReadWord, IsLittleEndian) {
-  Cartridge cart;
-  cart.bytes.assign(kImageSize, 0);
-  cart.bytes[0x380000] = 0x34;
-  cart.bytes[0x380001] = 0x12;
+  std::vector<std::uint8_t> bytes(kImageSize, 0);
+  bytes[0x380000] = 0x34;
+  bytes[0x380001] = 0x12;
+  Cartridge cart = make_cartridge(bytes);
   EXPECT_EQ(rom_read_word(cart, 0xF8, 0x0000), 0x1234);
-  cart.bytes.resize(0x380001);
+  cart.bytes = cart.bytes.first(0x380001);
   EXPECT_EQ(rom_read_word(cart, 0xF8, 0x0000), 0x0034);
 }
 

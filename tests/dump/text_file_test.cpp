@@ -1,53 +1,119 @@
 #include "dump/text_file.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "support/run_tool.hpp"
 #include "support/temp_dir.hpp"
 
 namespace ambergale {
 namespace {
 
+using testing_support::files_in;
 using testing_support::read_file;
 using testing_support::TempDir;
 using testing_support::write_file;
 
-TEST(TextFile, WritesLineEndsAsCrLfAndOtherBytesUnchanged) {
-  TempDir dir;
-  const std::string path = dir.file("out.txt");
-  TextFile file(path);
-  file.write("a\nb");
-  file.write(std::string("\x82\xA0\r\0\n", 5));
-  file.write(std::string(3 << 20, 'x'));  // more than one buffer
-  file.write("\n");
-  EXPECT_FALSE(std::filesystem::exists(path));  // nothing in place before commit
-  EXPECT_EQ(file.commit(), std::nullopt);
-  const std::string expected = std::string("a\r\nb\x82\xA0\r\0\r\n", 10) + std::string(3 << 20, 'x') + "\r\n";
-  EXPECT_EQ(read_file(path), expected);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
-}
-
-TEST(TextFile, AnUncommittedFileLeavesTheEarlierOneAlone) {
-  TempDir dir;
-  const std::string path = dir.file("out.txt");
-  write_file(path, "earlier");
-  {
-    TextFile file(path);
-    file.write("half");
+void write_lines(TextOutput& out, const std::string& text, int lines) {
+  for (int i = 0; i < lines; ++i) {
+    out.line_text() += text;
+    out.end_line();
   }
-  EXPECT_EQ(read_file(path), "earlier");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
-TEST(TextFile, ReportsAFileThatCannotBeCreated) {
+TEST(TextFile, AppearsUnderItsNameOnlyWhenInstalled) {
   TempDir dir;
-  TextFile file(dir.file("missing/out.txt"));
-  file.write("text\n");
-  const std::optional<std::string> failure = file.commit();
+  OutputDir folder;
+  ASSERT_EQ(folder.open(dir.path().string()), std::nullopt);
+  OutputBudget budget;
+  TextFile file(folder, "out.txt", budget);
+  write_lines(file, std::string("\x82\xA0\r", 3), 1);
+  write_lines(file, std::string(100, 'x'), 30000);  // more than one buffer
+  EXPECT_EQ(file.finish(), std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
+  EXPECT_EQ(file.install(), std::nullopt);
+  std::string expected = "\x82\xA0\r\r\n";
+  for (int i = 0; i < 30000; ++i) expected += std::string(100, 'x') + "\r\n";
+  EXPECT_EQ(read_file(dir.file("out.txt")), expected);
+  EXPECT_EQ(budget.used, expected.size());
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{"out.txt"});
+}
+
+TEST(TextFile, ANotInstalledFileLeavesNothingBehind) {
+  TempDir dir;
+  write_file(dir.file("out.txt"), "earlier");
+  OutputDir folder;
+  ASSERT_EQ(folder.open(dir.path().string()), std::nullopt);
+  OutputBudget budget;
+  {
+    TextFile file(folder, "out.txt", budget);
+    write_lines(file, "half", 1);
+    file.hand_on();
+  }
+  {
+    TextFile file(folder, "out.txt", budget);
+    write_lines(file, "finished, never installed", 1);
+    EXPECT_EQ(file.finish(), std::nullopt);
+  }
+  EXPECT_EQ(read_file(dir.file("out.txt")), "earlier");
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{"out.txt"});
+}
+
+TEST(TextFile, PlantedLinksAreNeverFollowed) {
+  TempDir dir;
+  write_file(dir.file("victim"), "precious");
+  std::filesystem::create_symlink(dir.file("victim"), dir.file("out.txt"));
+  std::filesystem::create_symlink(dir.file("victim"), dir.file("out.txt.tmp"));
+  std::filesystem::create_symlink(dir.file("nowhere"), dir.file("other.txt"));
+  std::filesystem::create_hard_link(dir.file("victim"), dir.file("other.txt.tmp"));
+  OutputDir folder;
+  ASSERT_EQ(folder.open(dir.path().string()), std::nullopt);
+  OutputBudget budget;
+  for (const char* name : {"out.txt", "other.txt"}) {
+    TextFile file(folder, name, budget);
+    write_lines(file, "dump", 1);
+    ASSERT_EQ(file.finish(), std::nullopt);
+    ASSERT_EQ(file.install(), std::nullopt);
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file(name)));
+    EXPECT_EQ(read_file(dir.file(name)), "dump\r\n");
+  }
+  EXPECT_EQ(read_file(dir.file("victim")), "precious");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("nowhere")));
+}
+
+TEST(TextFile, ReportsEachFailureByNameAndLeavesNoFile) {
+  TempDir dir;
+  OutputBudget budget;
+  {
+    OutputDir missing;
+    const std::optional<std::string> failure = missing.open(dir.file("missing"));
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_NE(failure->find("missing: cannot open the output folder: No such file or directory"), std::string::npos);
+  }
+  OutputDir folder;
+  ASSERT_EQ(folder.open(dir.path().string()), std::nullopt);
+  // The target is a folder that holds something: the rename fails.
+  std::filesystem::create_directories(dir.file("busy.txt/inside"));
+  TextFile busy(folder, "busy.txt", budget);
+  write_lines(busy, "x", 1);
+  ASSERT_EQ(busy.finish(), std::nullopt);
+  const std::optional<std::string> failure = busy.install();
   ASSERT_TRUE(failure.has_value());
-  EXPECT_NE(failure->find("missing/out.txt: cannot create: "), std::string::npos) << *failure;
+  EXPECT_NE(failure->find("busy.txt: cannot replace: "), std::string::npos) << *failure;
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{"busy.txt"});
+}
+
+TEST(TextFile, AFolderIsWrittenByOneRunAtATime) {
+  TempDir dir;
+  OutputDir first;
+  ASSERT_EQ(first.open(dir.path().string()), std::nullopt);
+  OutputDir second;
+  EXPECT_EQ(second.open(dir.path().string()),
+            dir.path().string() + ": another run is writing its dumps in this folder");
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ using Bytes = std::vector<std::uint8_t>;
 std::string op_line(const Bytes& bytes, int position, int shown, int flags, std::optional<std::string> format) {
   std::string out;
   write_op_line(out, bytes, position, shown, flags, format);
-  return out;
+  return out + "\n";
 }
 
 TEST(WriteOpLine, WorkedExample) {
@@ -46,24 +46,30 @@ class DisassembleScript : public testing::Test {
   void SetUp() override {
     const std::vector<std::vector<std::uint16_t>> messages = {{0x0021, 0x039C, 0xFFFF}, {0x0080, 0xFFFF}};
     coder_ = encode::build_text_coder(messages);
-    tables_.text_trees = coder_.trees();
-    tables_.opcodes[0x20] = {0x20, 2, 0, 0, "move @w"};
-    tables_.opcodes[0x58] = {0x58, 9, 3, 0, "say"};
-    tables_.opcodes[0x7A] = {0x7A, 0, 1, 0, "ask @0"};
-    tables_.opcodes[0x7B] = {0x7B, 0, 1, 0, std::nullopt};
-    tables_.opcodes[0x5D] = {0x5D, 1, 0, 0, "plain"};
-    tables_.opcodes[0x30] = {0x30, 0, 1, 0, "flagged"};
+    text_trees_ = coder_.trees();
+    opcodes_[0x20] = {0x20, 2, 0, 0, "move @w"};
+    opcodes_[0x58] = {0x58, 9, 3, 0, "say"};
+    opcodes_[0x7A] = {0x7A, 0, 1, 0, "ask @0"};
+    opcodes_[0x7B] = {0x7B, 0, 1, 0, std::nullopt};
+    opcodes_[0x5D] = {0x5D, 1, 0, 0, "plain"};
+    opcodes_[0x30] = {0x30, 0, 1, 0, "flagged"};
   }
   Bytes message(std::initializer_list<std::uint16_t> units) {
     return encode::encode_units(coder_, std::vector<std::uint16_t>(units));
   }
+  // The listing with its line ends shown as "\n".
   std::string run(const Bytes& script, int length) {
-    std::string out;
-    disassemble_script(out, script, length, tables_);
-    return out;
+    OutputBudget budget;
+    MemoryOutput out("listing", budget);
+    disassemble_script(out, script, length, {text_trees_, {}, opcodes_});
+    out.hand_on();
+    std::string text = out.contents();
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    return text;
   }
   encode::TextCoder coder_;
-  Tables tables_;
+  TreePair text_trees_;
+  OpcodeTable opcodes_;
 };
 
 TEST_F(DisassembleScript, ListsInstructionsAndEmbeddedMessages) {

@@ -1,24 +1,14 @@
-// Everything start-up builds, in one value: filled once by load_tables and
-// only read afterwards, passed by const reference to the dumps.
+// Start-up: the tables the dumps read, built from the image and the opcode
+// file.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "cartridge/cartridge.hpp"
-#include "decode/byte_tree.hpp"
-#include "decode/script_tree.hpp"
-#include "script/opcodes.hpp"
-#include "text/dictionary.hpp"
+#include "dump/tables.hpp"
 
 namespace ambergale {
-
-struct Tables {
-  TreePair text_trees;  // lead tree F8:AFDA, low tree F8:B2C2
-  TreePair dict_trees;  // lead tree F8:B5C2, low tree F8:B84A
-  ScriptTree script_tree;
-  Dictionary dictionary;
-  OpcodeTable opcodes;
-};
 
 enum class LoadStatus { ok, bad_script_tree, opcodes_missing, opcodes_invalid };
 
@@ -27,5 +17,9 @@ enum class LoadStatus { ok, bad_script_tree, opcodes_missing, opcodes_invalid };
 // says what went wrong when the result is not ok.
 LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Tables& tables,
                        std::string& message);
+
+// The part of load_tables that reads the image: everything but the opcode
+// table. Returns ok or bad_script_tree.
+LoadStatus load_image_tables(const Cartridge& cart, Tables& tables, std::string& message);
 
 }  // namespace ambergale

@@ -1,0 +1,23 @@
+// Everything start-up builds, in one value: filled once and only read
+// afterwards, passed by const reference to the dumps.
+#pragma once
+
+#include "decode/byte_tree.hpp"
+#include "decode/script_tree.hpp"
+#include "script/disassembler.hpp"
+#include "script/opcodes.hpp"
+#include "text/dictionary.hpp"
+
+namespace ambergale {
+
+struct Tables {
+  TreePair text_trees;  // lead tree F8:AFDA, low tree F8:B2C2
+  TreePair dict_trees;  // lead tree F8:B5C2, low tree F8:B84A
+  ScriptTree script_tree;
+  Dictionary dictionary;
+  OpcodeTable opcodes;
+
+  ListingTables listing() const { return {text_trees, dictionary.text, opcodes}; }
+};
+
+}  // namespace ambergale

@@ -1,0 +1,41 @@
+#include "text/text_output.hpp"
+
+namespace ambergale {
+
+TextOutput::TextOutput(std::string name, OutputBudget& budget, const Cp932ToUtf8* utf8)
+    : name_(std::move(name)), budget_(budget), utf8_(utf8) {
+  buffer_.reserve(kHandOnSize + 1024);
+}
+
+void TextOutput::fail(const std::string& reason) {
+  if (!failure_) failure_ = name_ + ": " + reason;
+}
+
+void TextOutput::hand_on() {
+  if (failure_) {
+    buffer_.clear();
+    return;
+  }
+  std::string_view bytes = buffer_;
+  if (utf8_) {
+    converted_.clear();
+    utf8_->convert(buffer_, converted_);
+    bytes = converted_;
+  }
+  if (bytes.size() > budget_.ceiling - budget_.used) {
+    fail("the run's output passes its ceiling of " + std::to_string(budget_.ceiling) +
+         " bytes (raise it with --max-output)");
+  } else {
+    budget_.used += bytes.size();
+    take(bytes);
+  }
+  buffer_.clear();
+}
+
+bool MemoryOutput::take(std::string_view bytes) {
+  if (keep_) contents_.append(bytes);
+  size_ += bytes.size();
+  return true;
+}
+
+}  // namespace ambergale
