@@ -54,8 +54,9 @@ bool parse_size(const std::string& text, std::uint64_t& size) {
   std::size_t i = 0;
   std::uint64_t value = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value > (UINT64_MAX - 9) / 10) return false;
-    value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+    if (value > (UINT64_MAX - digit) / 10) return false;
+    value = value * 10 + digit;
   }
   if (i == 0 || value == 0) return false;
   int shift = 0;

@@ -27,10 +27,8 @@ using testing_support::write_image;
 const std::vector<std::string> kAllFiles = {"Ambergale.smc", "mescmd.dat", "messcript.txt", "sublist.txt", "wordlist.txt", "wordlist2.txt"};
 const std::vector<std::string> kInputsOnly = {"Ambergale.smc", "mescmd.dat"};
 
-const std::vector<std::uint8_t>& small_image() {
-  static const std::vector<std::uint8_t> image = sample::build_cartridge(testing_support::small_content()).image;
-  return image;
-}
+using testing_support::random_image;
+using testing_support::small_image;
 
 // Runs the tool on `image` with `opcodes` as "mescmd.dat" and checks the
 // outcome is clear, within `limit` (a bound against hangs, with room for
@@ -64,13 +62,6 @@ TEST(HostileImage, ShortImagesAreRefused) {
   }
 }
 
-std::vector<std::uint8_t> random_image(std::uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<std::uint8_t> image(kImageSize);
-  for (auto& b : image) b = static_cast<std::uint8_t>(random());
-  return image;
-}
-
 TEST(HostileImage, RandomImagesCompleteOrAreRefused) {
   for (std::uint32_t seed : {1u, 2u}) {
     TempDir dir;
@@ -81,10 +72,8 @@ TEST(HostileImage, RandomImagesCompleteOrAreRefused) {
 TEST(HostileImage, RandomDataUnderAValidScriptTreeIsDumped) {
   // Random pointers give word lists of tens of thousands of entries, each
   // decoded to its 3840-byte cap: over 100 MB of dumps, allowed more time.
-  std::vector<std::uint8_t> image = random_image(3);
-  std::copy_n(small_image().begin() + rom_offset(0xF8, 0x20BA), 1024, image.begin() + rom_offset(0xF8, 0x20BA));
   TempDir dir;
-  EXPECT_EQ(run_checked(dir, image, testing_support::small_opcode_file(), std::chrono::seconds(30)).status, 0);
+  EXPECT_EQ(run_checked(dir, testing_support::runaway_image(3), testing_support::small_opcode_file(), std::chrono::seconds(30)).status, 0);
   EXPECT_EQ(lines_of(read_file(dir.file("sublist.txt"))).size(), 3049u);
 }
 

@@ -1,5 +1,10 @@
 #include "support/small_cartridge.hpp"
 
+#include <algorithm>
+#include <random>
+
+#include "cartridge/cartridge.hpp"
+
 namespace ambergale::testing_support {
 
 sample::CartridgeContent small_content() {
@@ -40,6 +45,25 @@ std::string small_opcode_file() {
     }
   }
   return file;
+}
+
+const std::vector<std::uint8_t>& small_image() {
+  static const std::vector<std::uint8_t> image = sample::build_cartridge(small_content()).image;
+  return image;
+}
+
+std::vector<std::uint8_t> random_image(std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<std::uint8_t> image(kImageSize);
+  for (auto& b : image) b = static_cast<std::uint8_t>(random());
+  return image;
+}
+
+std::vector<std::uint8_t> runaway_image(std::uint32_t seed) {
+  std::vector<std::uint8_t> image = random_image(seed);
+  const int header = rom_offset(0xF8, 0x20BA);
+  std::copy_n(small_image().begin() + header, 1024, image.begin() + header);
+  return image;
 }
 
 }  // namespace ambergale::testing_support

@@ -2,7 +2,9 @@
 // dictionary entries and scripts, the rest filled in by the layout.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sample/cartridge_layout.hpp"
 
@@ -13,5 +15,15 @@ sample::CartridgeContent small_content();
 
 // A definition file for the opcodes small_content's scripts use.
 std::string small_opcode_file();
+
+// The image of small_content, built once.
+const std::vector<std::uint8_t>& small_image();
+
+// A 4 MiB image of random bytes.
+std::vector<std::uint8_t> random_image(std::uint32_t seed);
+
+// A random image under small_image's script tree: word lists of tens of
+// thousands of entries, each decoded to its cap, over 100 MB of dumps.
+std::vector<std::uint8_t> runaway_image(std::uint32_t seed);
 
 }  // namespace ambergale::testing_support
