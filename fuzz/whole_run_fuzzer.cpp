@@ -1,17 +1,30 @@
-// The whole run, in memory, on a mutated sample cartridge: the input is a
-// list of patches (a 3-byte offset into the image, then a byte) applied to
-// the sample, with a definition file of the sample's.
+// The whole run, in memory, on a mutated cartridge: the input is a list of
+// patches (a 16-bit address, a byte choosing one of the banks the tool
+// reads, then the new byte) applied to a sample cartridge, with a definition
+// file of the sample's. The sample is cut down (a few messages a group,
+// scripts of an instruction or two) so that a run takes milliseconds; its
+// dictionary and trees are the full sample's kind.
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/run.hpp"
+#include "cartridge/cartridge.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
 
 namespace {
 
+std::vector<std::uint8_t> small_sample() {
+  using namespace ambergale::sample;
+  CartridgeContent content = generate_content(3, {1, 1, 1, 1});
+  for (auto& group : content.groups) group.resize(std::min<std::size_t>(group.size(), 8));
+  content.sequential.resize(8);
+  return build_cartridge(content).image;
+}
+
 std::vector<std::uint8_t>& sample_image() {
-  static std::vector<std::uint8_t> image = ambergale::sample::make_sample(3).layout.image;
+  static std::vector<std::uint8_t> image = small_sample();
   return image;
 }
 
@@ -23,7 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Patched in place and put back afterwards: no 4 MiB copy per input.
   std::vector<std::pair<std::size_t, std::uint8_t>> saved;
   for (std::size_t i = 0; i + 4 <= size; i += 4) {
-    const std::size_t offset = (data[i] | data[i + 1] << 8 | data[i + 2] << 16) % image.size();
+    // Only the banks the tool reads: C4, F8, F9, FA, FB.
+    static constexpr int kBanks[] = {0xC4, 0xF8, 0xF9, 0xFA, 0xFB};
+    const std::size_t offset = static_cast<std::size_t>(ambergale::rom_offset(kBanks[data[i + 2] % 5], data[i] | data[i + 1] << 8));
     saved.emplace_back(offset, image[offset]);
     image[offset] = data[i + 3];
   }

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --parallel 2 --target ambergale-dump make-sample bench_dump >/dev/null
+cmake --preset default >/dev/null
+cmake --build --preset default --target ambergale-dump make-sample bench_dump >/dev/null
 build/tools/make-sample build/bench-sample
 build/bench/bench_dump build/bench-sample build/ambergale-dump "${1:-15}"

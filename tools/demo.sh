@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --parallel 2 --target ambergale-dump make-sample >/dev/null
+cmake --preset default >/dev/null
+cmake --build --preset default --target ambergale-dump make-sample >/dev/null
 build/tools/make-sample sample
 (cd sample && ../build/ambergale-dump)
 echo "Dumped sample/Ambergale.smc:"

@@ -9,20 +9,18 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(decode_text_fuzzer script_tree_fuzzer render_codes_fuzzer opcodes_fuzzer whole_run_fuzzer)
-tools/setup.sh
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBERGALE_FUZZ=ON -DAMBERGALE_TESTS=OFF >/dev/null
-cmake --build build-fuzz --parallel 2 --target "${targets[@]}" >/dev/null
-root=$PWD  # absolute paths: the whole-run target changes directory
+tools/setup.sh --fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target "${targets[@]}" >/dev/null
+root=$PWD
 mkdir -p "$root/build-fuzz/logs"
 for target in "${targets[@]}"; do
   work="$root/build-fuzz/corpus/$target"
   log="$root/build-fuzz/logs/$target.log"
   mkdir -p "$work"
-  # The tool's own messages (the whole-run target prints them) are dropped;
-  # libFuzzer's report goes to the log.
   # -len_control=0: inputs may be as long as -max_len (4096) from the start;
   # the byte-tree target needs 1536 bytes for its two trees.
-  if ! "$root/build-fuzz/fuzz/$target" -max_total_time="$seconds" -len_control=0 -close_fd_mask=1 \
+  if ! "$root/build-fuzz/fuzz/$target" -max_total_time="$seconds" -len_control=0 \
       -artifact_prefix="$root/build-fuzz/logs/$target-" "$work" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
     echo "$target: FAILED, see $log"
     tail -n 30 "$log"

@@ -2,7 +2,6 @@
 // Writes a synthetic sample cartridge, "Ambergale.smc", and the "mescmd.dat"
 // that describes its scripts' opcodes into DIR, the same for the same seed.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -11,6 +10,32 @@
 #include "sample/sample_content.hpp"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: make-sample [--seed N] DIR\n"
+    "Write a synthetic sample cartridge (Ambergale.smc) and its opcode file\n"
+    "(mescmd.dat) into DIR, created if missing; the same seed gives the same files.\n"
+    "\n"
+    "  --seed N     the seed of the generated content, 0 to 4294967295 (default 1)\n"
+    "  -h, --help   show this help and exit\n"
+    "  --           end of options: the next argument is DIR\n";
+
+int usage_error(const std::string& message) {
+  std::fprintf(stderr, "make-sample: %s\nTry 'make-sample --help' for more information.\n", message.c_str());
+  return 2;
+}
+
+bool parse_seed(const std::string& text, std::uint32_t& seed) {
+  if (text.empty() || text.size() > 10) return false;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (value > UINT32_MAX) return false;
+  seed = static_cast<std::uint32_t>(value);
+  return true;
+}
 
 bool write(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -25,18 +50,32 @@ bool write(const std::filesystem::path& path, const std::string& bytes) {
 int main(int argc, char** argv) {
   std::uint32_t seed = 1;
   std::string dir;
+  bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--seed" && i + 1 < argc) {
-      seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-    } else {
+    if (options_ended || arg.size() < 2 || arg[0] != '-') {
+      if (!dir.empty()) return usage_error("more than one folder: '" + dir + "' and '" + arg + "'");
       dir = arg;
+    } else if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--seed" || arg.rfind("--seed=", 0) == 0) {
+      std::string value;
+      if (arg != "--seed") {
+        value = arg.substr(7);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        return usage_error("option '--seed' needs a value");
+      }
+      if (!parse_seed(value, seed)) return usage_error("invalid seed '" + value + "' (a number, 0 to 4294967295)");
+    } else {
+      return usage_error("unknown option '" + arg + "'");
     }
   }
-  if (dir.empty()) {
-    std::fprintf(stderr, "usage: make-sample [--seed N] DIR\n");
-    return 2;
-  }
+  if (dir.empty()) return usage_error("no folder given");
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   if (error) {

@@ -12,11 +12,11 @@
 namespace ambergale::testing_support {
 
 ToolProcess::ToolProcess(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                         const std::function<void()>& in_child) {
+                         const std::function<void()>& in_child, const char* program) {
   const std::string tag = std::to_string(std::random_device()());
   out_path_ = std::filesystem::temp_directory_path() / ("ambergale-out-" + tag);
   err_path_ = std::filesystem::temp_directory_path() / ("ambergale-err-" + tag);
-  std::vector<const char*> argv = {AMBERGALE_TOOL_PATH};
+  std::vector<const char*> argv = {program};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
   pid_ = fork();
@@ -55,8 +55,8 @@ ProcessResult ToolProcess::wait() {
 }
 
 ProcessResult run_tool(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                       const std::function<void()>& in_child) {
-  ToolProcess process(dir, args, in_child);
+                       const std::function<void()>& in_child, const char* program) {
+  ToolProcess process(dir, args, in_child, program);
   return process.wait();
 }
 

@@ -20,10 +20,10 @@ struct ProcessResult {
 
 class ToolProcess {
  public:
-  // Starts `ambergale-dump ARGS...` in `dir`; `in_child` runs in the child
-  // just before the tool starts (to set limits, say).
+  // Starts `ambergale-dump ARGS...` (or `program`) in `dir`; `in_child` runs
+  // in the child just before the program starts (to set limits, say).
   ToolProcess(const std::filesystem::path& dir, const std::vector<std::string>& args,
-              const std::function<void()>& in_child = {});
+              const std::function<void()>& in_child = {}, const char* program = AMBERGALE_TOOL_PATH);
   ~ToolProcess();
   ToolProcess(const ToolProcess&) = delete;
   ToolProcess& operator=(const ToolProcess&) = delete;
@@ -39,6 +39,6 @@ class ToolProcess {
 
 // Runs the tool to its end.
 ProcessResult run_tool(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                       const std::function<void()>& in_child = {});
+                       const std::function<void()>& in_child = {}, const char* program = AMBERGALE_TOOL_PATH);
 
 }  // namespace ambergale::testing_support

@@ -74,7 +74,7 @@ TEST(RenderCodes, DictionaryCodesWithoutTextTakeTheHexForm) {
   EXPECT_EQ(render(units({0x0410, 0x0FF8})), "1004F80F");
 }
 
-TEST(CharTable, HoldsTheSpecifiedCharacters) {
+TEST(CharTable, GivesEveryCodeAboveTheControlsItsShiftJisCharacter) {
   // 30 empty entries, all in page 0 below 0x0020.
   int empty = 0;
   for (int c = 0; c < kCharTableSize; ++c) {

@@ -1,0 +1,36 @@
+# Sourced by the test scripts: a start line for each phase, and at the end
+# one line per phase with its time. A failing phase ends the script (set -e)
+# with its own summary line.
+phase_names=()
+phase_times=()
+phase_name=""
+
+phase() {
+  phase_name=$1
+  phase_start=$SECONDS
+  echo "==> $1: $2"
+}
+
+phase_done() {
+  phase_names+=("$phase_name")
+  phase_times+=($((SECONDS - phase_start)))
+  phase_name=""
+}
+
+summary() {
+  echo
+  local i
+  for i in "${!phase_names[@]}"; do
+    printf '%-16s passed in %4d s\n' "${phase_names[$i]}" "${phase_times[$i]}"
+  done
+}
+
+on_exit() {
+  local status=$?
+  if [ -n "$phase_name" ]; then
+    summary
+    printf '%-16s FAILED after %d s\n' "$phase_name" $((SECONDS - phase_start))
+  fi
+  exit $status
+}
+trap on_exit EXIT
