@@ -1,8 +1,11 @@
-// bench_dump DIR DUMP_TOOL [RUNS]
-// Times the dump tool on the cartridge in DIR (which holds Ambergale.smc and
-// mescmd.dat): the whole run as a child process (median wall time and peak
-// memory), each phase in-process, and the floor on the same machine: reading
-// the image and writing the same output bytes.
+// bench_dump TOOL FLOOR RUNS DIR...
+// Times the dump tool as a user runs it, a whole process, against the floor
+// (bench/floor.cpp: map the image, touch the banks a dump reads, write the
+// same dump bytes) on each cartridge folder DIR (Ambergale.smc and
+// mescmd.dat). The tool, the floor and the floor with the tool's fsyncs run
+// in turn, RUNS times each; the table gives medians of CPU time (user +
+// system) and wall time, the peak resident memory, and the ratios to both
+// floors.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,138 +14,108 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/load_tables.hpp"
-#include "dump/dumps.hpp"
-#include "dump/text_file.hpp"
-
 namespace {
 
-using namespace ambergale;
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+const char* const kDumps[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
 
-double ms_since(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+struct Sample {
+  double wall_ms;
+  double cpu_ms;
+  long peak_kib;
+};
 
-// Runs the tool as a child in the working directory; returns wall ms and sets
-// the child's peak resident memory in KiB.
-double run_child(const std::string& tool, long& peak_kib) {
+// Runs `argv` in `dir` with its output thrown away; exits on failure.
+Sample run(const fs::path& dir, const std::vector<std::string>& argv) {
   const auto start = Clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    execl(tool.c_str(), tool.c_str(), static_cast<char*>(nullptr));
+    if (chdir(dir.c_str()) != 0 || !std::freopen("/dev/null", "w", stdout)) _exit(126);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
     _exit(127);
   }
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  const double ms = ms_since(start);
+  const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "bench: the dump tool failed\n");
+    std::fprintf(stderr, "bench: %s failed in %s\n", argv[0].c_str(), dir.c_str());
     std::exit(1);
   }
-  peak_kib = usage.ru_maxrss;
-  return ms;
+  const double cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  return {wall, cpu, usage.ru_maxrss};
 }
 
-std::string read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+struct Summary {
+  double wall_ms;
+  double cpu_ms;
+  double peak_mib;
+};
+
+Summary summarize(const std::vector<Sample>& samples) {
+  std::vector<double> wall;
+  std::vector<double> cpu;
+  long peak = 0;
+  for (const Sample& s : samples) {
+    wall.push_back(s.wall_ms);
+    cpu.push_back(s.cpu_ms);
+    peak = std::max(peak, s.peak_kib);
+  }
+  std::sort(wall.begin(), wall.end());
+  std::sort(cpu.begin(), cpu.end());
+  return {wall[wall.size() / 2], cpu[cpu.size() / 2], peak / 1024.0};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: bench_dump DIR DUMP_TOOL [RUNS]\n");
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: bench_dump TOOL FLOOR RUNS DIR...\n");
     return 2;
   }
-  const std::string tool = std::filesystem::absolute(argv[2]).string();
-  const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 15;
-  std::filesystem::current_path(argv[1]);
-
-  std::vector<double> whole;
-  long peak_kib = 0;
-  for (int i = 0; i < runs; ++i) {
-    long kib = 0;
-    whole.push_back(run_child(tool, kib));
-    peak_kib = std::max(peak_kib, kib);
-  }
-
-  // The phases, in-process.
-  const char* const phase_names[] = {"read image", "start-up tables", kDumpFiles[0].name, kDumpFiles[1].name,
-                                     kDumpFiles[2].name, kDumpFiles[3].name};
-  std::vector<std::vector<double>> phases(6);
-  std::vector<double> totals;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = Clock::now();
-    auto t = Clock::now();
-    Cartridge cart;
-    load_image("Ambergale.smc", cart);
-    phases[0].push_back(ms_since(t));
-    t = Clock::now();
-    auto tables = std::make_unique<Tables>();
-    std::string message;
-    if (load_tables(cart, "mescmd.dat", *tables, message) != LoadStatus::ok) {
-      std::fprintf(stderr, "bench: start-up failed: %s\n", message.c_str());
-      return 1;
+  const std::string tool = fs::absolute(argv[1]).string();
+  const std::string floor = fs::absolute(argv[2]).string();
+  const int runs = std::max(1, std::atoi(argv[3]));
+  std::printf("%-14s %-22s %9s %9s %9s   %-17s %s\n", "cartridge", "run", "CPU ms", "wall ms", "peak MiB",
+              "CPU / floor (sync)", "wall / floor (sync)");
+  for (int d = 4; d < argc; ++d) {
+    const fs::path dir = fs::absolute(argv[d]);
+    // The tool's own dumps are what the floor writes.
+    run(dir, {tool});
+    const fs::path reference = dir / "floor-reference";
+    fs::create_directories(reference);
+    std::uintmax_t bytes = 0;
+    for (const char* name : kDumps) {
+      fs::copy_file(dir / name, reference / name, fs::copy_options::overwrite_existing);
+      bytes += fs::file_size(dir / name);
     }
-    phases[1].push_back(ms_since(t));
-    OutputDir dir;
-    dir.open(".");
-    OutputBudget budget;
-    for (int d = 0; d < 4; ++d) {
-      t = Clock::now();
-      TextFile file(dir, kDumpFiles[d].name, budget);
-      kDumpFiles[d].write(cart, *tables, file);
-      if (file.finish() || file.install()) return 1;
-      phases[2 + d].push_back(ms_since(t));
+    std::vector<Sample> tool_runs;
+    std::vector<Sample> floor_runs;
+    std::vector<Sample> synced_runs;
+    for (int i = 0; i < runs; ++i) {
+      tool_runs.push_back(run(dir, {tool}));
+      floor_runs.push_back(run(dir, {floor, "Ambergale.smc", reference.string()}));
+      synced_runs.push_back(run(dir, {floor, "--sync", "Ambergale.smc", reference.string()}));
     }
-    totals.push_back(ms_since(start));
+    const Summary t = summarize(tool_runs);
+    const Summary f = summarize(floor_runs);
+    const Summary s = summarize(synced_runs);
+    const std::string name = dir.filename().string() + " (" + std::to_string(bytes / 1000) + " kB)";
+    std::printf("%-14s %-22s %9.2f %9.2f %9.2f   %5.2f (%5.2f)     %5.2f (%5.2f)\n", name.c_str(), "ambergale-dump",
+                t.cpu_ms, t.wall_ms, t.peak_mib, t.cpu_ms / f.cpu_ms, t.cpu_ms / s.cpu_ms, t.wall_ms / f.wall_ms,
+                t.wall_ms / s.wall_ms);
+    std::printf("%-14s %-22s %9.2f %9.2f %9.2f\n", "", "floor", f.cpu_ms, f.wall_ms, f.peak_mib);
+    std::printf("%-14s %-22s %9.2f %9.2f %9.2f\n", "", "floor with fsync", s.cpu_ms, s.wall_ms, s.peak_mib);
   }
-
-  // The floor: read the image, write the same bytes the dumps wrote.
-  std::vector<std::string> outputs;
-  std::size_t output_bytes = 0;
-  for (const DumpFile& dump : kDumpFiles) {
-    outputs.push_back(read_all(dump.name));
-    output_bytes += outputs.back().size();
-  }
-  std::vector<double> floor;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = Clock::now();
-    Cartridge cart;
-    load_image("Ambergale.smc", cart);
-    for (int d = 0; d < 4; ++d) {
-      const std::string temp = std::string(kDumpFiles[d].name) + ".floor";
-      std::FILE* f = std::fopen(temp.c_str(), "wb");
-      std::fwrite(outputs[d].data(), 1, outputs[d].size(), f);
-      std::fclose(f);
-      std::filesystem::rename(temp, kDumpFiles[d].name);
-    }
-    floor.push_back(ms_since(start));
-  }
-
-  std::printf("runs: %d (medians), output %zu bytes\n", runs, output_bytes);
-  for (int p = 0; p < 6; ++p) std::printf("  %-16s %8.2f ms\n", phase_names[p], median(phases[p]));
-  std::printf("  %-16s %8.2f ms\n", "in-process total", median(totals));
-  std::printf("whole run (child) %8.2f ms, peak memory %.1f MiB\n", median(whole), peak_kib / 1024.0);
-  std::printf("floor (read + write) %5.2f ms\n", median(floor));
-  std::printf("ratio whole run / floor: %.2f, in-process / floor: %.2f\n", median(whole) / median(floor),
-              median(totals) / median(floor));
+  std::printf("medians of %d alternated runs each\n", runs);
   return 0;
 }

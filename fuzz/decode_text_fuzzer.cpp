@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (written != written_plain || consumed != consumed_plain || !std::equal(codes.begin(), codes.begin() + written, check.begin())) {
     __builtin_trap();
   }
-  std::string text;
+  TextBuffer text;
   render_codes(codes, written, {}, text);
 
   const int entry = decode_dict_entry(indexed, in.rest(), limit, codes);

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t lead[] = {0, 2, 1, 0, 1, 2, 0x00, 0x21, 0x80};
     std::copy(std::begin(lead), std::end(lead), t->text_trees.lead.begin());
     index_trees(t->text_trees);
-    t->dictionary.text.assign(3049, "D");
+    t->dictionary.text.assign(3049, "D");  // a view of a literal
     return t;
   }();
   std::string message;

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the tool in Release, makes the sample cartridge in build/bench-sample,
-# and times the whole run against the floor of reading the image and writing
-# the same bytes. Usage: tools/bench.sh [RUNS]
+# Builds the tool in Release, makes the sample cartridge and a worst-case
+# one (random data under the sample's script tree: word lists that decode to
+# their caps) in build/bench/, and times the whole run as a process against
+# the floor, alternated. Usage: tools/bench.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target ambergale-dump make-sample bench_dump >/dev/null
-build/tools/make-sample build/bench-sample
-build/bench/bench_dump build/bench-sample build/ambergale-dump "${1:-15}"
+cmake --build --preset default --target ambergale-dump make-sample bench_dump bench_floor >/dev/null
+build/tools/make-sample build/bench/sample
+build/tools/make-sample --worst-case build/bench/worst-case
+build/bench/bench_dump build/ambergale-dump build/bench/bench_floor "${1:-15}" build/bench/sample build/bench/worst-case

@@ -1,24 +1,29 @@
-// make-sample [--seed N] DIR
+// make-sample [--seed N] [--worst-case] DIR
 // Writes a synthetic sample cartridge, "Ambergale.smc", and the "mescmd.dat"
 // that describes its scripts' opcodes into DIR, the same for the same seed.
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "cartridge/cartridge.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: make-sample [--seed N] DIR\n"
+    "Usage: make-sample [--seed N] [--worst-case] DIR\n"
     "Write a synthetic sample cartridge (Ambergale.smc) and its opcode file\n"
     "(mescmd.dat) into DIR, created if missing; the same seed gives the same files.\n"
     "\n"
-    "  --seed N     the seed of the generated content, 0 to 4294967295 (default 1)\n"
-    "  -h, --help   show this help and exit\n"
-    "  --           end of options: the next argument is DIR\n";
+    "  --seed N       the seed of the generated content, 0 to 4294967295 (default 1)\n"
+    "  --worst-case   random bytes under the sample's script tree instead: word lists\n"
+    "                 of thousands of entries that decode to their caps (over 100 MB)\n"
+    "  -h, --help     show this help and exit\n"
+    "  --             end of options: the next argument is DIR\n";
 
 int usage_error(const std::string& message) {
   std::fprintf(stderr, "make-sample: %s\nTry 'make-sample --help' for more information.\n", message.c_str());
@@ -49,6 +54,7 @@ bool write(const std::filesystem::path& path, const std::string& bytes) {
 
 int main(int argc, char** argv) {
   std::uint32_t seed = 1;
+  bool worst_case = false;
   std::string dir;
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
@@ -61,6 +67,8 @@ int main(int argc, char** argv) {
     } else if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (arg == "--worst-case") {
+      worst_case = true;
     } else if (arg == "--seed" || arg.rfind("--seed=", 0) == 0) {
       std::string value;
       if (arg != "--seed") {
@@ -88,6 +96,15 @@ int main(int argc, char** argv) {
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "make-sample: %s\n", failure.what());
     return 1;
+  }
+  if (worst_case) {
+    // Everything random but the script tree, which must be valid for a dump.
+    std::vector<std::uint8_t> image(layout.image.size());
+    std::mt19937 random(seed);
+    for (auto& b : image) b = static_cast<std::uint8_t>(random());
+    const int header = ambergale::rom_offset(0xF8, 0x20BA);
+    std::copy_n(layout.image.begin() + header, 1024, image.begin() + header);
+    layout.image = std::move(image);
   }
   const std::filesystem::path out(dir);
   if (!write(out / "Ambergale.smc", std::string(layout.image.begin(), layout.image.end()))) return 1;

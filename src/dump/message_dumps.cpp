@@ -29,7 +29,7 @@ void dump_wordlist(const Cartridge& cart, const Tables& tables, TextOutput& out)
   for (int g = 0; g < kGroupCount; ++g) groups[g] = rom_read_word(cart, kPointerBank, kGroupPointers + 2 * g);
   infer_lengths(groups, kGroupListsEnd, lengths);
   CodeBuffer codes;
-  std::string& line = out.line_text();
+  TextBuffer& line = out.line_text();
   for (int g = 0; g < kGroupCount; ++g) {
     const int entries = lengths[g] / 2;
     for (int e = 0; e < entries && out.ok(); ++e) {
@@ -46,7 +46,7 @@ void dump_wordlist(const Cartridge& cart, const Tables& tables, TextOutput& out)
 
 void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out) {
   CodeBuffer codes;
-  std::string& line = out.line_text();
+  TextBuffer& line = out.line_text();
   for (int address = kSequentialStart; address < kSequentialEnd && out.ok();) {
     std::int32_t consumed = kSequentialWindow;
     const int size = decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), consumed, codes);
@@ -62,11 +62,11 @@ void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out
 }
 
 void dump_sublist(const Tables& tables, TextOutput& out) {
-  std::string& line = out.line_text();
+  TextBuffer& line = out.line_text();
   for (int i = 0; i < static_cast<int>(tables.dictionary.text.size()) && out.ok(); ++i) {
     append_hex(line, static_cast<std::uint32_t>(kFirstDictionaryCode + i), 4);
     line.push_back(':');
-    line += tables.dictionary.text[i];
+    line.append(tables.dictionary.text[i]);
     out.end_line();
   }
 }

@@ -36,7 +36,7 @@ constexpr std::array<ScriptGroup, 4> kScriptGroups = {{
 
 void write_script_header(TextOutput& out, int index, int bank, int address, int length, int expanded) {
   out.end_line();
-  std::string& line = out.line_text();
+  TextBuffer& line = out.line_text();
   line.push_back('[');
   append_hex(line, static_cast<std::uint32_t>(index), 4);
   line.push_back(':');

@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
 #include "platform/temp_files.hpp"
-#include "text/hex.hpp"
 
 namespace ambergale {
 
@@ -40,9 +40,9 @@ TextFile::TextFile(const OutputDir& dir, const std::string& name, OutputBudget& 
     : TextOutput(dir.path_of(name), budget, utf8), dir_(dir), name_in_dir_(name) {
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_name_ = "." + name + ".";
-    append_hex(temp_name_, random(), 8);
-    temp_name_ += ".tmp";
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%08X", static_cast<unsigned>(random()));
+    temp_name_ = "." + name + "." + tag + ".tmp";
     slot_ = track_temp_file(dir.fd(), temp_name_.c_str());
     // O_EXCL | O_NOFOLLOW: a planted file or link at the name makes the open
     // fail instead of being followed or overwritten.

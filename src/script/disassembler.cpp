@@ -1,6 +1,7 @@
 #include "script/disassembler.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "decode/byte_tree.hpp"
 #include "text/hex.hpp"
@@ -68,36 +69,45 @@ std::int64_t write_message(TextOutput& out, std::span<const std::uint8_t> script
 
 }  // namespace
 
-void write_op_line(std::string& out, std::span<const std::uint8_t> op, int position, int shown,
+void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int position, int shown,
                    int flags, const std::optional<std::string>& format) {
-  const std::uint8_t b[4] = {static_cast<std::uint8_t>(byte_at(op, 0)), static_cast<std::uint8_t>(byte_at(op, 1)),
-                             static_cast<std::uint8_t>(byte_at(op, 2)), static_cast<std::uint8_t>(byte_at(op, 3))};
+  std::uint8_t b[4] = {0, 0, 0, 0};
+  std::copy_n(op.begin(), std::min<std::size_t>(op.size(), 4), b);
   const std::string_view text = format ? std::string_view(*format) : std::string_view();
   const std::size_t bytes = static_cast<std::size_t>(std::max(shown, 0));
   const std::size_t padding = bytes < kPaddedBytes ? (kPaddedBytes - bytes) * 3 : 0;
   // The line is written in place into room for its longest form: the offset
   // (at most 8 digits), the bytes, the padding, and the template with every
   // two-character placeholder grown to at most five.
-  const std::size_t at = out.size();
-  out.resize(at + 9 + 3 * bytes + padding + 3 * text.size());
-  char* p = put_hex(out.data() + at, static_cast<std::uint32_t>(position), 4);
+  char* p = put_hex(out.room(9 + 3 * bytes + padding + 3 * text.size()), static_cast<std::uint32_t>(position), 4);
   *p++ = ' ';
-  for (std::size_t i = 0; i < bytes; ++i, p += 3) {
-    put_hex2(p, i < op.size() ? op[i] : std::uint8_t{0});
+  const std::size_t present = std::min(bytes, op.size());
+  for (std::size_t i = 0; i < present; ++i, p += 3) {
+    put_hex2(p, op[i]);
     p[2] = ' ';
   }
-  std::fill_n(p, padding, (flags & kFlagDashes) ? '-' : ' ');
+  for (std::size_t i = present; i < bytes; ++i, p += 3) std::memcpy(p, "00 ", 3);
+  std::memset(p, (flags & kFlagDashes) ? '-' : ' ', padding);
   p += padding;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char* end = text[i] == '@' && i + 1 < text.size() ? put_placeholder(p, text[i + 1], b) : nullptr;
-    if (end) {
-      p = end;
-      ++i;
+  // The template between placeholders is copied as it stands.
+  const char* t = text.data();
+  const char* const end = t + text.size();
+  while (t < end) {
+    const char* at = static_cast<const char*>(std::memchr(t, '@', static_cast<std::size_t>(end - t)));
+    const std::size_t literal = static_cast<std::size_t>((at ? at : end) - t);
+    std::memcpy(p, t, literal);
+    p += literal;
+    if (!at) break;
+    char* filled = at + 1 < end ? put_placeholder(p, at[1], b) : nullptr;
+    if (filled) {
+      p = filled;
+      t = at + 2;
     } else {
-      *p++ = text[i];
+      *p++ = '@';
+      t = at + 1;
     }
   }
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  out.commit(p);
 }
 
 void disassemble_script(TextOutput& out, std::span<const std::uint8_t> script, int length,

@@ -27,7 +27,7 @@ namespace ambergale {
 // What a listing needs of the start-up tables.
 struct ListingTables {
   const TreePair& text_trees;
-  std::span<const std::string> dictionary;  // rendered entries
+  std::span<const std::string_view> dictionary;  // rendered entries
   const OpcodeTable& opcodes;
 };
 
@@ -41,7 +41,7 @@ void disassemble_script(TextOutput& out, std::span<const std::uint8_t> script, i
 // Appends the text of one instruction line (without its line end) for the
 // `shown` bytes at the start of `op` (the script from the instruction on), at
 // offset `position`. Only bit 1 of `flags` is used.
-void write_op_line(std::string& out, std::span<const std::uint8_t> op, int position, int shown,
+void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int position, int shown,
                    int flags, const std::optional<std::string>& format);
 
 }  // namespace ambergale

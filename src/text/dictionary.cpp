@@ -1,6 +1,5 @@
 #include "text/dictionary.hpp"
 
-
 #include "text/render.hpp"
 
 namespace ambergale {
@@ -170,10 +169,16 @@ void build_dictionary(const Cartridge& cart, const TreePair& dict_trees, Diction
   for (int e = 0; e < kDictionaryEntries; ++e) dictionary.codes[e] = load_dictionary_entry(cart, dict_trees, e);
   expand_dictionary(dictionary.codes);
   // No entry's text exists yet, so a reference left in place renders in its
-  // hex form.
-  dictionary.text.assign(kDictionaryEntries, std::string());
+  // hex form. The views are made once the storage has stopped growing.
+  std::vector<std::size_t> ends(kDictionaryEntries);
+  dictionary.storage.clear();
   for (int e = 0; e < kDictionaryEntries; ++e) {
-    render_codes(dictionary.codes[e], static_cast<std::int32_t>(dictionary.codes[e].size()), {}, dictionary.text[e]);
+    render_codes(dictionary.codes[e], static_cast<std::int32_t>(dictionary.codes[e].size()), {}, dictionary.storage);
+    ends[e] = dictionary.storage.size();
+  }
+  dictionary.text.resize(kDictionaryEntries);
+  for (std::size_t e = 0, start = 0; e < ends.size(); start = ends[e++]) {
+    dictionary.text[e] = dictionary.storage.view().substr(start, ends[e] - start);
   }
 }
 

@@ -7,11 +7,12 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
+#include <string_view>
 #include <vector>
 
 #include "cartridge/cartridge.hpp"
 #include "decode/byte_tree.hpp"
+#include "text/text_buffer.hpp"
 
 namespace ambergale {
 
@@ -30,8 +31,9 @@ inline constexpr int kLastReference = 0x0FFF;
 using CodeStream = std::vector<std::uint8_t>;
 
 struct Dictionary {
-  std::vector<CodeStream> codes;  // entry e, fully expanded
-  std::vector<std::string> text;  // entry e, rendered
+  std::vector<CodeStream> codes;       // entry e, fully expanded
+  std::vector<std::string_view> text;  // entry e, rendered: a view into `storage`
+  TextBuffer storage;                  // every rendered entry, back to back
 };
 
 // Decodes, expands and renders all entries of the cartridge's dictionary.

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "text/text_buffer.hpp"
 
 namespace ambergale {
 
@@ -24,24 +25,17 @@ char* put_decimal(char* at, std::uint32_t value);
 
 // Appends `value` in upper-case hexadecimal, zero-padded to at least
 // `min_digits` digits; a value that needs more digits gets them all.
-inline void append_hex(std::string& out, std::uint32_t value, int min_digits) {
-  char text[16];
-  out.append(text, static_cast<std::size_t>(put_hex(text, value, min_digits) - text));
-}
-
-// Appends `value` in plain decimal.
-inline void append_decimal(std::string& out, std::uint32_t value) {
-  char text[10];
-  out.append(text, static_cast<std::size_t>(put_decimal(text, value) - text));
+inline void append_hex(TextBuffer& out, std::uint32_t value, int min_digits) {
+  out.commit(put_hex(out.room(16), value, min_digits));
 }
 
 // The hex form of a 16-bit unit that has no text: its two bytes, low byte
 // first, so unit 0x0FF9 is written F90F.
-inline void append_unit_hex(std::string& out, std::uint8_t low, std::uint8_t high) {
-  char text[4];
-  put_hex2(text, low);
-  put_hex2(text + 2, high);
-  out.append(text, 4);
+inline void append_unit_hex(TextBuffer& out, std::uint8_t low, std::uint8_t high) {
+  char* at = out.room(4);
+  put_hex2(at, low);
+  put_hex2(at + 2, high);
+  out.commit(at + 4);
 }
 
 }  // namespace ambergale

@@ -19,7 +19,7 @@ constexpr bool takes_argument(int unit) {
 }  // namespace
 
 int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
-                 std::span<const std::string> dictionary, std::string& out) {
+                 std::span<const std::string_view> dictionary, TextBuffer& out) {
   const std::size_t start = out.size();
   const std::size_t end = std::min<std::size_t>(stream.size(), length > 0 ? static_cast<std::size_t>(length) : 0);
   // Appends the hex form of the units at o, o + 2, ... up to `count` of them,
@@ -48,17 +48,22 @@ int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
       const int argument = stream[o + 2] + stream[o + 3] * 256;
       if (unit == kControlName && argument >= kFirstNameCode &&
           argument < kFirstNameCode + static_cast<int>(kNameTable.size())) {
-        out += kNameTable[argument - kFirstNameCode];
+        out.append(kNameTable[argument - kFirstNameCode]);
       } else {
         hex_units(o, 2);
       }
       o += 4;
     } else if (unit < kCharTableSize && !kCharTable[unit].empty()) {
-      for (char c : kCharTable[unit]) out.push_back(c);  // one or two bytes: cheaper than a copy call
+      // One or two bytes: written as two, the size says how many count.
+      const std::string_view character = kCharTable[unit];
+      char* at = out.room(2);
+      at[0] = character[0];
+      at[1] = character.size() > 1 ? character[1] : '\0';
+      out.commit(at + character.size());
       o += 2;
     } else if (unit >= kFirstDictionaryCode && unit <= kLastDictionaryCode &&
                static_cast<std::size_t>(unit - kFirstDictionaryCode) < dictionary.size()) {
-      out += dictionary[unit - kFirstDictionaryCode];
+      out.append(dictionary[unit - kFirstDictionaryCode]);
       o += 2;
     } else {
       append_unit_hex(out, stream[o], stream[o + 1]);

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
+#include <string_view>
+
+#include "text/text_buffer.hpp"
 
 namespace ambergale {
 
@@ -22,6 +24,6 @@ inline constexpr int kLastDictionaryCode = 0x0FF8;
 // control whose further units lie beyond it writes the hex form of only the
 // units present, and a lone final byte is written as two hex digits.
 int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
-                 std::span<const std::string> dictionary, std::string& out);
+                 std::span<const std::string_view> dictionary, TextBuffer& out);
 
 }  // namespace ambergale

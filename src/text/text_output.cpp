@@ -4,7 +4,7 @@ namespace ambergale {
 
 TextOutput::TextOutput(std::string name, OutputBudget& budget, const Cp932ToUtf8* utf8)
     : name_(std::move(name)), budget_(budget), utf8_(utf8) {
-  buffer_.reserve(kHandOnSize + 1024);
+  buffer_.room(kHandOnSize + 1024);
 }
 
 void TextOutput::fail(const std::string& reason) {
@@ -16,10 +16,10 @@ void TextOutput::hand_on() {
     buffer_.clear();
     return;
   }
-  std::string_view bytes = buffer_;
+  std::string_view bytes = buffer_.view();
   if (utf8_) {
     converted_.clear();
-    utf8_->convert(buffer_, converted_);
+    utf8_->convert(bytes, converted_);
     bytes = converted_;
   }
   if (bytes.size() > budget_.ceiling - budget_.used) {

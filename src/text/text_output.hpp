@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "platform/cp932_to_utf8.hpp"
+#include "text/text_buffer.hpp"
 
 namespace ambergale {
 
@@ -33,11 +34,14 @@ class TextOutput {
   TextOutput& operator=(const TextOutput&) = delete;
 
   // The text of the line being written: append to it, then call end_line().
-  std::string& line_text() { return buffer_; }
+  TextBuffer& line_text() { return buffer_; }
 
   // Ends the line with CR LF, handing the buffer on when it is large.
   void end_line() {
-    buffer_.append("\r\n", 2);
+    char* at = buffer_.room(2);
+    at[0] = '\r';
+    at[1] = '\n';
+    buffer_.commit(at + 2);
     if (buffer_.size() >= kHandOnSize) hand_on();
   }
 
@@ -66,7 +70,7 @@ class TextOutput {
   std::string name_;
   OutputBudget& budget_;
   const Cp932ToUtf8* utf8_;
-  std::string buffer_;
+  TextBuffer buffer_;
   std::string converted_;
   std::optional<std::string> failure_;
 };

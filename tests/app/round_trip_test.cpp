@@ -23,11 +23,8 @@ using testing_support::lines_of;
 using testing_support::read_file;
 using testing_support::TempDir;
 
-std::string render(const Units& units, std::span<const std::string> dictionary) {
-  std::string text;
-  const auto bytes = testing_support::code_bytes(units);
-  render_codes(bytes, static_cast<std::int32_t>(bytes.size()), dictionary, text);
-  return text;
+std::string render(const Units& units, const std::vector<std::string>& dictionary) {
+  return testing_support::render_text(testing_support::code_bytes(units), dictionary);
 }
 
 // The full expansion of an entry, worked out directly by recursion.

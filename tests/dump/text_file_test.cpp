@@ -20,7 +20,7 @@ using testing_support::write_file;
 
 void write_lines(TextOutput& out, const std::string& text, int lines) {
   for (int i = 0; i < lines; ++i) {
-    out.line_text() += text;
+    out.line_text().append(text);
     out.end_line();
   }
 }

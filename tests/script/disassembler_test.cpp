@@ -12,9 +12,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 std::string op_line(const Bytes& bytes, int position, int shown, int flags, std::optional<std::string> format) {
-  std::string out;
+  TextBuffer out;
   write_op_line(out, bytes, position, shown, flags, format);
-  return out + "\n";
+  return std::string(out.view()) + "\n";
 }
 
 TEST(WriteOpLine, WorkedExample) {

@@ -12,11 +12,7 @@ namespace {
 
 CodeStream units(std::initializer_list<std::uint16_t> values) { return testing_support::code_bytes(values); }
 
-std::string text_of(const CodeStream& entry) {
-  std::string out;
-  render_codes(entry, static_cast<std::int32_t>(entry.size()), {}, out);
-  return out;
-}
+std::string text_of(const CodeStream& entry) { return testing_support::render_text(entry); }
 
 TEST(ExpandDictionary, WorkedExample) {
   std::vector<CodeStream> codes = {units({0x0021, 0xFFFF}), units({0x0410, 0x039C, 0xFFFF}),

@@ -12,10 +12,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string render(const Bytes& stream, std::span<const std::string> dictionary = {}) {
-  std::string out;
-  render_codes(stream, static_cast<std::int32_t>(stream.size()), dictionary, out);
-  return out;
+std::string render(const Bytes& stream, const std::vector<std::string>& dictionary = {}) {
+  return testing_support::render_text(stream, dictionary);
 }
 
 Bytes units(std::initializer_list<std::uint16_t> values) { return testing_support::code_bytes(values); }
@@ -65,9 +63,10 @@ TEST(RenderCodes, NeverReadsPastTheLength) {
   for (const Case& c : cases) EXPECT_EQ(render(c.stream), c.text) << testing::PrintToString(c.stream);
   // Bytes past the given length are not rendered, even when they are there.
   const Bytes stream = {0x19, 0x00, 0x80, 0x00};
-  std::string out = "kept:";
+  TextBuffer out;
+  out.append("kept:");
   EXPECT_EQ(render_codes(stream, 2, {}, out), 4);
-  EXPECT_EQ(out, "kept:1900");
+  EXPECT_EQ(out.view(), "kept:1900");
 }
 
 TEST(RenderCodes, DictionaryCodesWithoutTextTakeTheHexForm) {

@@ -8,23 +8,23 @@ namespace {
 TEST(TextOutput, PassingTheCeilingFailsAndStopsTheOutput) {
   OutputBudget budget{100};
   MemoryOutput first("first.txt", budget);
-  first.line_text() += std::string(58, 'a');
+  first.line_text().append(std::string(58, 'a'));
   first.end_line();
   first.hand_on();
   EXPECT_TRUE(first.ok());
   MemoryOutput second("second.txt", budget);
-  second.line_text() += std::string(38, 'b');
+  second.line_text().append(std::string(38, 'b'));
   second.end_line();  // exactly at the ceiling
   second.hand_on();
   EXPECT_TRUE(second.ok());
   EXPECT_EQ(budget.used, 100u);
-  second.line_text() += "c";
+  second.line_text().append("c");
   second.end_line();
   second.hand_on();
   ASSERT_FALSE(second.ok());
   EXPECT_EQ(*second.failure(), "second.txt: the run's output passes its ceiling of 100 bytes (raise it with --max-output)");
   EXPECT_EQ(second.contents(), std::string(38, 'b') + "\r\n");
-  second.line_text() += "d";
+  second.line_text().append("d");
   second.end_line();
   second.hand_on();
   EXPECT_EQ(second.size(), 40u);  // nothing more after a failure
@@ -45,7 +45,7 @@ TEST(TextOutput, ConvertsToUtf8WithReplacementsForInvalidBytes) {
   };
   std::string expected;
   for (const auto& [sjis, utf] : cases) {
-    out.line_text() += sjis;
+    out.line_text().append(sjis);
     out.end_line();
     expected += utf + "\r\n";
   }
