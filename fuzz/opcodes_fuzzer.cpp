@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   std::string message;
   if (!parse_opcodes(file, tables->opcodes, message)) return 0;
+  tables->templates = compile_templates(tables->opcodes);
   std::span<const std::uint8_t> script;
   if (split != std::string_view::npos) script = std::span(data, size).subspan(split + 3);
   OutputBudget budget;

@@ -39,7 +39,9 @@ LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Ta
                        std::string& message) {
   if (const LoadStatus status = load_image_tables(cart, tables, message); status != LoadStatus::ok) return status;
   switch (load_opcodes(opcode_path, tables.opcodes, message)) {
-    case OpcodeLoad::ok: return LoadStatus::ok;
+    case OpcodeLoad::ok:
+      tables.templates = compile_templates(tables.opcodes);
+      return LoadStatus::ok;
     case OpcodeLoad::cannot_open: return LoadStatus::opcodes_missing;
     case OpcodeLoad::invalid: return LoadStatus::opcodes_invalid;
   }

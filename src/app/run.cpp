@@ -145,6 +145,7 @@ MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_vi
   auto tables = std::make_unique<Tables>();
   if (load_image_tables(cart, *tables, run.message) != LoadStatus::ok) return run;
   if (!parse_opcodes(opcode_file, tables->opcodes, run.message)) return run;
+  tables->templates = compile_templates(tables->opcodes);
   std::optional<Cp932ToUtf8> utf8;
   if (encoding == Encoding::utf8) utf8.emplace();
   OutputBudget budget{max_output};

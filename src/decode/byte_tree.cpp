@@ -16,11 +16,44 @@ struct ByteTreeWalker {
   int leaf(int next) const { return tree[tree[1] + 1 + next]; }  // at most 767
 };
 
+// Each run follows the step tables: a code whose walk ends within the bits
+// still known after the codes before it is the code of the step entry for
+// those bits, shifted to the front.
+SymbolRuns index_runs(const WalkSteps& lead_steps, const WalkSteps& low_steps) {
+  SymbolRuns runs;
+  constexpr int kMask = (1 << kStepBits) - 1;
+  // The leaf a step entry reaches within `known` bits, or nullptr.
+  auto leaf_within = [](const WalkStep& step, int known) {
+    return step.leaf && step.bits > 0 && step.bits <= known ? &step : nullptr;
+  };
+  for (int pattern = 0; pattern <= kMask; ++pattern) {
+    SymbolRun& run = runs[pattern];
+    int used = 0;
+    while (run.count < kRunUnits) {
+      const WalkStep* lead = leaf_within(lead_steps[(pattern << used) & kMask], kStepBits - used);
+      if (!lead || lead->value == 0) break;
+      if (lead->value >= 16) {
+        run.units[run.count++] = lead->value;
+        used += lead->bits;
+        continue;
+      }
+      const int after = used + lead->bits;
+      const WalkStep* low = leaf_within(low_steps[(pattern << after) & kMask], kStepBits - after);
+      if (!low) break;
+      run.units[run.count++] = static_cast<std::uint16_t>(lead->value << 8 | low->value);
+      used = after + low->bits;
+    }
+    run.bits = static_cast<std::uint8_t>(used);
+  }
+  return runs;
+}
+
 }  // namespace
 
 void index_trees(TreePair& trees) {
   trees.lead_steps = index_walk(ByteTreeWalker{trees.lead});
   trees.low_steps = index_walk(ByteTreeWalker{trees.low});
+  trees.lead_runs = index_runs(trees.lead_steps, trees.low_steps);
 }
 
 int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader,
@@ -37,7 +70,21 @@ int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
                  std::int64_t input_limit, CodeBuffer& out, BitReader& reader) {
   int written = 0;
   while (written < kCodeStreamCap) {
-    const int lead = decode_symbol(input, trees.lead, reader, trees.lead_steps);
+    // Whole codes at once where none of them can reach the limit (their
+    // bits fetch at most one more word) or the cap.
+    const int pattern = peek_step_bits(reader, input);
+    if (reader.position + 2 <= input_limit && written <= kCodeStreamCap - 2 * kRunUnits) {
+      const SymbolRun& run = trees.lead_runs[pattern];
+      if (run.count > 0) {
+        skip_bits(reader, input, run.bits);
+        for (int i = 0; i < run.count; ++i, written += 2) {
+          out[written] = static_cast<std::uint8_t>(run.units[i]);
+          out[written + 1] = static_cast<std::uint8_t>(run.units[i] >> 8);
+        }
+        continue;
+      }
+    }
+    const int lead = walk_symbol_from(ByteTreeWalker{trees.lead}, input, reader, trees.lead_steps[pattern]);
     if (reader.position > input_limit) break;  // the walk needed a word at the limit
     if (lead == 0) {
       out[written++] = 0xFF;

@@ -30,16 +30,30 @@ inline constexpr int kTextWindow = 4096;      // what decode_text_at decodes fro
 using ByteTree = std::array<std::uint8_t, kByteTreeSize>;
 using CodeBuffer = std::array<std::uint8_t, kCodeStreamCap>;
 
+// The codes that the next kStepBits bits hold whole, one after another, for
+// decoding several at once: `count` units (a one-byte code, or a page prefix
+// with the low tree's symbol after it) taking `bits` bits. A run ends before
+// the end symbol and before a code whose bits are not all known; count 0
+// gives no shortcut.
+inline constexpr int kRunUnits = 5;
+struct SymbolRun {
+  std::uint8_t count = 0;
+  std::uint8_t bits = 0;
+  std::uint16_t units[kRunUnits] = {};
+};
+using SymbolRuns = std::array<SymbolRun, 1 << kStepBits>;
+
 // A lead tree and the low tree that supplies the byte after a page prefix,
-// with the step tables that speed up their walks (see index_trees).
+// with the tables that speed up their walks (see index_trees).
 struct TreePair {
   ByteTree lead{};
   ByteTree low{};
   WalkSteps lead_steps{};
   WalkSteps low_steps{};
+  SymbolRuns lead_runs{};
 };
 
-// Fills the step tables of both trees from the trees themselves.
+// Fills the step tables of both trees, and the run table from them.
 void index_trees(TreePair& trees);
 
 // Walks `tree` from the root with bits from `reader`; returns the leaf symbol.

@@ -46,13 +46,14 @@ WalkSteps index_walk(const Walker& walker) {
   return steps;
 }
 
-// Walks from the root with bits from `reader` and returns the leaf's symbol.
+// Walks from the root with bits from `reader`, starting with `step`, the
+// step table's entry for the next kStepBits bits, and returns the leaf's
+// symbol.
 template <typename Walker>
-int walk_symbol(const Walker& walker, std::span<const std::uint8_t> input, BitReader& reader,
-                const WalkSteps& steps) {
+int walk_symbol_from(const Walker& walker, std::span<const std::uint8_t> input, BitReader& reader,
+                     const WalkStep& step) {
   BitReader local = reader;  // kept in registers for the walk
   int node = walker.root();
-  const WalkStep& step = steps[peek_step_bits(local, input)];
   if (step.bits > 0) {
     skip_bits(local, input, step.bits);
     if (step.leaf) {
@@ -69,6 +70,13 @@ int walk_symbol(const Walker& walker, std::span<const std::uint8_t> input, BitRe
     }
     node = next;
   }
+}
+
+// Walks from the root with bits from `reader` and returns the leaf's symbol.
+template <typename Walker>
+int walk_symbol(const Walker& walker, std::span<const std::uint8_t> input, BitReader& reader,
+                const WalkSteps& steps) {
+  return walk_symbol_from(walker, input, reader, steps[peek_step_bits(reader, input)]);
 }
 
 }  // namespace ambergale

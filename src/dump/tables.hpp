@@ -16,8 +16,9 @@ struct Tables {
   ScriptTree script_tree;
   Dictionary dictionary;
   OpcodeTable opcodes;
+  LineTemplates templates;  // compiled from `opcodes` once they are loaded
 
-  ListingTables listing() const { return {text_trees, dictionary.text, opcodes}; }
+  ListingTables listing() const { return {text_trees, dictionary.text, opcodes, templates}; }
 };
 
 }  // namespace ambergale

@@ -41,7 +41,7 @@ TextOpcode text_opcode(int op) {
 
 // Writes the value of the placeholder "@" `letter` at `at` for the
 // instruction whose first four bytes are `b`; returns the end of what it
-// wrote (at most 5 characters), or nullptr when it is no placeholder.
+// wrote (at most 5 characters).
 char* put_placeholder(char* at, char letter, const std::uint8_t (&b)[4]) {
   switch (letter) {
     case '0': put_hex2(at, b[1]); return at + 2;
@@ -51,8 +51,7 @@ char* put_placeholder(char* at, char letter, const std::uint8_t (&b)[4]) {
     case 'd': return put_decimal(at, 256u * b[1] + b[2]);
     case 'r': put_hex2(at, b[0] & 0x0F); put_hex2(at + 2, b[1]); return at + 4;
     case 'v': put_hex2(at, b[2] & 0x0F); return at + 2;
-    case 'b': put_hex2(at, static_cast<std::uint8_t>(b[2] >> 4)); return at + 2;
-    default: return nullptr;
+    default: put_hex2(at, static_cast<std::uint8_t>(b[2] >> 4)); return at + 2;  // 'b'
   }
 }
 
@@ -70,16 +69,18 @@ std::int64_t write_message(TextOutput& out, std::span<const std::uint8_t> script
 }  // namespace
 
 void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int position, int shown,
-                   int flags, const std::optional<std::string>& format) {
+                   int flags, const LineTemplate& line) {
+  static constexpr char kSpaces[kCopySlack + 1] = "                ";
+  static constexpr char kDashes[kCopySlack + 1] = "----------------";
   std::uint8_t b[4] = {0, 0, 0, 0};
   std::copy_n(op.begin(), std::min<std::size_t>(op.size(), 4), b);
-  const std::string_view text = format ? std::string_view(*format) : std::string_view();
   const std::size_t bytes = static_cast<std::size_t>(std::max(shown, 0));
-  const std::size_t padding = bytes < kPaddedBytes ? (kPaddedBytes - bytes) * 3 : 0;
+  const std::size_t padding = bytes < kPaddedBytes ? (kPaddedBytes - bytes) * 3 : 0;  // at most 15
   // The line is written in place into room for its longest form: the offset
-  // (at most 8 digits), the bytes, the padding, and the template with every
-  // two-character placeholder grown to at most five.
-  char* p = put_hex(out.room(9 + 3 * bytes + padding + 3 * text.size()), static_cast<std::uint32_t>(position), 4);
+  // (at most 8 digits), the bytes, the padding and the widest template, with
+  // room for the fixed-size copies to overrun.
+  char* p = put_hex(out.room(9 + 3 * bytes + kCopySlack + line.widest + kCopySlack),
+                    static_cast<std::uint32_t>(position), 4);
   *p++ = ' ';
   const std::size_t present = std::min(bytes, op.size());
   for (std::size_t i = 0; i < present; ++i, p += 3) {
@@ -87,25 +88,17 @@ void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int positi
     p[2] = ' ';
   }
   for (std::size_t i = present; i < bytes; ++i, p += 3) std::memcpy(p, "00 ", 3);
-  std::memset(p, (flags & kFlagDashes) ? '-' : ' ', padding);
+  std::memcpy(p, (flags & kFlagDashes) ? kDashes : kSpaces, kCopySlack);
   p += padding;
-  // The template between placeholders is copied as it stands.
-  const char* t = text.data();
-  const char* const end = t + text.size();
-  while (t < end) {
-    const char* at = static_cast<const char*>(std::memchr(t, '@', static_cast<std::size_t>(end - t)));
-    const std::size_t literal = static_cast<std::size_t>((at ? at : end) - t);
-    std::memcpy(p, t, literal);
-    p += literal;
-    if (!at) break;
-    char* filled = at + 1 < end ? put_placeholder(p, at[1], b) : nullptr;
-    if (filled) {
-      p = filled;
-      t = at + 2;
+  for (const LineTemplate::Piece& piece : line.pieces) {
+    const char* literal = line.literals.data() + piece.offset;
+    if (piece.length <= kCopySlack) {
+      std::memcpy(p, literal, kCopySlack);
     } else {
-      *p++ = '@';
-      t = at + 1;
+      std::memcpy(p, literal, piece.length);
     }
+    p += piece.length;
+    if (piece.placeholder != 0) p = put_placeholder(p, piece.placeholder, b);
   }
   out.commit(p);
 }
@@ -119,14 +112,16 @@ void disassemble_script(TextOutput& out, std::span<const std::uint8_t> script, i
     const OpcodeDef& def = tables.opcodes[op];
     const TextOpcode text = text_opcode(op);
     if ((def.flags & kFlagText) && text.messages > 0) {
-      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), text.shown, 0, def.format);
+      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), text.shown, 0,
+                    tables.templates[op]);
       out.end_line();
       position += text.shown;
       for (int m = 0; m < text.messages; ++m) position += write_message(out, script, length, position, tables, codes);
     } else {
       // Any other opcode, flag bit 0 or not, is an ordinary instruction.
       const int shown = def.operand_bytes + 1;
-      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), shown, def.flags, def.format);
+      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), shown, def.flags,
+                    tables.templates[op]);
       out.end_line();
       position += shown;
     }

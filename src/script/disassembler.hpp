@@ -19,6 +19,7 @@
 #include <string>
 
 #include "decode/byte_tree.hpp"
+#include "script/line_template.hpp"
 #include "script/opcodes.hpp"
 #include "text/text_output.hpp"
 
@@ -29,6 +30,7 @@ struct ListingTables {
   const TreePair& text_trees;
   std::span<const std::string_view> dictionary;  // rendered entries
   const OpcodeTable& opcodes;
+  const LineTemplates& templates;  // compiled from the opcodes' templates
 };
 
 // Writes the lines of the script held in the first `length` bytes of
@@ -40,8 +42,8 @@ void disassemble_script(TextOutput& out, std::span<const std::uint8_t> script, i
 
 // Appends the text of one instruction line (without its line end) for the
 // `shown` bytes at the start of `op` (the script from the instruction on), at
-// offset `position`. Only bit 1 of `flags` is used.
+// offset `position`, with the template `line`. Only bit 1 of `flags` is used.
 void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int position, int shown,
-                   int flags, const std::optional<std::string>& format);
+                   int flags, const LineTemplate& line);
 
 }  // namespace ambergale

@@ -4,12 +4,7 @@
 
 namespace ambergale {
 
-char* put_hex(char* at, std::uint32_t value, int min_digits) {
-  if (min_digits == 4 && value <= 0xFFFF) {  // the common field, without the loop
-    put_hex2(at, static_cast<std::uint8_t>(value >> 8));
-    put_hex2(at + 2, static_cast<std::uint8_t>(value));
-    return at + 4;
-  }
+char* put_hex_wide(char* at, std::uint32_t value, int min_digits) {
   int digits = 1;
   while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
   digits = std::max(digits, std::min(min_digits, 16));

@@ -16,9 +16,19 @@ inline void put_hex2(char* at, std::uint8_t byte) {
   at[1] = kHexDigits[byte & 0xF];
 }
 
+// put_hex for the fields that need more than four digits, or another width.
+char* put_hex_wide(char* at, std::uint32_t value, int min_digits);
+
 // Writes `value` in hexadecimal at `at`, zero-padded to at least `min_digits`
 // digits (at most 16 written); returns the end of what it wrote.
-char* put_hex(char* at, std::uint32_t value, int min_digits);
+inline char* put_hex(char* at, std::uint32_t value, int min_digits) {
+  if (min_digits == 4 && value <= 0xFFFF) {  // the common field, inline
+    put_hex2(at, static_cast<std::uint8_t>(value >> 8));
+    put_hex2(at + 2, static_cast<std::uint8_t>(value));
+    return at + 4;
+  }
+  return put_hex_wide(at, value, min_digits);
+}
 
 // Writes `value` in plain decimal at `at` (at most 10 digits); returns the end.
 char* put_decimal(char* at, std::uint32_t value);

@@ -1,6 +1,7 @@
 #include "text/render.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "text/char_table.hpp"
 #include "text/hex.hpp"
@@ -16,6 +17,27 @@ constexpr bool takes_argument(int unit) {
   return unit == kControlName || unit == 0x0018 || unit == 0x001B || unit == 0x0016;
 }
 
+// The character of each code as its one or two bytes and their count, in
+// four bytes: one load per unit on the common path. Controls have no
+// character, so a unit with one is never anything else.
+struct PackedChar {
+  char bytes[2];
+  std::uint8_t length;
+};
+
+const std::array<PackedChar, kCharTableSize>& packed_chars() {
+  static const std::array<PackedChar, kCharTableSize> table = [] {
+    std::array<PackedChar, kCharTableSize> packed{};
+    for (int c = 0; c < kCharTableSize; ++c) {
+      const std::string_view text = kCharTable[c].substr(0, 2);  // every character is one or two bytes
+      for (std::size_t i = 0; i < text.size(); ++i) packed[c].bytes[i] = text[i];
+      packed[c].length = static_cast<std::uint8_t>(text.size());
+    }
+    return packed;
+  }();
+  return table;
+}
+
 }  // namespace
 
 int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
@@ -28,6 +50,7 @@ int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
     for (int i = 0; i < count && o + 1 < end; ++i, o += 2) append_unit_hex(out, stream[o], stream[o + 1]);
     return o;
   };
+  const std::array<PackedChar, kCharTableSize>& chars = packed_chars();
   std::size_t o = 0;
   while (o < end) {
     if (o + 1 >= end) {  // a lone final byte: half a unit
@@ -35,7 +58,13 @@ int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
       break;
     }
     const int unit = stream[o] + stream[o + 1] * 256;
-    if (unit == kEndCode) {
+    if (unit < kCharTableSize && chars[unit].length > 0) {
+      char* at = out.room(2);
+      at[0] = chars[unit].bytes[0];
+      at[1] = chars[unit].bytes[1];
+      out.commit(at + chars[unit].length);
+      o += 2;
+    } else if (unit == kEndCode) {
       o += 2;
     } else if (unit == kControlHex) {
       o = hex_units(o, 4);
@@ -53,14 +82,6 @@ int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
         hex_units(o, 2);
       }
       o += 4;
-    } else if (unit < kCharTableSize && !kCharTable[unit].empty()) {
-      // One or two bytes: written as two, the size says how many count.
-      const std::string_view character = kCharTable[unit];
-      char* at = out.room(2);
-      at[0] = character[0];
-      at[1] = character.size() > 1 ? character[1] : '\0';
-      out.commit(at + character.size());
-      o += 2;
     } else if (unit >= kFirstDictionaryCode && unit <= kLastDictionaryCode &&
                static_cast<std::size_t>(unit - kFirstDictionaryCode) < dictionary.size()) {
       out.append(dictionary[unit - kFirstDictionaryCode]);

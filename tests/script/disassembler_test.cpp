@@ -13,7 +13,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::string op_line(const Bytes& bytes, int position, int shown, int flags, std::optional<std::string> format) {
   TextBuffer out;
-  write_op_line(out, bytes, position, shown, flags, format);
+  write_op_line(out, bytes, position, shown, flags, compile_template(format));
   return std::string(out.view()) + "\n";
 }
 
@@ -31,6 +31,9 @@ TEST(WriteOpLine, ExpandsEachPlaceholder) {
       {"@@0", "@BC"},
       {"\x81@0", "\x81" "BC"},        // the template is scanned byte by byte
       {"", ""},
+      {"a literal run longer than one copy @0 and after it another long one",
+       "a literal run longer than one copy BC and after it another long one"},
+      {"@d@d@d@w@", "482234822348223""5FBC@"},  // placeholders back to back, each at its widest
   };
   for (const auto& [format, expected] : cases) {
     EXPECT_EQ(op_line(b, 0x40, 2, 0, format), std::string("0040 1A BC          ") + expected + "\n") << format;
@@ -61,7 +64,8 @@ class DisassembleScript : public testing::Test {
   std::string run(const Bytes& script, int length) {
     OutputBudget budget;
     MemoryOutput out("listing", budget);
-    disassemble_script(out, script, length, {text_trees_, {}, opcodes_});
+    const LineTemplates templates = compile_templates(opcodes_);
+    disassemble_script(out, script, length, {text_trees_, {}, opcodes_, templates});
     out.hand_on();
     std::string text = out.contents();
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);

@@ -1,0 +1,49 @@
+#include "script/line_template.hpp"
+
+#include <string_view>
+
+namespace ambergale {
+
+namespace {
+
+constexpr std::size_t kWidestPlaceholder = 5;  // @d: up to 65535
+
+}  // namespace
+
+bool is_placeholder(char letter) {
+  switch (letter) {
+    case '0': case '1': case '2': case 'w': case 'd': case 'r': case 'v': case 'b': return true;
+    default: return false;
+  }
+}
+
+LineTemplate compile_template(const std::optional<std::string>& format) {
+  LineTemplate compiled;
+  const std::string_view text = format ? std::string_view(*format) : std::string_view();
+  LineTemplate::Piece piece;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '@' && i + 1 < text.size() && is_placeholder(text[i + 1])) {
+      piece.placeholder = text[++i];
+      compiled.pieces.push_back(piece);
+      compiled.widest += piece.length + kWidestPlaceholder;
+      piece = {static_cast<std::uint32_t>(compiled.literals.size()), 0, 0};
+    } else {
+      compiled.literals.push_back(text[i]);
+      ++piece.length;
+    }
+  }
+  if (piece.length > 0) {
+    compiled.pieces.push_back(piece);
+    compiled.widest += piece.length;
+  }
+  compiled.literals.append(kCopySlack, '\0');
+  return compiled;
+}
+
+LineTemplates compile_templates(const OpcodeTable& opcodes) {
+  LineTemplates templates;
+  for (int op = 0; op < kOpcodeCount; ++op) templates[op] = compile_template(opcodes[op].format);
+  return templates;
+}
+
+}  // namespace ambergale
