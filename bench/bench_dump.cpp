@@ -1,18 +1,14 @@
-// bench_dump TOOL FLOOR RUNS DIR...
+// bench_dump MEASURE TOOL FLOOR RUNS DIR...
 // Times the dump tool as a user runs it, a whole process, against the floor
 // (bench/floor.cpp: map the image, touch the banks a dump reads, write the
 // same dump bytes) on each cartridge folder DIR (Ambergale.smc and
 // mescmd.dat). The tool, the floor and the floor with the tool's fsyncs run
-// in turn, RUNS times each; the table gives medians of CPU time (user +
-// system) and wall time, the peak resident memory, and the ratios to both
-// floors.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// in turn, RUNS times each, each started by MEASURE (bench/measure.cpp);
+// the table gives medians of CPU time (user + system) and wall time, the
+// peak resident memory, and the ratios to both floors.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,7 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 const char* const kDumps[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
 
@@ -30,29 +25,18 @@ struct Sample {
   long peak_kib;
 };
 
-// Runs `argv` in `dir` with its output thrown away; exits on failure.
-Sample run(const fs::path& dir, const std::vector<std::string>& argv) {
-  const auto start = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0 || !std::freopen("/dev/null", "w", stdout)) _exit(126);
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+// Runs `argv` in `dir` through the measuring launcher; exits on failure.
+Sample run(const std::string& measure, const fs::path& dir, const std::vector<std::string>& argv) {
+  std::string command = "'" + measure + "' '" + dir.string() + "'";
+  for (const std::string& arg : argv) command += " '" + arg + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  Sample sample{};
+  const bool read = pipe && std::fscanf(pipe, "%lf %lf %ld", &sample.wall_ms, &sample.cpu_ms, &sample.peak_kib) == 3;
+  if (!pipe || pclose(pipe) != 0 || !read) {
     std::fprintf(stderr, "bench: %s failed in %s\n", argv[0].c_str(), dir.c_str());
     std::exit(1);
   }
-  const double cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-  return {wall, cpu, usage.ru_maxrss};
+  return sample;
 }
 
 struct Summary {
@@ -78,19 +62,20 @@ Summary summarize(const std::vector<Sample>& samples) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: bench_dump TOOL FLOOR RUNS DIR...\n");
+  if (argc < 6) {
+    std::fprintf(stderr, "usage: bench_dump MEASURE TOOL FLOOR RUNS DIR...\n");
     return 2;
   }
-  const std::string tool = fs::absolute(argv[1]).string();
-  const std::string floor = fs::absolute(argv[2]).string();
-  const int runs = std::max(1, std::atoi(argv[3]));
+  const std::string measure = fs::absolute(argv[1]).string();
+  const std::string tool = fs::absolute(argv[2]).string();
+  const std::string floor = fs::absolute(argv[3]).string();
+  const int runs = std::max(1, std::atoi(argv[4]));
   std::printf("%-14s %-22s %9s %9s %9s   %-17s %s\n", "cartridge", "run", "CPU ms", "wall ms", "peak MiB",
               "CPU / floor (sync)", "wall / floor (sync)");
-  for (int d = 4; d < argc; ++d) {
+  for (int d = 5; d < argc; ++d) {
     const fs::path dir = fs::absolute(argv[d]);
     // The tool's own dumps are what the floor writes.
-    run(dir, {tool});
+    run(measure, dir, {tool});
     const fs::path reference = dir / "floor-reference";
     fs::create_directories(reference);
     std::uintmax_t bytes = 0;
@@ -102,9 +87,9 @@ int main(int argc, char** argv) {
     std::vector<Sample> floor_runs;
     std::vector<Sample> synced_runs;
     for (int i = 0; i < runs; ++i) {
-      tool_runs.push_back(run(dir, {tool}));
-      floor_runs.push_back(run(dir, {floor, "Ambergale.smc", reference.string()}));
-      synced_runs.push_back(run(dir, {floor, "--sync", "Ambergale.smc", reference.string()}));
+      tool_runs.push_back(run(measure, dir, {tool}));
+      floor_runs.push_back(run(measure, dir, {floor, "Ambergale.smc", reference.string()}));
+      synced_runs.push_back(run(measure, dir, {floor, "--sync", "Ambergale.smc", reference.string()}));
     }
     const Summary t = summarize(tool_runs);
     const Summary f = summarize(floor_runs);

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target ambergale-dump make-sample bench_dump bench_floor >/dev/null
+cmake --build --preset default --target ambergale-dump make-sample bench_dump bench_floor bench_measure >/dev/null
 build/tools/make-sample build/bench/sample
 build/tools/make-sample --worst-case build/bench/worst-case
-build/bench/bench_dump build/ambergale-dump build/bench/bench_floor "${1:-15}" build/bench/sample build/bench/worst-case
+build/bench/bench_dump build/bench/bench_measure build/ambergale-dump build/bench/bench_floor "${1:-15}" build/bench/sample build/bench/worst-case

@@ -30,6 +30,10 @@ constexpr std::size_t kMostRead = kImageSize + kCopierHeaderSize + 1;
 bool map_image(const InputFile& file, std::size_t length, Cartridge& cart) {
   void* at = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, file.fd(), 0);
   if (at == MAP_FAILED) return false;
+  // Only the pages a dump touches (a few banks) are mapped: without this the
+  // kernel may map the whole image at the first touch when its page cache
+  // holds the file in large pieces.
+  ::madvise(at, length, MADV_RANDOM);
   const auto* bytes = static_cast<const std::uint8_t*>(at);
   cart.storage = std::shared_ptr<const void>(at, [length](const void* p) { ::munmap(const_cast<void*>(p), length); });
   cart.bytes = std::span<const std::uint8_t>(bytes, length);
