@@ -1,5 +1,7 @@
 #include "text/dictionary.hpp"
 
+#include <memory_resource>
+
 #include "text/render.hpp"
 
 namespace ambergale {
@@ -78,8 +80,8 @@ namespace {
 // at the back). A scan then never revisits a unit, and a replacement costs
 // only the size of the entry copied in.
 struct Expanding {
-  std::vector<std::uint16_t> done;
-  std::vector<std::uint16_t> pending;
+  std::pmr::vector<std::uint16_t> done;
+  std::pmr::vector<std::uint16_t> pending;
   std::size_t size() const { return done.size() + pending.size(); }
 };
 
@@ -96,7 +98,12 @@ void expand_dictionary(std::vector<CodeStream>& codes) {
   const std::vector<bool> finite = finite_entries(codes);
   // Entries are put in their expansion form only when they hold a reference
   // or are copied into one; the others are left as they are.
-  std::vector<Expanding> entries(count);
+  // The expansion's many short-lived vectors come from one arena, given back
+  // at once when the expansion ends.
+  std::pmr::monotonic_buffer_resource arena;
+  std::vector<Expanding> entries;
+  entries.reserve(count);
+  for (std::size_t e = 0; e < count; ++e) entries.push_back({std::pmr::vector<std::uint16_t>(&arena), std::pmr::vector<std::uint16_t>(&arena)});
   std::vector<bool> prepared(count, false);
   auto prepare = [&](std::size_t e) -> Expanding& {
     if (!prepared[e]) {
