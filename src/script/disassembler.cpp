@@ -73,7 +73,11 @@ void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int positi
   static constexpr char kSpaces[kCopySlack + 1] = "                ";
   static constexpr char kDashes[kCopySlack + 1] = "----------------";
   std::uint8_t b[4] = {0, 0, 0, 0};
-  std::copy_n(op.begin(), std::min<std::size_t>(op.size(), 4), b);
+  if (op.size() >= 4) {
+    std::memcpy(b, op.data(), 4);
+  } else {
+    std::copy_n(op.begin(), op.size(), b);
+  }
   const std::size_t bytes = static_cast<std::size_t>(std::max(shown, 0));
   const std::size_t padding = bytes < kPaddedBytes ? (kPaddedBytes - bytes) * 3 : 0;  // at most 15
   // The line is written in place into room for its longest form: the offset

@@ -2,7 +2,9 @@
 // string: the dumps write millions of them.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "text/text_buffer.hpp"
 
@@ -10,11 +12,18 @@ namespace ambergale {
 
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+// The two hex digits of every byte, back to back: one copy per byte.
+inline constexpr std::array<char, 512> kHexPairs = [] {
+  std::array<char, 512> pairs{};
+  for (int b = 0; b < 256; ++b) {
+    pairs[2 * b] = kHexDigits[b >> 4];
+    pairs[2 * b + 1] = kHexDigits[b & 0xF];
+  }
+  return pairs;
+}();
+
 // Writes `byte` as two hex digits at `at`.
-inline void put_hex2(char* at, std::uint8_t byte) {
-  at[0] = kHexDigits[byte >> 4];
-  at[1] = kHexDigits[byte & 0xF];
-}
+inline void put_hex2(char* at, std::uint8_t byte) { std::memcpy(at, &kHexPairs[2 * byte], 2); }
 
 // put_hex for the fields that need more than four digits, or another width.
 char* put_hex_wide(char* at, std::uint32_t value, int min_digits);
