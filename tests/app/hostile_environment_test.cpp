@@ -180,6 +180,23 @@ TEST(HostileEnvironment, AnInterruptedRunLeavesNoTemporaryFile) {
   }
 }
 
+TEST(HostileEnvironment, AnImageThatShrinksUnderTheRunEndsItWithAMessage) {
+  TempDir dir;
+  fill_inputs(dir, testing_support::runaway_image(6));
+  ToolProcess run(dir.path(), {});
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::filesystem::resize_file(dir.file("Ambergale.smc"), 0);
+  const ProcessResult r = run.wait();
+  // Read past its new end, the mapped image gives a bus error, unless the run
+  // had already read all it needed.
+  if (r.status != 0) {
+    EXPECT_EQ(r.status, 1) << r.signal;
+    EXPECT_EQ(r.err, "ambergale-dump: the image file changed while it was read\n");
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"Ambergale.smc", "mescmd.dat"}));
+  }
+  EXPECT_FALSE(has_temporary_file(dir));
+}
+
 TEST(HostileEnvironment, AWriteErrorStopsTheRunAndLeavesNoFile) {
   TempDir dir;
   fill_inputs(dir, testing_support::runaway_image(5));

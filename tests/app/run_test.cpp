@@ -126,6 +126,25 @@ TEST_F(FullRun, WritesTheFourDumps) {
   EXPECT_NE(script.find("\r\n[0FFF:F8"), std::string::npos);
 }
 
+TEST_F(FullRun, TheLastScriptOfEachGroupEndsAtItsGroupsEnd) {
+  ASSERT_EQ(run_in(dir_, {}).status, 0);
+  const std::string listing = read_file(dir_.file("messcript.txt"));
+  struct Group {
+    int first, count, bank, end;
+  };
+  for (const Group& g : {Group{0x000, 1536, 0xF9, 0xFAE0}, Group{0x600, 1024, 0xFA, 0xFCA0},
+                         Group{0xA00, 512, 0xFB, 0x7CB5}, Group{0xC00, 1024, 0xF8, 0x87AC}}) {
+    int last = g.first;
+    for (int i = g.first; i < g.first + g.count; ++i) {
+      if (layout_->script_pointers[i] > layout_->script_pointers[last]) last = i;
+    }
+    char header[64];
+    std::snprintf(header, sizeof header, "[%04X:%02X%04X](len=%04X,", last, g.bank, layout_->script_pointers[last],
+                  g.end - layout_->script_pointers[last]);
+    EXPECT_NE(listing.find(header), std::string::npos) << header;
+  }
+}
+
 TEST_F(FullRun, MissingOpcodeFileWritesNothing) {
   std::filesystem::remove(dir_.file("mescmd.dat"));
   const RunResult r = run_in(dir_, {});
