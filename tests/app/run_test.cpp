@@ -145,6 +145,24 @@ TEST_F(FullRun, TheLastScriptOfEachGroupEndsAtItsGroupsEnd) {
   }
 }
 
+TEST_F(FullRun, AnInMemoryRunGivesTheDumpsOfARunWithFiles) {
+  ASSERT_EQ(run_in(dir_, {}).status, 0);
+  const MemoryRun run = run_in_memory(layout_->image, testing_support::small_opcode_file(), Encoding::shift_jis,
+                                      std::uint64_t{1} << 30, true);
+  ASSERT_EQ(run.status, 0) << run.message;
+  const char* const names[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
+  for (int d = 0; d < 4; ++d) {
+    EXPECT_EQ(run.dumps[d], read_file(dir_.file(names[d]))) << names[d];
+    EXPECT_EQ(run.sizes[d], run.dumps[d].size());
+  }
+  // Counted only, and stopped by the ceiling like a run with files.
+  const MemoryRun counted = run_in_memory(layout_->image, testing_support::small_opcode_file(), Encoding::shift_jis, 1000, false);
+  EXPECT_EQ(counted.status, 1);
+  EXPECT_EQ(counted.message, "wordlist2.txt: the run's output passes its ceiling of 1000 bytes (raise it with --max-output)");
+  EXPECT_EQ(counted.dumps[0], "");
+  EXPECT_EQ(counted.sizes[0], run.sizes[0]);
+}
+
 TEST_F(FullRun, MissingOpcodeFileWritesNothing) {
   std::filesystem::remove(dir_.file("mescmd.dat"));
   const RunResult r = run_in(dir_, {});
