@@ -156,5 +156,19 @@ TEST(HostileOpcodeFile, HugeOperandCountsAreRefused) {
   EXPECT_EQ(r.err, "ambergale-dump: mescmd.dat: line 3: operand count 100000 is longer than any script (at most 6015)\n");
 }
 
+TEST(HostileOpcodeFile, OnlyTheLinesUsedCountTowardsTheSizeLimit) {
+  std::string used = "header\n";
+  for (int op = 0; op < 256; ++op) used += "op\t0\t0\t0\n";
+  const std::string tail(17 << 20, 'x');  // past the limit, but after the 256th data line
+  TempDir accepted;
+  EXPECT_EQ(run_checked(accepted, small_image(), used + tail).status, 0);
+  // The same bytes on the 256th data line itself are refused.
+  used.pop_back();
+  TempDir refused;
+  const RunResult r = run_checked(refused, small_image(), used + tail + "\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ambergale-dump: mescmd.dat: its header and 256 data lines pass 16777216 bytes (16 MiB)\n");
+}
+
 }  // namespace
 }  // namespace ambergale

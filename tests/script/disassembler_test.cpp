@@ -40,6 +40,10 @@ TEST(WriteOpLine, ExpandsEachPlaceholder) {
   }
   EXPECT_EQ(op_line(b, 0x40, 2, 0, std::nullopt), "0040 1A BC          \n");
   EXPECT_EQ(op_line({1, 2, 3, 4, 5, 6}, 0, 6, 2, "x"), "0000 01 02 03 04 05 06 x\n");
+  // A long instruction shows all its bytes, zero past the buffer.
+  std::string long_line = "0000 ";
+  for (int i = 0; i < 200; ++i) long_line += i < 150 ? "AB " : "00 ";
+  EXPECT_EQ(op_line(Bytes(150, 0xAB), 0, 200, 0, "@w"), long_line + "ABAB\n");
   // Placeholders past the buffer read zero.
   EXPECT_EQ(op_line({0x1F}, 0, 1, 0, "@r@1"), "0000 1F             0F0000\n");
 }
