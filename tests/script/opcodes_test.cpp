@@ -99,5 +99,19 @@ TEST(LoadOpcodes, ReportsAMissingFile) {
   EXPECT_EQ(table[0].format, "x");
 }
 
+TEST(LoadOpcodes, ReadsTheLastUsedLineWholeAndNothingAfterIt) {
+  testing_support::TempDir dir;
+  std::string file = "h\r\n";
+  for (int op = 0; op < 256; ++op) file += "op\t" + std::to_string(op % 7) + "\t0\t0\tt" + std::to_string(op) + "\r\n";
+  // Longer than a read, so the 256th line ends inside the second one.
+  file.insert(0, std::string(20000, 'h'));
+  testing_support::write_file(dir.file("mescmd.dat"), file + "op\t99999999\t0\t0\r\n");
+  OpcodeTable table;
+  std::string message;
+  ASSERT_EQ(load_opcodes(dir.file("mescmd.dat"), table, message), OpcodeLoad::ok) << message;
+  EXPECT_EQ(table[255].format, "t255");  // its CR LF read as the line end
+  EXPECT_EQ(table[255].operand_bytes, 255 % 7);
+}
+
 }  // namespace
 }  // namespace ambergale
