@@ -9,11 +9,7 @@ cd "$(dirname "$0")/.."
 tools/setup.sh --fuzz
 source tools/phases.sh
 
-phase "build and test" "build/ (Release, -Werror), then ctest"
-cmake --preset default -DAMBERGALE_WERROR=ON >/dev/null
-cmake --build --preset default
-ctest --preset default
-phase_done
+build_and_test
 
 seconds=${AMBERGALE_FUZZ_SECONDS:-10}
 phase "fuzz" "each target ${seconds} s, the whole run $((2 * seconds)) s (tools/fuzz.sh)"

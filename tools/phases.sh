@@ -34,3 +34,13 @@ on_exit() {
   exit $status
 }
 trap on_exit EXIT
+
+# The phase both test scripts start with: the Release build with warnings as
+# errors, and every test.
+build_and_test() {
+  phase "build and test" "build/ (Release, -Werror), then ctest"
+  cmake --preset default -DAMBERGALE_WERROR=ON >/dev/null
+  cmake --build --preset default
+  ctest --preset default
+  phase_done
+}

@@ -7,10 +7,6 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 source tools/phases.sh
 
-phase "build and test" "build/ (Release, -Werror), then ctest"
-cmake --preset default -DAMBERGALE_WERROR=ON >/dev/null
-cmake --build --preset default
-ctest --preset default
-phase_done
+build_and_test
 
 summary
