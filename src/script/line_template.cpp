@@ -8,14 +8,15 @@ namespace {
 
 constexpr std::size_t kWidestPlaceholder = 5;  // @d: up to 65535
 
-}  // namespace
-
+// Whether "@" and `letter` form a placeholder.
 bool is_placeholder(char letter) {
   switch (letter) {
     case '0': case '1': case '2': case 'w': case 'd': case 'r': case 'v': case 'b': return true;
     default: return false;
   }
 }
+
+}  // namespace
 
 LineTemplate compile_template(const std::optional<std::string>& format) {
   LineTemplate compiled;

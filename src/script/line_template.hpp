@@ -32,9 +32,6 @@ struct LineTemplate {
 
 using LineTemplates = std::array<LineTemplate, kOpcodeCount>;
 
-// Whether "@" and `letter` form a placeholder.
-bool is_placeholder(char letter);
-
 // Splits `format` (none: an empty template). "@" followed by anything but a
 // placeholder letter is literal text.
 LineTemplate compile_template(const std::optional<std::string>& format);

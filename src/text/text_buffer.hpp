@@ -12,8 +12,6 @@ namespace ambergale {
 class TextBuffer {
  public:
   std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  const char* data() const { return data_.get(); }
   std::string_view view() const { return {data_.get(), size_}; }
   void clear() { size_ = 0; }
 

@@ -51,7 +51,6 @@ class TextOutput {
   bool ok() const { return !failure_; }
   // A message naming the output and the reason, after a failure.
   const std::optional<std::string>& failure() const { return failure_; }
-  const std::string& name() const { return name_; }
 
  protected:
   // `utf8`: convert to UTF-8 on the way out; nullptr keeps Shift-JIS.
