@@ -19,14 +19,17 @@ struct BitReader {
   std::int32_t bit_index = -1; // next bit of `word` to take (15 = top); -1: used up
 };
 
+// The big-endian word at byte `at` of the input; bytes past its end are zero.
+inline int word_at(std::span<const std::uint8_t> input, std::size_t at) {
+  if (at + 1 < input.size()) return input[at] << 8 | input[at + 1];  // the common case: one test
+  return at < input.size() ? input[at] << 8 : 0;
+}
+
 // Takes the next bit, fetching a word first when the last one is used up.
 // Inline: every decoder calls it once per bit.
 inline int next_bit(BitReader& reader, std::span<const std::uint8_t> input) {
   if (reader.bit_index < 0) {
-    const auto at = static_cast<std::size_t>(reader.position);  // never negative
-    const int high = at < input.size() ? input[at] : 0;
-    const int low = at + 1 < input.size() ? input[at + 1] : 0;
-    reader.word = high * 256 + low;
+    reader.word = word_at(input, static_cast<std::size_t>(reader.position));  // never negative
     reader.position += 2;
     reader.bit_index = 15;
   }
@@ -40,8 +43,7 @@ inline constexpr int kStepBits = 11;
 inline int peek_step_bits(const BitReader& reader, std::span<const std::uint8_t> input) {
   const int available = reader.bit_index + 1;  // bits left in `word`, 0..16
   if (available >= kStepBits) return (reader.word >> (available - kStepBits)) & ((1 << kStepBits) - 1);
-  const auto at = static_cast<std::size_t>(reader.position);
-  const int next = (at < input.size() ? input[at] << 8 : 0) | (at + 1 < input.size() ? input[at + 1] : 0);
+  const int next = word_at(input, static_cast<std::size_t>(reader.position));
   const int from_word = reader.word & ((1 << available) - 1);
   return (from_word << (kStepBits - available)) | (next >> (16 - (kStepBits - available)));
 }
@@ -54,8 +56,7 @@ inline void skip_bits(BitReader& reader, std::span<const std::uint8_t> input, in
     reader.bit_index -= n;
     return;
   }
-  const auto at = static_cast<std::size_t>(reader.position);
-  reader.word = (at < input.size() ? input[at] << 8 : 0) | (at + 1 < input.size() ? input[at + 1] : 0);
+  reader.word = word_at(input, static_cast<std::size_t>(reader.position));
   reader.position += 2;
   reader.bit_index = 15 - (n - available);
 }

@@ -9,7 +9,8 @@
 
 namespace ambergale {
 
-// Fills lengths[k] for pointers[k]; `lengths` is as long as `pointers`.
+// Fills lengths[k] for pointers[k]; `lengths` is as long as `pointers`. The
+// pointers are 16-bit addresses within one bank (0..0xFFFF).
 void infer_lengths(std::span<const int> pointers, int end_address, std::span<int> lengths);
 
 }  // namespace ambergale
