@@ -23,6 +23,7 @@ int InputFile::open(const std::string& path) {
   const int flags = ::fcntl(fd_, F_GETFL);
   if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
   regular_ = S_ISREG(info.st_mode);
+  fifo_ = S_ISFIFO(info.st_mode);
   size_ = regular_ ? static_cast<std::uint64_t>(info.st_size) : 0;
   return 0;
 }

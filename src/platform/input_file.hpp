@@ -25,6 +25,7 @@ class InputFile {
 
   int fd() const { return fd_; }
   bool is_regular() const { return regular_; }
+  bool is_fifo() const { return fifo_; }
   std::uint64_t size() const { return size_; }  // of a regular file
 
   // Reads until `out` is full or the file ends; returns the bytes read, or
@@ -34,6 +35,7 @@ class InputFile {
  private:
   int fd_ = -1;
   bool regular_ = false;
+  bool fifo_ = false;
   std::uint64_t size_ = 0;
 };
 

@@ -108,6 +108,12 @@ OpcodeLoad load_opcodes(const std::string& path, OpcodeTable& table, std::string
     contents.append(piece.substr(0, used));
     if (lines == kOpcodeCount + 1 || got < static_cast<std::ptrdiff_t>(sizeof chunk)) break;
   }
+  // An empty file is a valid (if useless) opcode file; a FIFO that gives
+  // nothing is a FIFO nobody writes to.
+  if (contents.empty() && file.is_fifo()) {
+    message = "cannot read: the FIFO gave no data (is anything writing to it?)";
+    return OpcodeLoad::invalid;
+  }
   return parse_opcodes(contents, table, message) ? OpcodeLoad::ok : OpcodeLoad::invalid;
 }
 

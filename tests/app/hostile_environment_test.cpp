@@ -68,6 +68,7 @@ TEST(HostileEnvironment, OddInputFilesEndWithAMessageNamingThem) {
       {{"loop"}, "ambergale-dump: loop: cannot open: Too many levels of symbolic links\n"},
       {{"fifo"}, "ambergale-dump: fifo: 0 bytes is too short for a cartridge image of 4194304 bytes (4 MiB)\n"},
       {{"-m", "folder"}, "ambergale-dump: folder: cannot read: Is a directory\n"},
+      {{"-m", "fifo"}, "ambergale-dump: fifo: cannot read: the FIFO gave no data (is anything writing to it?)\n"},
       {{"-m", "/dev/zero"}, "ambergale-dump: /dev/zero: its header and 256 data lines pass 16777216 bytes (16 MiB)\n"},
       {{"-o", "missing"}, "ambergale-dump: missing: cannot open the output folder: No such file or directory\n"},
       {{"-o", "Ambergale.smc"}, "ambergale-dump: Ambergale.smc: cannot open the output folder: Not a directory\n"},
@@ -110,6 +111,31 @@ TEST(HostileEnvironment, HeaderedAndLongerImagesGiveTheDumpsOfTheImage) {
     EXPECT_EQ(r.err, note);
     EXPECT_EQ(dumps_in(dir), dumps_in(plain));
   }
+}
+
+TEST(HostileEnvironment, AnImageFromAPipeGivesTheDumpsOfTheFile) {
+  TempDir plain;
+  fill_inputs(plain);
+  ASSERT_EQ(run_in(plain, {}).status, 0);
+  TempDir dir;
+  fill_inputs(dir);
+  ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  // Held open for writing before the run opens it, then fed by a thread.
+  const int writer = ::open(dir.file("pipe").c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  std::thread feed([&] {
+    const std::vector<std::uint8_t>& image = small_image();
+    for (std::size_t at = 0; at < image.size();) {
+      const ssize_t n = ::write(writer, image.data() + at, image.size() - at);
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    ::close(writer);
+  });
+  const RunResult r = run_in(dir, {"pipe"});
+  feed.join();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dumps_in(dir), dumps_in(plain));
 }
 
 TEST(HostileEnvironment, TheOutputCeilingStopsARunawayRun) {
