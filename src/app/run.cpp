@@ -99,7 +99,7 @@ int run_dumps(const Options& options) {
   for (const auto& file : files) {
     if (const std::optional<std::string> failure = file->check_target()) return fail(*failure);
   }
-  const SignalHold hold;  // all four renames, or none
+  const SignalHold hold;  // no interruption between the renames
   for (const auto& file : files) {
     if (const std::optional<std::string> failure = file->install()) return fail(*failure);
   }
