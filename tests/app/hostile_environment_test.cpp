@@ -113,19 +113,27 @@ TEST(HostileEnvironment, HeaderedAndLongerImagesGiveTheDumpsOfTheImage) {
   }
 }
 
-TEST(HostileEnvironment, AnImageFromAPipeGivesTheDumpsOfTheFile) {
+TEST(HostileEnvironment, AnImageFromAPipeIsReadNoFurtherThanAFile) {
   TempDir plain;
   fill_inputs(plain);
   ASSERT_EQ(run_in(plain, {}).status, 0);
   TempDir dir;
   fill_inputs(dir);
   ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
-  // Held open for writing before the run opens it, then fed by a thread.
-  const int writer = ::open(dir.file("pipe").c_str(), O_RDWR);
-  ASSERT_GE(writer, 0);
+  // Held open before the run opens it (a FIFO opened for reading and
+  // writing has a writer), and fed by a thread with more than an image. When
+  // the run and the keeper have closed it, the rest of the feed fails.
+  const int keeper = ::open(dir.file("pipe").c_str(), O_RDWR);
+  ASSERT_GE(keeper, 0);
   std::thread feed([&] {
-    const std::vector<std::uint8_t>& image = small_image();
-    for (std::size_t at = 0; at < image.size();) {
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
+    const int writer = ::open(dir.file("pipe").c_str(), O_WRONLY);
+    std::vector<std::uint8_t> image = small_image();
+    image.resize(image.size() + (1 << 20), 0xEE);
+    for (std::size_t at = 0; writer >= 0 && at < image.size();) {
       const ssize_t n = ::write(writer, image.data() + at, image.size() - at);
       if (n <= 0) break;
       at += static_cast<std::size_t>(n);
@@ -133,8 +141,10 @@ TEST(HostileEnvironment, AnImageFromAPipeGivesTheDumpsOfTheFile) {
     ::close(writer);
   });
   const RunResult r = run_in(dir, {"pipe"});
+  ::close(keeper);
   feed.join();
   EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "ambergale-dump: pipe: larger than a cartridge image of 4194304 bytes (4 MiB); only its first 4 MiB are dumped\n");
   EXPECT_EQ(dumps_in(dir), dumps_in(plain));
 }
 
