@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "dump/tables.hpp"
+#include "app/load_tables.hpp"
 #include "fuzz_input.hpp"
 #include "script/disassembler.hpp"
 
@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return t;
   }();
   std::string message;
-  if (!parse_opcodes(file, tables->opcodes, message)) return 0;
-  tables->templates = compile_templates(tables->opcodes);
+  if (load_opcode_contents(file, *tables, message) != LoadStatus::ok) return 0;
   std::span<const std::uint8_t> script;
   if (split != std::string_view::npos) script = std::span(data, size).subspan(split + 3);
   OutputBudget budget;

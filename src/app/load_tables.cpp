@@ -11,6 +11,12 @@ constexpr int kDictLeadTree = 0xB5C2;
 constexpr int kDictLowTree = 0xB84A;
 constexpr int kScriptTreeHeader = 0x20BA;
 
+// The opcode table is in place: the line templates are compiled from it.
+LoadStatus opcodes_loaded(Tables& tables) {
+  tables.templates = compile_templates(tables.opcodes);
+  return LoadStatus::ok;
+}
+
 }  // namespace
 
 LoadStatus load_image_tables(const Cartridge& cart, Tables& tables, std::string& message) {
@@ -39,13 +45,15 @@ LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Ta
                        std::string& message) {
   if (const LoadStatus status = load_image_tables(cart, tables, message); status != LoadStatus::ok) return status;
   switch (load_opcodes(opcode_path, tables.opcodes, message)) {
-    case OpcodeLoad::ok:
-      tables.templates = compile_templates(tables.opcodes);
-      return LoadStatus::ok;
+    case OpcodeLoad::ok: return opcodes_loaded(tables);
     case OpcodeLoad::cannot_open: return LoadStatus::opcodes_missing;
     case OpcodeLoad::invalid: return LoadStatus::opcodes_invalid;
   }
   return LoadStatus::opcodes_invalid;
+}
+
+LoadStatus load_opcode_contents(std::string_view contents, Tables& tables, std::string& message) {
+  return parse_opcodes(contents, tables.opcodes, message) ? opcodes_loaded(tables) : LoadStatus::opcodes_invalid;
 }
 
 }  // namespace ambergale

@@ -22,4 +22,8 @@ LoadStatus load_tables(const Cartridge& cart, const std::string& opcode_path, Ta
 // table. Returns ok or bad_script_tree.
 LoadStatus load_image_tables(const Cartridge& cart, Tables& tables, std::string& message);
 
+// The part of load_tables that reads the opcode file, from its contents in
+// memory. Returns ok or opcodes_invalid.
+LoadStatus load_opcode_contents(std::string_view contents, Tables& tables, std::string& message);
+
 }  // namespace ambergale

@@ -143,9 +143,10 @@ MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_vi
   }
   const Cartridge cart{image_file.subspan(frame.offset, frame.size), nullptr};
   auto tables = std::make_unique<Tables>();
-  if (load_image_tables(cart, *tables, run.message) != LoadStatus::ok) return run;
-  if (!parse_opcodes(opcode_file, tables->opcodes, run.message)) return run;
-  tables->templates = compile_templates(tables->opcodes);
+  if (load_image_tables(cart, *tables, run.message) != LoadStatus::ok ||
+      load_opcode_contents(opcode_file, *tables, run.message) != LoadStatus::ok) {
+    return run;
+  }
   std::optional<Cp932ToUtf8> utf8;
   if (encoding == Encoding::utf8) utf8.emplace();
   OutputBudget budget{max_output};

@@ -77,17 +77,16 @@ void TextFile::discard() {
   slot_ = -1;
 }
 
-bool TextFile::take(std::string_view bytes) {
+void TextFile::take(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       fail_with("cannot write", errno);
-      return false;
+      return;
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
 }
 
 std::optional<std::string> TextFile::finish() {

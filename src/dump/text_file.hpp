@@ -60,7 +60,7 @@ class TextFile : public TextOutput {
   std::optional<std::string> install();
 
  private:
-  bool take(std::string_view bytes) override;
+  void take(std::string_view bytes) override;
   void fail_with(const char* what, int error);
   void discard();
 

@@ -39,22 +39,6 @@ TextOpcode text_opcode(int op) {
   }
 }
 
-// Writes the value of the placeholder "@" `letter` at `at` for the
-// instruction whose first four bytes are `b`; returns the end of what it
-// wrote (at most 5 characters).
-char* put_placeholder(char* at, char letter, const std::uint8_t (&b)[4]) {
-  switch (letter) {
-    case '0': put_hex2(at, b[1]); return at + 2;
-    case '1': put_hex2(at, b[2]); return at + 2;
-    case '2': put_hex2(at, b[3]); return at + 2;
-    case 'w': put_hex2(at, b[2]); put_hex2(at + 2, b[1]); return at + 4;
-    case 'd': return put_decimal(at, 256u * b[1] + b[2]);
-    case 'r': put_hex2(at, b[0] & 0x0F); put_hex2(at + 2, b[1]); return at + 4;
-    case 'v': put_hex2(at, b[2] & 0x0F); return at + 2;
-    default: put_hex2(at, static_cast<std::uint8_t>(b[2] >> 4)); return at + 2;  // 'b'
-  }
-}
-
 // Decodes the message at `position`, writes its line, and returns the number
 // of script bytes it occupied (at least 1).
 std::int64_t write_message(TextOutput& out, std::span<const std::uint8_t> script, int length,

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "text/hex.hpp"
+
 namespace ambergale {
 
 namespace {
@@ -45,6 +47,19 @@ LineTemplates compile_templates(const OpcodeTable& opcodes) {
   LineTemplates templates;
   for (int op = 0; op < kOpcodeCount; ++op) templates[op] = compile_template(opcodes[op].format);
   return templates;
+}
+
+char* put_placeholder(char* at, char letter, const std::uint8_t (&b)[4]) {
+  switch (letter) {
+    case '0': put_hex2(at, b[1]); return at + 2;
+    case '1': put_hex2(at, b[2]); return at + 2;
+    case '2': put_hex2(at, b[3]); return at + 2;
+    case 'w': put_hex2(at, b[2]); put_hex2(at + 2, b[1]); return at + 4;
+    case 'd': return put_decimal(at, 256u * b[1] + b[2]);
+    case 'r': put_hex2(at, b[0] & 0x0F); put_hex2(at + 2, b[1]); return at + 4;
+    case 'v': put_hex2(at, b[2] & 0x0F); return at + 2;
+    default: put_hex2(at, static_cast<std::uint8_t>(b[2] >> 4)); return at + 2;  // 'b'
+  }
 }
 
 }  // namespace ambergale

@@ -39,4 +39,9 @@ LineTemplate compile_template(const std::optional<std::string>& format);
 // The template of every opcode.
 LineTemplates compile_templates(const OpcodeTable& opcodes);
 
+// Writes the value of the placeholder "@" `letter` (one compile_template
+// accepted) at `at` for the instruction whose first four bytes are `b`;
+// returns the end of what it wrote (at most 5 characters).
+char* put_placeholder(char* at, char letter, const std::uint8_t (&b)[4]);
+
 }  // namespace ambergale

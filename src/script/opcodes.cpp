@@ -79,10 +79,9 @@ bool parse_opcodes(std::string_view contents, OpcodeTable& table, std::string& m
 OpcodeLoad load_opcodes(const std::string& path, OpcodeTable& table, std::string& message) {
   InputFile file;
   if (const int error = file.open(path); error != 0) {
-    message = std::strerror(error);
-    if (error != EISDIR) return OpcodeLoad::cannot_open;
-    message = "cannot read: " + message;
-    return OpcodeLoad::invalid;
+    // A directory opens, but cannot be read.
+    message = (error == EISDIR ? "cannot read: " : "") + std::string(std::strerror(error));
+    return error == EISDIR ? OpcodeLoad::invalid : OpcodeLoad::cannot_open;
   }
   // Read as a stream up to the end of the last line used, so an endless
   // file (a device, a pipe) costs no more than a long one.

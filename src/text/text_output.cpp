@@ -32,10 +32,9 @@ void TextOutput::hand_on() {
   buffer_.clear();
 }
 
-bool MemoryOutput::take(std::string_view bytes) {
+void MemoryOutput::take(std::string_view bytes) {
   if (keep_) contents_.append(bytes);
   size_ += bytes.size();
-  return true;
 }
 
 }  // namespace ambergale

@@ -56,9 +56,8 @@ class TextOutput {
   // `utf8`: convert to UTF-8 on the way out; nullptr keeps Shift-JIS.
   TextOutput(std::string name, OutputBudget& budget, const Cp932ToUtf8* utf8);
 
-  // Receives the bytes of whole lines; returns false (after calling fail) when
-  // they cannot be taken.
-  virtual bool take(std::string_view bytes) = 0;
+  // Receives the bytes of whole lines; calls fail() when they cannot be taken.
+  virtual void take(std::string_view bytes) = 0;
 
   // Records the first failure; later ones are dropped.
   void fail(const std::string& reason);
@@ -86,7 +85,7 @@ class MemoryOutput : public TextOutput {
   std::uint64_t size() const { return size_; }
 
  private:
-  bool take(std::string_view bytes) override;
+  void take(std::string_view bytes) override;
 
   bool keep_;
   std::string contents_;
