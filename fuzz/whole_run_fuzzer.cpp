@@ -10,6 +10,7 @@
 
 #include "app/run.hpp"
 #include "cartridge/cartridge.hpp"
+#include "cartridge/cartridge_map.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
 
@@ -36,9 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Patched in place and put back afterwards: no 4 MiB copy per input.
   std::vector<std::pair<std::size_t, std::uint8_t>> saved;
   for (std::size_t i = 0; i + 4 <= size; i += 4) {
-    // Only the banks the tool reads: C4, F8, F9, FA, FB.
-    static constexpr int kBanks[] = {0xC4, 0xF8, 0xF9, 0xFA, 0xFB};
-    const std::size_t offset = static_cast<std::size_t>(ambergale::rom_offset(kBanks[data[i + 2] % 5], data[i] | data[i + 1] << 8));
+    // Only the banks the tool reads.
+    const auto& banks = ambergale::cartridge_map::kBanksRead;
+    const int bank = banks[data[i + 2] % banks.size()];
+    const std::size_t offset = static_cast<std::size_t>(ambergale::rom_offset(bank, data[i] | data[i + 1] << 8));
     saved.emplace_back(offset, image[offset]);
     image[offset] = data[i + 3];
   }

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "cartridge/cartridge.hpp"
+#include "cartridge/cartridge_map.hpp"
+#include "decode/script_tree.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
 
@@ -102,8 +104,9 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> image(layout.image.size());
     std::mt19937 random(seed);
     for (auto& b : image) b = static_cast<std::uint8_t>(random());
-    const int header = ambergale::rom_offset(0xF8, 0x20BA);
-    std::copy_n(layout.image.begin() + header, 1024, image.begin() + header);
+    using ambergale::cartridge_map::kScriptTreeHeader;
+    const int header = ambergale::rom_offset(kScriptTreeHeader.bank, kScriptTreeHeader.address);
+    std::copy_n(layout.image.begin() + header, ambergale::kScriptHeaderBytes, image.begin() + header);
     layout.image = std::move(image);
   }
   const std::filesystem::path out(dir);

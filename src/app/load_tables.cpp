@@ -1,15 +1,14 @@
 #include "app/load_tables.hpp"
 
+#include "cartridge/cartridge_map.hpp"
+
 namespace ambergale {
 
 namespace {
 
-constexpr int kTableBank = 0xF8;
-constexpr int kTextLeadTree = 0xAFDA;
-constexpr int kTextLowTree = 0xB2C2;
-constexpr int kDictLeadTree = 0xB5C2;
-constexpr int kDictLowTree = 0xB84A;
-constexpr int kScriptTreeHeader = 0x20BA;
+using namespace cartridge_map;
+
+void read_tree(const Cartridge& cart, RomAddress at, ByteTree& tree) { rom_read(cart, at.bank, at.address, tree); }
 
 // The opcode table is in place: the line templates are compiled from it.
 LoadStatus opcodes_loaded(Tables& tables) {
@@ -20,19 +19,20 @@ LoadStatus opcodes_loaded(Tables& tables) {
 }  // namespace
 
 LoadStatus load_image_tables(const Cartridge& cart, Tables& tables, std::string& message) {
-  rom_read(cart, kTableBank, kTextLeadTree, tables.text_trees.lead);
-  rom_read(cart, kTableBank, kTextLowTree, tables.text_trees.low);
-  rom_read(cart, kTableBank, kDictLeadTree, tables.dict_trees.lead);
-  rom_read(cart, kTableBank, kDictLowTree, tables.dict_trees.low);
+  read_tree(cart, kTextLeadTree, tables.text_trees.lead);
+  read_tree(cart, kTextLowTree, tables.text_trees.low);
+  read_tree(cart, kDictLeadTree, tables.dict_trees.lead);
+  read_tree(cart, kDictLowTree, tables.dict_trees.low);
   index_trees(tables.text_trees);
   index_trees(tables.dict_trees);
 
   std::array<std::uint8_t, kScriptHeaderBytes> header;
-  rom_read(cart, kTableBank, kScriptTreeHeader, header);
+  rom_read(cart, kScriptTreeHeader.bank, kScriptTreeHeader.address, header);
   ScriptTreeBuilder builder;
   tables.script_tree.leaf_boundary = builder.build_script_tree(tables.script_tree.nodes, header);
   if (tables.script_tree.leaf_boundary < 0) {
-    message = "the script tree header at F8:20BA is malformed: " + builder.failure;
+    message = "the script tree header at " + address_text(kScriptTreeHeader.bank, kScriptTreeHeader.address) +
+              " is malformed: " + builder.failure;
     return LoadStatus::bad_script_tree;
   }
   index_script_tree(tables.script_tree);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/input_file.hpp"
 
@@ -77,6 +78,12 @@ ImageLoad load_image(const std::string& path, Cartridge& cart) {
   cart.bytes = cart.bytes.subspan(result.frame.offset, result.frame.size);
   if (result.frame.size < kImageSize) result.status = ImageLoad::Status::too_short;
   return result;
+}
+
+std::string address_text(int bank, int address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02X:%04X", bank & 0xFF, address & 0xFFFF);
+  return text;
 }
 
 int rom_offset(int bank, int address) {

@@ -52,6 +52,9 @@ struct ImageLoad {
 // header. An image shorter than kImageSize is refused (too_short).
 ImageLoad load_image(const std::string& path, Cartridge& cart);
 
+// bank:address as the console writes it, "BB:AAAA".
+std::string address_text(int bank, int address);
+
 // File offset of bank:address. Only the low six bits of the bank count, and
 // the address wraps within its bank.
 int rom_offset(int bank, int address);

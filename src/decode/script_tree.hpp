@@ -1,6 +1,6 @@
 // The Huffman tree that event scripts are coded with, and the script decoder.
 //
-// The cartridge keeps the tree as a bit-packed header (at F8:20BA) that lists
+// The cartridge keeps the tree as a bit-packed header that lists
 // the leaves from left to right, each with its depth and value:
 //   spare_bits:4  depth_bits:4  depth_base:4  value_bits:4  node_count:16
 //   first depth:depth_bits, then for each leaf  value:value_bits  next depth:depth_bits

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "cartridge/cartridge_map.hpp"
 #include "decode/script_tree.hpp"
 #include "dump/dumps.hpp"
 #include "dump/lengths.hpp"
@@ -13,24 +14,9 @@ namespace ambergale {
 
 namespace {
 
-constexpr int kPointerBank = 0xF8;  // the script pointer table at F8:0000
-constexpr int kScriptCount = 4096;
-constexpr int kScriptBufferSize = 12288;
+using namespace cartridge_map;
 
-// The scripts fall into four groups by index, each packed into its own bank
-// up to a fixed end address.
-struct ScriptGroup {
-  int first;
-  int count;
-  int bank;
-  int end_address;
-};
-constexpr std::array<ScriptGroup, 4> kScriptGroups = {{
-    {0x000, 1536, 0xF9, 0xFAE0},
-    {0x600, 1024, 0xFA, 0xFCA0},
-    {0xA00, 512, 0xFB, 0x7CB5},
-    {0xC00, 1024, 0xF8, 0x87AC},
-}};
+constexpr int kScriptBufferSize = 12288;
 
 }  // namespace
 
@@ -53,7 +39,7 @@ void write_script_header(TextOutput& out, int index, int bank, int address, int 
 void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out) {
   std::vector<int> pointers(kScriptCount);
   std::vector<int> lengths(kScriptCount);
-  for (int i = 0; i < kScriptCount; ++i) pointers[i] = rom_read_word(cart, kPointerBank, 2 * i);
+  for (int i = 0; i < kScriptCount; ++i) pointers[i] = rom_read_word(cart, kScriptPointers.bank, kScriptPointers.address + 2 * i);
   for (const ScriptGroup& group : kScriptGroups) {
     infer_lengths(std::span<const int>(pointers).subspan(group.first, group.count), group.end_address,
                   std::span<int>(lengths).subspan(group.first, group.count));

@@ -11,8 +11,8 @@
 namespace ambergale {
 
 struct Tables {
-  TreePair text_trees;  // lead tree F8:AFDA, low tree F8:B2C2
-  TreePair dict_trees;  // lead tree F8:B5C2, low tree F8:B84A
+  TreePair text_trees;  // messages
+  TreePair dict_trees;  // dictionary entries
   ScriptTree script_tree;
   Dictionary dictionary;
   OpcodeTable opcodes;

@@ -60,15 +60,17 @@ std::vector<bool> finite_entries(const std::vector<CodeStream>& codes) {
 }  // namespace
 
 CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e) {
-  const int start = rom_read_word(cart, kDictionaryBank, kDictionaryPointers + 2 * e);
-  const int end = e + 1 < kDictionaryEntries ? rom_read_word(cart, kDictionaryBank, kDictionaryPointers + 2 * e + 2)
-                                             : kDictionaryEnd;
+  using namespace cartridge_map;
+  const int start = rom_read_word(cart, kDictionaryPointers.bank, kDictionaryPointers.address + 2 * e);
+  const int end = e + 1 < kDictionaryEntries
+                      ? rom_read_word(cart, kDictionaryPointers.bank, kDictionaryPointers.address + 2 * e + 2)
+                      : kDictionaryEnd;
   // The entry's bytes and the three after them are its input; a size that is
   // negative or larger than the data allows decodes from the image as it
   // stands, with that limit.
   const int size = end - start;
   CodeBuffer decoded;
-  const int length = decode_dict_entry(dict_trees, rom_view(cart, kDictionaryBank, start), size + 3, decoded);
+  const int length = decode_dict_entry(dict_trees, rom_view(cart, kDictionaryPointers.bank, start), size + 3, decoded);
   return CodeStream(decoded.begin(), decoded.begin() + length);
 }
 

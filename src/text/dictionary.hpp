@@ -11,15 +11,13 @@
 #include <vector>
 
 #include "cartridge/cartridge.hpp"
+#include "cartridge/cartridge_map.hpp"
 #include "decode/byte_tree.hpp"
 #include "text/text_buffer.hpp"
 
 namespace ambergale {
 
-inline constexpr int kDictionaryEntries = 3049;
-inline constexpr int kDictionaryBank = 0xF8;
-inline constexpr int kDictionaryPointers = 0x9808;  // 3049 little-endian words
-inline constexpr int kDictionaryEnd = 0xFA6E;       // where the last entry ends
+using cartridge_map::kDictionaryEntries;
 // The most bytes an entry may hold, as decoded or expanded. A replacement that
 // would take an entry past it is not made.
 inline constexpr int kEntryCap = kCodeStreamCap;

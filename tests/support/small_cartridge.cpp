@@ -4,6 +4,8 @@
 #include <random>
 
 #include "cartridge/cartridge.hpp"
+#include "cartridge/cartridge_map.hpp"
+#include "decode/script_tree.hpp"
 
 namespace ambergale::testing_support {
 
@@ -61,8 +63,9 @@ std::vector<std::uint8_t> random_image(std::uint32_t seed) {
 
 std::vector<std::uint8_t> runaway_image(std::uint32_t seed) {
   std::vector<std::uint8_t> image = random_image(seed);
-  const int header = rom_offset(0xF8, 0x20BA);
-  std::copy_n(small_image().begin() + header, 1024, image.begin() + header);
+  using cartridge_map::kScriptTreeHeader;
+  const int header = rom_offset(kScriptTreeHeader.bank, kScriptTreeHeader.address);
+  std::copy_n(small_image().begin() + header, kScriptHeaderBytes, image.begin() + header);
   return image;
 }
 

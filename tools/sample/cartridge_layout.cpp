@@ -5,6 +5,8 @@
 #include <string>
 
 #include "cartridge/cartridge.hpp"
+#include "cartridge/cartridge_map.hpp"
+#include "decode/script_tree.hpp"
 #include "encoder/encoder.hpp"
 
 namespace ambergale::sample {
@@ -15,27 +17,21 @@ using encode::put_bytes;
 using encode::put_word;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr int kTableBank = 0xF8;
-constexpr int kMessageBank = 0xFB;
-constexpr int kPointerBank = 0xC4;
+using namespace cartridge_map;
 
 void require(bool ok, const std::string& what) {
   if (!ok) throw std::invalid_argument("sample layout: " + what);
 }
 
-// A ByteTree at `address` may use only the bytes before the next table.
-void put_tree(Bytes& image, int address, const encode::ByteTreeCode& tree, int room, const char* name) {
+// A ByteTree may use only the bytes before the next table.
+void put_tree(Bytes& image, RomAddress at, const encode::ByteTreeCode& tree, int room, const char* name) {
   const int used = 3 * tree.table[1] + 3;
   require(used <= room, std::string(name) + " needs " + std::to_string(used) + " bytes, has " + std::to_string(room));
-  put_bytes(image, kTableBank, address, std::span<const std::uint8_t>(tree.table).first(static_cast<std::size_t>(used)));
+  put_bytes(image, at.bank, at.address, std::span<const std::uint8_t>(tree.table).first(static_cast<std::size_t>(used)));
 }
 
-struct ScriptGroup {
-  int first, count, bank, end;
-};
-constexpr ScriptGroup kGroups[] = {
-    {0x000, 1536, 0xF9, 0xFAE0}, {0x600, 1024, 0xFA, 0xFCA0}, {0xA00, 512, 0xFB, 0x7CB5}, {0xC00, 1024, 0xF8, 0x87AC}};
-constexpr int kGroupStart[] = {0x0000, 0x0000, 0x0000, 0x24BA};  // group 4 follows the script tree header
+// Group 4 shares bank F8 with the tables and follows the script tree header.
+constexpr int kGroupStart[] = {0x0000, 0x0000, 0x0000, kScriptTreeHeader.address + kScriptHeaderBytes};
 
 }  // namespace
 
@@ -47,13 +43,13 @@ Units filler_message(int n) {
 }
 
 CartridgeLayout build_cartridge(const CartridgeContent& content) {
-  require(content.dictionary.size() == kDictionarySize, "the dictionary needs 3049 entries");
-  require(content.scripts.size() == kScriptCount, "4096 scripts are needed");
+  require(content.dictionary.size() == kDictionarySize, "the dictionary needs " + std::to_string(kDictionarySize) + " entries");
+  require(content.scripts.size() == kScriptCount, std::to_string(kScriptCount) + " scripts are needed");
   CartridgeLayout layout;
   Bytes& image = layout.image;
   image.assign(kImageSize, 0);
 
-  // Text: the sequential block grows with filler until it reaches D07D.
+  // Text: the sequential block grows with filler until it reaches its end.
   std::vector<Units> sequential = content.sequential;
   std::vector<Units> all_text = sequential;
   for (const auto& group : content.groups) all_text.insert(all_text.end(), group.begin(), group.end());
@@ -64,12 +60,12 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
   }
   for (int n = 0; n < 4000; ++n) all_text.push_back(filler_message(n));
   const encode::TextCoder text = encode::build_text_coder(all_text);
-  put_tree(image, 0xAFDA, text.lead, 0xB2C2 - 0xAFDA, "text lead tree");
-  put_tree(image, 0xB2C2, text.low, 0x300, "text low tree");
+  put_tree(image, kTextLeadTree, text.lead, kTextLeadTreeRoom, "text lead tree");
+  put_tree(image, kTextLowTree, text.low, kLowTreeRoom, "text low tree");
 
   std::map<Units, int> placed;  // message -> address in bank FB, for sharing
-  int address = 0x8000;
-  for (std::size_t i = 0; address < 0xD07D; ++i) {
+  int address = kSequentialStart;
+  for (std::size_t i = 0; address < kSequentialEnd; ++i) {
     if (i >= sequential.size()) sequential.push_back(filler_message(static_cast<int>(i)));
     const Bytes coded = encode::encode_units(text, sequential[i]);
     put_bytes(image, kMessageBank, address, coded);
@@ -78,14 +74,14 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
     address += static_cast<int>(coded.size());
   }
 
-  // Word lists: message pointer lists back to back, the last ending at C00A;
-  // groups without entries point at C00A itself.
+  // Word lists: message pointer lists back to back, the last ending where
+  // the lists end; groups without entries point at that end itself.
   int entries = 0;
   for (const auto& group : content.groups) entries += static_cast<int>(group.size());
-  int list = 0xC00A - 2 * entries;
-  require(list >= 0xB31E, "too many word-list entries");
+  int list = kGroupListsEnd - 2 * entries;
+  require(list >= kGroupPointers.address + 2 * kGroupCount, "too many word-list entries");
   for (int g = 0; g < kGroupCount; ++g) {
-    put_word(image, kPointerBank, 0xB300 + 2 * g, content.groups[g].empty() ? 0xC00A : list);
+    put_word(image, kGroupPointers.bank, kGroupPointers.address + 2 * g, content.groups[g].empty() ? kGroupListsEnd : list);
     for (const Units& message : content.groups[g]) {
       auto found = placed.find(message);
       if (found == placed.end()) {
@@ -95,28 +91,28 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
         found = placed.emplace(message, address).first;
         address += static_cast<int>(coded.size());
       }
-      put_word(image, kPointerBank, list, found->second);
+      put_word(image, kGroupPointers.bank, list, found->second);
       layout.group_pointers[g].push_back(found->second);
       list += 2;
     }
   }
 
-  // Dictionary: entries back to back from the end of the trees, the last
-  // ending at FA6E.
+  // Dictionary: entries back to back after the low tree, the last ending
+  // where the dictionary ends.
   const encode::TextCoder dict = encode::build_text_coder(content.dictionary);
-  put_tree(image, 0xB5C2, dict.lead, 0xB84A - 0xB5C2, "dictionary lead tree");
-  put_tree(image, 0xB84A, dict.low, 0x300, "dictionary low tree");
+  put_tree(image, kDictLeadTree, dict.lead, kDictLeadTreeRoom, "dictionary lead tree");
+  put_tree(image, kDictLowTree, dict.low, kLowTreeRoom, "dictionary low tree");
   std::vector<Bytes> entries_coded;
   int dictionary_bytes = 0;
   for (const Units& entry : content.dictionary) {
     entries_coded.push_back(encode::encode_units(dict, entry));
     dictionary_bytes += static_cast<int>(entries_coded.back().size());
   }
-  int entry_address = 0xFA6E - dictionary_bytes;
-  require(entry_address >= 0xBB4A, "the dictionary does not fit before FA6E");
+  int entry_address = kDictionaryEnd - dictionary_bytes;
+  require(entry_address >= kDictLowTree.address + kLowTreeRoom, "the dictionary does not fit its region");
   for (int e = 0; e < kDictionarySize; ++e) {
-    put_word(image, kTableBank, 0x9808 + 2 * e, entry_address);
-    put_bytes(image, kTableBank, entry_address, entries_coded[e]);
+    put_word(image, kDictionaryPointers.bank, kDictionaryPointers.address + 2 * e, entry_address);
+    put_bytes(image, kDictionaryPointers.bank, entry_address, entries_coded[e]);
     entry_address += static_cast<int>(entries_coded[e].size());
   }
 
@@ -139,8 +135,8 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
   frequency[1] += 1;  // a tree needs two symbols
   frequency[2] += 1;
   const encode::ScriptTreeCode tree = encode::build_script_tree_code(frequency);
-  require(tree.header.size() <= 1024, "the script tree header is longer than 1024 bytes");
-  put_bytes(image, kTableBank, 0x20BA, tree.header);
+  require(tree.header.size() <= kScriptHeaderBytes, "the script tree header is longer than its 1024 bytes");
+  put_bytes(image, kScriptTreeHeader.bank, kScriptTreeHeader.address, tree.header);
 
   std::vector<Bytes> coded(kScriptCount);
   for (int i = 0; i < kScriptCount; ++i) {
@@ -154,7 +150,7 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
   }
   layout.script_pointers.assign(kScriptCount, 0);
   for (int g = 0; g < 4; ++g) {
-    const ScriptGroup& group = kGroups[g];
+    const ScriptGroup& group = kScriptGroups[g];
     // Identical scripts share one pointer (keyed by their coded bytes).
     auto key = [&](int i) { return std::string(coded[i].begin(), coded[i].end()); };
     std::map<std::string, int> shared;
@@ -162,7 +158,7 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
     for (int i = group.first; i < group.first + group.count; ++i) {
       if (shared.emplace(key(i), 0).second) total += static_cast<int>(coded[i].size());
     }
-    int at = group.end - total;
+    int at = group.end_address - total;
     if (at < kGroupStart[g]) {
       throw ScriptGroupOverflow(g, "sample layout: script group " + std::to_string(g + 1) + " does not fit its region");
     }
@@ -174,7 +170,7 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
         at += static_cast<int>(coded[i].size());
       }
       layout.script_pointers[i] = found->second;
-      put_word(image, kTableBank, 2 * i, found->second);
+      put_word(image, kScriptPointers.bank, kScriptPointers.address + 2 * i, found->second);
     }
   }
   return layout;

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "cartridge/cartridge_map.hpp"
+
 namespace ambergale::sample {
 
 using Units = std::vector<std::uint16_t>;  // CodeStream values, ending in 0xFFFF
 
-inline constexpr int kGroupCount = 15;
-inline constexpr int kDictionarySize = 3049;
-inline constexpr int kScriptCount = 4096;
+using cartridge_map::kGroupCount;
+using cartridge_map::kScriptCount;
+inline constexpr int kDictionarySize = cartridge_map::kDictionaryEntries;
 
 // A piece of script bytecode: raw bytes, or an embedded message that the
 // layout codes with the text trees.
@@ -27,7 +29,7 @@ struct ScriptPiece {
 
 struct CartridgeContent {
   std::array<std::vector<Units>, kGroupCount> groups;  // the word-list messages
-  std::vector<Units> sequential;                       // the block from FB:8000
+  std::vector<Units> sequential;                       // the sequential block
   std::vector<Units> dictionary;                       // kDictionarySize entries
   std::vector<std::vector<ScriptPiece>> scripts;       // kScriptCount scripts
   // Each byte of a script's bytecode becomes one symbol of the script tree;
@@ -51,7 +53,7 @@ struct ScriptGroupOverflow : std::invalid_argument {
   int group;
 };
 
-// Places sequential messages until the block reaches FB:D07D (the rest are
+// Places sequential messages until the block reaches its end (the rest are
 // not used), with filler messages where they run out. Content that does not
 // fit its regions is refused with std::invalid_argument.
 CartridgeLayout build_cartridge(const CartridgeContent& content);

@@ -193,12 +193,12 @@ CartridgeContent generate_content(std::uint32_t seed, const std::array<int, 4>& 
   // Scripts, sized to fill their groups' regions; a few repeat an earlier
   // script of their group and so share its pointer.
   const int full[] = {12, 16, 16, 8};  // instructions per script that overfill groups 1..4
-  const int firsts[] = {0x000, 0x600, 0xA00, 0xC00, 0x1000};
   content.scripts.resize(kScriptCount);
   for (int g = 0; g < 4; ++g) {
-    for (int i = firsts[g]; i < firsts[g + 1]; ++i) {
-      if (i > firsts[g] && random.chance(3)) {
-        content.scripts[i] = content.scripts[firsts[g] + random.below(i - firsts[g])];
+    const int first = cartridge_map::kScriptGroups[g].first;
+    for (int i = first; i < first + cartridge_map::kScriptGroups[g].count; ++i) {
+      if (i > first && random.chance(3)) {
+        content.scripts[i] = content.scripts[first + random.below(i - first)];
       } else {
         // About full[g] * fill[g] / 100 instructions on average, the
         // fraction made up by an extra one now and then.
