@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/load_tables.hpp"
+#include "dump/load_tables.hpp"
 #include "fuzz_input.hpp"
 #include "script/disassembler.hpp"
 
@@ -19,15 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t lead[] = {0, 2, 1, 0, 1, 2, 0x00, 0x21, 0x80};
     std::copy(std::begin(lead), std::end(lead), t->text_trees.lead.begin());
     index_trees(t->text_trees);
-    t->dictionary.text.assign(3049, "D");  // a view of a literal
+    t->dictionary.text.assign(kDictionaryEntries, "D");  // a view of a literal
     return t;
   }();
-  std::string message;
-  if (load_opcode_contents(file, *tables, message) != LoadStatus::ok) return 0;
+  if (load_opcode_table(file, *tables)) return 0;
   std::span<const std::uint8_t> script;
   if (split != std::string_view::npos) script = std::span(data, size).subspan(split + 3);
   OutputBudget budget;
-  MemoryOutput out("listing", budget, nullptr, false);
+  MemoryOutput out("listing", budget, {}, false);
   disassemble_script(out, script, static_cast<int>(script.size()), tables->listing());
   return 0;
 }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "cartridge/cartridge_map.hpp"
 #include "fuzz_input.hpp"
 #include "text/render.hpp"
 
@@ -9,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace ambergale;
   fuzz::FuzzInput in(data, size);
   const int length = in.take_int16();
-  static const std::vector<std::string_view> dictionary(3049, "D");
+  static const std::vector<std::string_view> dictionary(cartridge_map::kDictionaryEntries, "D");
   TextBuffer text;
   const int written = render_codes(in.rest(), length, dictionary, text);
   if (written != static_cast<int>(text.size())) __builtin_trap();

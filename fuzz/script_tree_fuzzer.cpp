@@ -7,12 +7,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace ambergale;
   fuzz::FuzzInput in(data, size);
-  std::array<std::uint8_t, kScriptHeaderBytes> header;
+  std::array<std::uint8_t, kScriptHeaderBytes> header{};
   in.take(std::span(header).first(64));  // the rest of the header stays zero
   ScriptTree plain;
   ScriptTreeBuilder builder;
-  plain.leaf_boundary = builder.build_script_tree(plain.nodes, header);
-  if (plain.leaf_boundary < 0) return 0;
+  if (builder.build_script_tree(plain.nodes, header, plain.leaf_boundary)) return 0;
   ScriptTree indexed = plain;
   index_script_tree(indexed);
   const int length = in.take_int16();

@@ -1,155 +1,122 @@
 #include "app/options.hpp"
 
-#include <string_view>
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <vector>
+
+#include "platform/command_line.hpp"
+#include "platform/input_file.hpp"
 
 namespace ambergale {
 
 namespace {
 
-// The options that take a value, by long name and short letter (0: none).
-struct ValueOption {
-  std::string_view name;
-  char letter;
-};
-constexpr ValueOption kValueOptions[] = {
-    {"output-dir", 'o'}, {"mescmd", 'm'}, {"encoding", 0}, {"max-output", 0}};
+enum Option : std::size_t { kOutputDir, kMescmd, kEncoding, kLineEnds, kMaxOutput, kHelp, kVersion };
+constexpr std::array<OptionSpec, 7> kOptions = {{
+    {"output-dir", 'o', true, false},
+    {"mescmd", 'm', true, false},
+    {"encoding", 0, true, false},
+    {"line-ends", 0, true, false},
+    {"max-output", 0, true, false},
+    {"help", 'h', false, true},
+    {"version", 0, false, true},
+}};
 
-// Stores the value of a value option; returns what is wrong with it, if anything.
-std::string set_value(std::string_view name, const std::string& value, Options& options) {
-  if (name == "output-dir") {
-    options.output_dir = value;
-  } else if (name == "mescmd") {
-    options.opcode_file = value;
-  } else if (name == "encoding") {
-    if (value == "shift-jis") {
-      options.encoding = Encoding::shift_jis;
-    } else if (value == "utf-8") {
-      options.encoding = Encoding::utf8;
-    } else {
-      return "invalid encoding '" + value + "' (use shift-jis or utf-8)";
-    }
-  } else if (!parse_size(value, options.max_output)) {
-    return "invalid size '" + value + "' for --max-output (a positive number, with K, M, G or T)";
-  }
-  return {};
-}
+Outcome usage_failure(std::string reason) { return Failure{{}, std::move(reason)}; }
 
-const ValueOption* value_option(std::string_view name) {
-  for (const ValueOption& option : kValueOptions) {
-    if (option.name == name) return &option;
+Outcome take_option(std::size_t option, const char* value, Options& options) {
+  switch (option) {
+    case kOutputDir: options.output_dir = value; break;
+    case kMescmd: options.opcode_file = value; break;
+    case kEncoding:
+      if (const std::optional<Encoding> encoding = parse_encoding(value)) {
+        options.settings.encoding = *encoding;
+      } else {
+        return usage_failure("invalid encoding '" + std::string(value) + "' (use shift-jis or utf-8)");
+      }
+      break;
+    case kLineEnds:
+      if (std::string_view(value) != "crlf" && std::string_view(value) != "lf") {
+        return usage_failure("invalid line end '" + std::string(value) + "' (use crlf or lf)");
+      }
+      options.settings.crlf = std::string_view(value) == "crlf";
+      break;
+    case kMaxOutput:
+      if (const std::optional<std::uint64_t> size = parse_size(value)) {
+        options.settings.max_output = *size;
+      } else {
+        return usage_failure("invalid size '" + std::string(value) +
+                             "' for --max-output (a positive number, with K, M, G or T)");
+      }
+      break;
+    case kHelp: options.help = true; break;
+    case kVersion: options.version = true; break;
   }
-  return nullptr;
-}
-
-const ValueOption* value_option(char letter) {
-  for (const ValueOption& option : kValueOptions) {
-    if (option.letter != 0 && option.letter == letter) return &option;
-  }
-  return nullptr;
+  return std::nullopt;
 }
 
 }  // namespace
 
-bool parse_size(const std::string& text, std::uint64_t& size) {
-  std::size_t i = 0;
+std::optional<std::uint64_t> parse_size(std::string_view text) {
   std::uint64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const auto digit = static_cast<std::uint64_t>(text[i] - '0');
-    if (value > (UINT64_MAX - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  if (i == 0 || value == 0) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end == text.data() || value == 0) return std::nullopt;
+  std::string_view rest(end, static_cast<std::size_t>(text.data() + text.size() - end));
   int shift = 0;
-  if (i < text.size()) {
-    switch (text[i]) {
+  if (!rest.empty()) {
+    switch (rest[0]) {
       case 'K': case 'k': shift = 10; break;
       case 'M': case 'm': shift = 20; break;
       case 'G': case 'g': shift = 30; break;
       case 'T': case 't': shift = 40; break;
-      default: return false;
+      default: return std::nullopt;
     }
-    const std::string_view rest = std::string_view(text).substr(i + 1);
-    if (!rest.empty() && rest != "iB") return false;
+    rest.remove_prefix(1);
+    if (!rest.empty() && rest != "iB") return std::nullopt;
   }
-  if (value > (UINT64_MAX >> shift)) return false;
-  size = value << shift;
-  return true;
+  if (value > (UINT64_MAX >> shift)) return std::nullopt;
+  return value << shift;
 }
 
-std::string parse_options(int argc, const char* const* argv, Options& options) {
-  bool image_seen = false;
-  bool options_ended = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      if (!image_seen) options.image = arg;  // later arguments are ignored
-      image_seen = true;
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    // The value of a value option: the rest of this argument, or the next one.
-    auto take_value = [&](const std::string& shown, std::size_t rest_at, std::string& value) -> std::string {
-      if (rest_at < arg.size()) {
-        value = arg.substr(rest_at);
-      } else if (i + 1 < argc) {
-        value = argv[++i];
-      } else {
-        return "option '" + shown + "' needs a value";
-      }
-      return {};
-    };
-    if (arg[1] == '-') {
-      const std::size_t equals = arg.find('=');
-      const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-      if (name == "help" || name == "version") {
-        if (equals != std::string::npos) return "option '--" + name + "' takes no value";
-        (name == "help" ? options.help : options.version) = true;
-        return {};
-      }
-      const ValueOption* option = value_option(name);
-      if (!option) return "unknown option '--" + name + "'";
-      std::string value;
-      const std::size_t rest_at = equals == std::string::npos ? arg.size() : equals + 1;
-      if (equals != std::string::npos && rest_at == arg.size()) {
-        value.clear();  // "--name=": an empty value
-      } else if (std::string error = take_value("--" + name, rest_at, value); !error.empty()) {
-        return error;
-      }
-      if (std::string error = set_value(option->name, value, options); !error.empty()) return error;
-      continue;
-    }
-    // Short options, which may be grouped: "-h", "-oDIR", "-o DIR".
-    for (std::size_t k = 1; k < arg.size(); ++k) {
-      if (arg[k] == 'h') {
-        options.help = true;
-        return {};
-      }
-      const ValueOption* option = value_option(arg[k]);
-      if (!option) return std::string("unknown option '-") + arg[k] + "'";
-      std::string value;
-      if (std::string error = take_value(std::string("-") + arg[k], k + 1, value); !error.empty()) return error;
-      if (std::string error = set_value(option->name, value, options); !error.empty()) return error;
-      break;
-    }
+std::optional<Encoding> parse_encoding(std::string_view name) {
+  std::string lower(name);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (lower == "utf-8" || lower == "utf8") return Encoding::utf8;
+  if (lower == "shift-jis" || lower == "shift_jis" || lower == "sjis" || lower == "cp932") return Encoding::shift_jis;
+  return std::nullopt;
+}
+
+Outcome parse_options(int argc, const char* const* argv, Options& options) {
+  std::vector<std::string> operands;
+  if (Outcome failure = parse_command_line(
+          argc, argv, kOptions, [&](std::size_t option, const char* value) { return take_option(option, value, options); },
+          operands)) {
+    return failure;
   }
-  return {};
+  if (!operands.empty()) options.image = operands.front();  // later operands are ignored
+  if (options.image == kStandardInput && options.opcode_file == kStandardInput) {
+    return usage_failure("the image and the opcode file cannot both be standard input ('-')");
+  }
+  return std::nullopt;
 }
 
 const char* usage_text() {
   return "Usage: ambergale-dump [OPTION]... [IMAGE]\n"
          "Dump the messages, dictionary and event scripts of a cartridge image as text.\n"
          "\n"
-         "IMAGE is the 4 MiB cartridge image (default: Ambergale.smc); arguments after it\n"
-         "are ignored. The dumps wordlist.txt, wordlist2.txt, sublist.txt and messcript.txt\n"
-         "are written into the output folder, Shift-JIS with CR LF line ends by default.\n"
+         "IMAGE is the 4 MiB cartridge image (default: Ambergale.smc; -: standard input);\n"
+         "arguments after it are ignored. The dumps wordlist.txt, wordlist2.txt, sublist.txt\n"
+         "and messcript.txt are written into the output folder, Shift-JIS with CR LF line\n"
+         "ends by default.\n"
          "\n"
          "  -o, --output-dir DIR   write the dumps into DIR (default: the working folder)\n"
-         "  -m, --mescmd FILE      read the opcode definitions from FILE\n"
-         "                         (default: mescmd.dat in the working folder)\n"
-         "      --encoding ENC     write the dumps as shift-jis (default) or utf-8\n"
+         "  -m, --mescmd FILE      read the opcode definitions from FILE (-: standard input;\n"
+         "                         default: mescmd.dat in the working folder)\n"
+         "      --encoding ENC     write the dumps as shift-jis (default; also sjis, cp932)\n"
+         "                         or utf-8\n"
+         "      --line-ends END    end lines with crlf (default) or lf\n"
          "      --max-output SIZE  fail when the dumps pass SIZE bytes in all (default 1G);\n"
          "                         SIZE takes a K, M, G or T suffix (powers of 1024)\n"
          "  -h, --help             show this help and exit\n"

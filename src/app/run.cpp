@@ -1,19 +1,19 @@
 #include "app/run.hpp"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <unistd.h>
+
 #include <new>
-#include <optional>
 #include <stdexcept>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "app/load_tables.hpp"
-#include "app/signals.hpp"
-#include "dump/dumps.hpp"
-#include "dump/text_file.hpp"
+#include "app/options.hpp"
+#include "dump/folder_sink.hpp"
+#include "platform/console.hpp"
+#include "platform/cp932_to_utf8.hpp"
+#include "platform/input_file.hpp"
+#include "platform/signals.hpp"
+#include "script/opcodes.hpp"
 
 #ifndef AMBERGALE_VERSION
 #define AMBERGALE_VERSION "unknown"
@@ -23,87 +23,53 @@ namespace ambergale {
 
 namespace {
 
+constexpr const char* kProgram = "ambergale-dump";
+
 // The two messages the tool prints on standard output, in Shift-JIS.
-constexpr const char* kCannotOpenImage = "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8A" "J\x82\xAF\x82\xDC\x82\xB9\x82\xF1\n";  // ファイルが開けません
-constexpr const char* kNoOpcodeFile = "mescmd.dat\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";  // mescmd.datがありません
+constexpr std::string_view kCannotOpenImage = "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8A" "J\x82\xAF\x82\xDC\x82\xB9\x82\xF1\n";  // ファイルが開けません
+constexpr std::string_view kNoOpcodeFile = "mescmd.dat\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";  // mescmd.datがありません
 
-void say(const std::string& message) { std::fprintf(stderr, "ambergale-dump: %s\n", message.c_str()); }
+void say(const std::string& message) { write_console(STDERR_FILENO, std::string(kProgram) + ": " + message + "\n"); }
 
-int fail(const std::string& message) {
-  say(message);
+int fail(const Failure& failure) {
+  say(failure.text());
   return 1;
 }
 
-void print_console_message(const char* message) {
-  std::fputs(message, stdout);
-  std::fflush(stdout);
-}
-
-std::string too_short(const std::string& name, std::uint64_t size) {
-  return name + ": " + std::to_string(size) + " bytes is too short for a cartridge image of " +
-         std::to_string(kImageSize) + " bytes (4 MiB)";
-}
-
-// The notes for an image taken from part of its file.
-void note_framing(const std::string& name, const ImageFrame& frame) {
-  if (frame.copier_header) say(name + ": skipped the 512-byte copier header in front of the image");
-  if (frame.truncated) {
-    say(name + ": larger than a cartridge image of " + std::to_string(kImageSize) +
-        " bytes (4 MiB); only its first 4 MiB are dumped");
+// A console message, in the encoding the dumps are written in.
+void print_console_message(std::string_view message, Encoding encoding) {
+  if (encoding == Encoding::utf8) {
+    const Cp932ToUtf8 utf8;
+    if (utf8.available()) {
+      std::string converted;
+      utf8.convert(message, converted);
+      write_console(STDOUT_FILENO, converted);
+      return;
+    }
   }
+  write_console(STDOUT_FILENO, message);
 }
 
 int run_dumps(const Options& options) {
   OutputDir dir;
-  if (const std::optional<std::string> failure = dir.open(options.output_dir)) return fail(*failure);
+  if (Outcome failure = dir.open(options.output_dir)) return fail(*failure);
 
-  Cartridge cart;
-  const ImageLoad load = load_image(options.image, cart);
-  switch (load.status) {
-    case ImageLoad::Status::ok: break;
-    case ImageLoad::Status::cannot_open:
-      print_console_message(kCannotOpenImage);
-      return fail(options.image + ": cannot open: " + std::strerror(load.error));
-    case ImageLoad::Status::cannot_read: return fail(options.image + ": cannot read: " + std::strerror(load.error));
-    case ImageLoad::Status::too_short: return fail(too_short(options.image, load.size));
+  const std::string image_name = input_name(options.image);
+  DumpInputs inputs;
+  if (Outcome failure = read_image_file(options.image, inputs.image)) {
+    if (failure->cannot_open) print_console_message(kCannotOpenImage, options.settings.encoding);
+    return fail(failure->about(image_name));
   }
-  note_framing(options.image, load.frame);
+  name_mapped_image(kProgram, image_name);
+  inputs.image_name = image_name;
+  inputs.opcode_name = input_name(options.opcode_file);
+  inputs.read_opcodes = [&](std::string& contents) { return read_opcode_file(options.opcode_file, contents); };
 
-  auto tables = std::make_unique<Tables>();
-  std::string message;
-  switch (load_tables(cart, options.opcode_file, *tables, message)) {
-    case LoadStatus::ok: break;
-    case LoadStatus::bad_script_tree: return fail(options.image + ": " + message);
-    case LoadStatus::opcodes_missing:
-      print_console_message(kNoOpcodeFile);
-      return fail(options.opcode_file + ": cannot open: " + message);
-    case LoadStatus::opcodes_invalid: return fail(options.opcode_file + ": " + message);
+  FolderSink sink(dir);
+  if (Outcome failure = run_dump(inputs, options.settings, sink, say)) {
+    if (failure->cannot_open) print_console_message(kNoOpcodeFile, options.settings.encoding);
+    return fail(*failure);
   }
-
-  std::optional<Cp932ToUtf8> utf8;
-  if (options.encoding == Encoding::utf8) {
-    utf8.emplace();
-    if (!utf8->available()) return fail("the C library cannot convert CP932 to UTF-8");
-  }
-  // Each dump is finished before the next begins, and none replaces its file
-  // before all four are finished: the dumps in the folder always come from
-  // one run. The first failure ends the run and removes the unfinished files.
-  OutputBudget budget{options.max_output};
-  std::vector<std::unique_ptr<TextFile>> files;
-  for (const DumpFile& dump : kDumpFiles) {
-    files.push_back(std::make_unique<TextFile>(dir, dump.name, budget, utf8 ? &*utf8 : nullptr));
-    TextFile& file = *files.back();
-    if (file.ok()) dump.write(cart, *tables, file);
-    if (const std::optional<std::string> failure = file.finish()) return fail(*failure);
-  }
-  for (const auto& file : files) {
-    if (const std::optional<std::string> failure = file->check_target()) return fail(*failure);
-  }
-  const SignalHold hold;  // no interruption between the renames
-  for (const auto& file : files) {
-    if (const std::optional<std::string> failure = file->install()) return fail(*failure);
-  }
-  dir.sync();
   return 0;
 }
 
@@ -111,58 +77,25 @@ int run_dumps(const Options& options) {
 
 int run_dump_tool(int argc, const char* const* argv) {
   Options options;
-  if (const std::string error = parse_options(argc, argv, options); !error.empty()) {
-    std::fprintf(stderr, "ambergale-dump: %s\nTry 'ambergale-dump --help' for more information.\n", error.c_str());
+  if (Outcome failure = parse_options(argc, argv, options)) {
+    write_console(STDERR_FILENO, std::string(kProgram) + ": " + failure->text() + "\nTry 'ambergale-dump --help' for more information.\n");
     return 2;
   }
   if (options.help) {
-    std::fputs(usage_text(), stdout);
+    write_console(STDOUT_FILENO, usage_text());
     return 0;
   }
   if (options.version) {
-    std::printf("ambergale-dump %s\n", AMBERGALE_VERSION);
+    write_console(STDOUT_FILENO, std::string(kProgram) + " " + AMBERGALE_VERSION + "\n");
     return 0;
   }
   try {
     return run_dumps(options);
   } catch (const std::bad_alloc&) {
-    return fail("out of memory");
+    return fail(Failure{{}, "out of memory"});
   } catch (const std::length_error&) {
-    return fail("out of memory");
+    return fail(Failure{{}, "out of memory"});
   }
-}
-
-MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_view opcode_file,
-                        Encoding encoding, std::uint64_t max_output, bool keep_dumps) {
-  MemoryRun run;
-  run.status = 1;
-  const ImageFrame frame = frame_image(std::min<std::size_t>(image_file.size(), kImageSize + kCopierHeaderSize + 1));
-  if (frame.size < kImageSize) {
-    run.message = too_short("image", image_file.size());
-    return run;
-  }
-  const Cartridge cart{image_file.subspan(frame.offset, frame.size), nullptr};
-  auto tables = std::make_unique<Tables>();
-  if (load_image_tables(cart, *tables, run.message) != LoadStatus::ok ||
-      load_opcode_contents(opcode_file, *tables, run.message) != LoadStatus::ok) {
-    return run;
-  }
-  std::optional<Cp932ToUtf8> utf8;
-  if (encoding == Encoding::utf8) utf8.emplace();
-  OutputBudget budget{max_output};
-  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
-    MemoryOutput out(kDumpFiles[d].name, budget, utf8 ? &*utf8 : nullptr, keep_dumps);
-    kDumpFiles[d].write(cart, *tables, out);
-    out.hand_on();
-    if (out.failure()) {
-      run.message = *out.failure();
-      return run;
-    }
-    run.dumps[d] = out.contents();
-    run.sizes[d] = out.size();
-  }
-  run.status = 0;
-  return run;
 }
 
 }  // namespace ambergale

@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
 #include "platform/input_file.hpp"
@@ -21,63 +20,58 @@ ImageFrame frame_image(std::uint64_t file_size) {
   return {0, static_cast<std::size_t>(file_size), false, false};
 }
 
+ImageFile image_file_in_memory(std::span<const std::uint8_t> bytes) {
+  return {bytes.first(std::min(bytes.size(), kMostRead)), bytes.size(), nullptr};
+}
+
 namespace {
 
-// The most of a file that is ever read: an image, a copier header, and one
-// byte more to tell a longer file from a headered image.
-constexpr std::size_t kMostRead = kImageSize + kCopierHeaderSize + 1;
-
 // Maps the first `length` bytes of a regular file; false when it cannot.
-bool map_image(const InputFile& file, std::size_t length, Cartridge& cart) {
-  void* at = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, file.fd(), 0);
+bool map_image(const InputFile& input, std::size_t length, ImageFile& file) {
+  void* at = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, input.fd(), 0);
   if (at == MAP_FAILED) return false;
   // Only the pages a dump touches (a few banks) are mapped: without this the
   // kernel may map the whole image at the first touch when its page cache
   // holds the file in large pieces.
   ::madvise(at, length, MADV_RANDOM);
-  const auto* bytes = static_cast<const std::uint8_t*>(at);
-  cart.storage = std::shared_ptr<const void>(at, [length](const void* p) { ::munmap(const_cast<void*>(p), length); });
-  cart.bytes = std::span<const std::uint8_t>(bytes, length);
+  file.storage = std::shared_ptr<const void>(at, [length](const void* p) { ::munmap(const_cast<void*>(p), length); });
+  file.bytes = std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(at), length);
   return true;
 }
 
-// Reads at most kMostRead bytes; false with errno set on a read error.
-bool read_image(InputFile& file, Cartridge& cart) {
+Outcome read_image(InputFile& input, ImageFile& file) {
   auto buffer = std::make_shared<std::vector<std::uint8_t>>(kMostRead);
-  const std::ptrdiff_t got = file.read_some(*buffer);
-  if (got < 0) return false;
-  buffer->resize(static_cast<std::size_t>(got));
-  cart.bytes = std::span<const std::uint8_t>(*buffer);
-  cart.storage = std::move(buffer);
-  return true;
+  std::size_t got = 0;
+  if (Outcome failure = input.read(*buffer, got)) return failure;
+  buffer->resize(got);
+  file.bytes = std::span<const std::uint8_t>(*buffer);
+  file.size = got;
+  file.storage = std::move(buffer);
+  return std::nullopt;
 }
 
 }  // namespace
 
-ImageLoad load_image(const std::string& path, Cartridge& cart) {
-  ImageLoad result;
-  InputFile file;
-  if (const int error = file.open(path); error != 0) {
-    result.status = error == EISDIR ? ImageLoad::Status::cannot_read : ImageLoad::Status::cannot_open;
-    result.error = error;
-    return result;
+Outcome read_image_file(const std::string& path, ImageFile& file) {
+  InputFile input;
+  if (Outcome failure = input.open(path)) return failure;
+  if (input.mappable() && input.size() >= kImageSize &&
+      map_image(input, static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), kMostRead - 1)), file)) {
+    file.size = input.size();
+    return std::nullopt;
   }
-  const bool mapped = file.is_regular() && file.size() >= kImageSize &&
-                      map_image(file, static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kMostRead - 1)), cart);
-  if (mapped) {
-    result.size = file.size();
-  } else {
-    if (!read_image(file, cart)) {
-      result.status = ImageLoad::Status::cannot_read;
-      result.error = errno;
-      return result;
-    }
-    result.size = cart.bytes.size();
+  return read_image(input, file);
+}
+
+Outcome frame_cartridge(const ImageFile& file, Cartridge& cart, ImageFrame& frame) {
+  frame = frame_image(file.size);
+  if (frame.size < kImageSize) {
+    return Failure{{}, std::to_string(file.size) + " bytes is too short for a cartridge image of " +
+                           std::to_string(kImageSize) + " bytes (4 MiB)"};
   }
-  result.frame = frame_image(result.size);
-  cart.bytes = cart.bytes.subspan(result.frame.offset, result.frame.size);
-  if (result.frame.size < kImageSize) result.status = ImageLoad::Status::too_short;
-  return result;
+  cart.bytes = file.bytes.subspan(frame.offset, frame.size);
+  cart.storage = file.storage;
+  return std::nullopt;
 }
 
 std::string address_text(int bank, int address) {
@@ -96,12 +90,11 @@ std::span<const std::uint8_t> rom_view(const Cartridge& cart, int bank, int addr
   return cart.bytes.subspan(offset);
 }
 
-int rom_read(const Cartridge& cart, int bank, int address, std::span<std::uint8_t> out) {
+void rom_read(const Cartridge& cart, int bank, int address, std::span<std::uint8_t> out) {
   const auto from = rom_view(cart, bank, address);
   const std::size_t n = std::min(from.size(), out.size());
   std::copy_n(from.begin(), n, out.begin());
   std::fill(out.begin() + static_cast<std::ptrdiff_t>(n), out.end(), std::uint8_t{0});
-  return 1;
 }
 
 int rom_read_word(const Cartridge& cart, int bank, int address) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/failure.hpp"
+
 namespace ambergale {
 
 // The size of a complete image; a shorter file is refused at start-up, and
@@ -28,9 +30,29 @@ struct Cartridge {
 // A cartridge that owns a copy of `bytes`, used as they are.
 Cartridge make_cartridge(std::vector<std::uint8_t> bytes);
 
-// Where the image lies in the bytes of a file of `file_size` bytes: a file of
-// one image plus a copier header starts after the header; of a larger file
-// only the first image's worth is used.
+// What an image file holds, as far as it is read: never more than an image,
+// a copier header and one byte more (to tell a longer file from a headered
+// image). `size` is the file's size, which may be more than `bytes`.
+struct ImageFile {
+  std::span<const std::uint8_t> bytes;
+  std::uint64_t size = 0;
+  std::shared_ptr<const void> storage;  // keeps `bytes` alive
+};
+
+// The most of a file that is ever read.
+inline constexpr std::size_t kMostRead = kImageSize + kCopierHeaderSize + 1;
+
+// An image file held in memory: its first kMostRead bytes are used.
+ImageFile image_file_in_memory(std::span<const std::uint8_t> bytes);
+
+// Opens the image file at `path` ("-": standard input): a regular file is
+// mapped read-only, any other file (a pipe, a device) read, never more than
+// kMostRead bytes. The failure names no file.
+Outcome read_image_file(const std::string& path, ImageFile& file);
+
+// Where the image lies in its file: a file of one image plus a copier header
+// starts after the header; of a larger file only the first image's worth is
+// used.
 struct ImageFrame {
   std::size_t offset = 0;
   std::size_t size = 0;
@@ -39,18 +61,9 @@ struct ImageFrame {
 };
 ImageFrame frame_image(std::uint64_t file_size);
 
-// The outcome of load_image.
-struct ImageLoad {
-  enum class Status { ok, cannot_open, cannot_read, too_short } status = Status::ok;
-  int error = 0;           // errno, for cannot_open and cannot_read
-  std::uint64_t size = 0;  // bytes the file holds, as far as they were read
-  ImageFrame frame;
-};
-
-// Opens the image file at `path`: a regular file is mapped read-only, any
-// other file (a pipe, a device) read, never more than an image and a copier
-// header. An image shorter than kImageSize is refused (too_short).
-ImageLoad load_image(const std::string& path, Cartridge& cart);
+// The cartridge in `file`, framed; a file too short for an image is refused,
+// with a failure that names no file.
+Outcome frame_cartridge(const ImageFile& file, Cartridge& cart, ImageFrame& frame);
 
 // bank:address as the console writes it, "BB:AAAA".
 std::string address_text(int bank, int address);
@@ -64,8 +77,8 @@ int rom_offset(int bank, int address);
 std::span<const std::uint8_t> rom_view(const Cartridge& cart, int bank, int address);
 
 // Copies out.size() bytes from bank:address, running on into the next bank in
-// file order; bytes past the end of the image are zero. Returns 1.
-int rom_read(const Cartridge& cart, int bank, int address, std::span<std::uint8_t> out);
+// file order; bytes past the end of the image are zero.
+void rom_read(const Cartridge& cart, int bank, int address, std::span<std::uint8_t> out);
 
 // The little-endian 16-bit word at bank:address.
 int rom_read_word(const Cartridge& cart, int bank, int address);

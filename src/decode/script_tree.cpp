@@ -5,7 +5,7 @@
 namespace ambergale {
 
 void ScriptTreeBuilder::refuse(std::string why) {
-  if (failure.empty()) failure = std::move(why);
+  if (refusal.empty()) refusal = std::move(why);
 }
 
 std::int32_t read_header_bits(ScriptTreeBuilder& builder, std::int32_t& position, int n) {
@@ -23,14 +23,14 @@ std::int32_t read_header_bits(ScriptTreeBuilder& builder, std::int32_t& position
   return value;
 }
 
-std::int32_t ScriptTreeBuilder::build_script_tree(ScriptNodes& nodes,
-                                                  std::span<const std::uint8_t, kScriptHeaderBytes> header) {
+Outcome ScriptTreeBuilder::build_script_tree(ScriptNodes& nodes, std::span<const std::uint8_t, kScriptHeaderBytes> header,
+                                             std::int32_t& leaf_boundary) {
   std::copy(header.begin(), header.end(), header_copy.begin());
   nodes.fill(0);
   array_start = &nodes;
   next_pair = 0;
   header_bit_pos = 0;
-  failure.clear();
+  refusal.clear();
   spare_bits = read_header_bits(*this, header_bit_pos, 4);
   depth_bits = read_header_bits(*this, header_bit_pos, 4);
   depth_base = read_header_bits(*this, header_bit_pos, 4);
@@ -38,20 +38,22 @@ std::int32_t ScriptTreeBuilder::build_script_tree(ScriptNodes& nodes,
   node_count = read_header_bits(*this, header_bit_pos, 16);
   if (node_count > kMaxScriptNodeCount) {
     refuse("node_count " + std::to_string(node_count) + " is above " + std::to_string(kMaxScriptNodeCount));
-    return -1;
+    return Failure{{}, refusal};
   }
   next_leaf = 2 * node_count;
   next_leaf_depth = read_header_bits(*this, header_bit_pos, depth_bits) + depth_base;
   if (next_leaf_depth == 0) {
     refuse("its first leaf stands at depth 0, which would make the root a leaf");
-    return -1;
+    return Failure{{}, refusal};
   }
   build_script_node(0);
-  return failure.empty() ? node_count * 4 : -1;
+  if (!refusal.empty()) return Failure{{}, refusal};
+  leaf_boundary = node_count * 4;
+  return std::nullopt;
 }
 
 int ScriptTreeBuilder::build_script_node(int depth) {
-  if (!failure.empty()) return 0;
+  if (!refusal.empty()) return 0;
   ScriptNodes& nodes = *array_start;
   if (depth == next_leaf_depth) {
     if (next_leaf >= kScriptTreeEntries) {

@@ -21,6 +21,7 @@
 
 #include "decode/bit_reader.hpp"
 #include "decode/tree_walk.hpp"
+#include "platform/failure.hpp"
 
 namespace ambergale {
 
@@ -45,13 +46,14 @@ void index_script_tree(ScriptTree& tree);
 // fits the array (see build_script_tree) is refused, and `failure` says why.
 class ScriptTreeBuilder {
  public:
-  // Builds the tree described by `header` into `nodes` and returns its
-  // leaf_boundary, or -1 when the header is refused. Refused are: node_count
+  // Builds the tree described by `header` into `nodes` and sets
+  // `leaf_boundary`, or says why the header is refused. Refused are: node_count
   // above 682, more internal nodes than node_count, a depth sequence that is
   // not a full binary tree, a header that runs past its 1024 bytes, and a
   // root that would be a leaf. The builder never writes outside `nodes` and
   // never recurses deeper than node_count + 1.
-  std::int32_t build_script_tree(ScriptNodes& nodes, std::span<const std::uint8_t, kScriptHeaderBytes> header);
+  Outcome build_script_tree(ScriptNodes& nodes, std::span<const std::uint8_t, kScriptHeaderBytes> header,
+                            std::int32_t& leaf_boundary);
 
   // Builds the subtree whose root stands at `depth`; returns its byte offset.
   int build_script_node(int depth);
@@ -67,7 +69,7 @@ class ScriptTreeBuilder {
   std::int32_t value_bits = 0;
   std::int32_t node_count = 0;
   std::int32_t next_leaf_depth = 0;
-  std::string failure;  // empty while the header is acceptable
+  std::string refusal;  // empty while the header is acceptable
 
   // Records why the header is refused; the first reason found is kept.
   void refuse(std::string why);

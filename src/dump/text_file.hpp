@@ -8,7 +8,6 @@
 // temporary file and never destroys the dumps an earlier run wrote.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,8 +15,10 @@
 
 namespace ambergale {
 
-// The folder the dumps go to, held open and locked (an advisory lock) for the
-// whole run, so two runs never write one folder at the same time.
+// The folder the dumps go to, held open and locked for the whole run, so two
+// runs never write one folder at the same time. The lock is an advisory lock
+// on a file of its own in the folder, ".ambergale.lock", removed when the run
+// ends: a folder one may write but not read (mode 0733) can be locked too.
 class OutputDir {
  public:
   OutputDir() = default;
@@ -25,39 +26,42 @@ class OutputDir {
   OutputDir(const OutputDir&) = delete;
   OutputDir& operator=(const OutputDir&) = delete;
 
-  // Opens and locks the folder at `path`. Returns nothing, or a message naming
-  // the folder and the reason (another run holding the lock among them).
-  std::optional<std::string> open(const std::string& path);
+  // Opens and locks the folder at `path`. The failure names the folder
+  // (another run holding the lock among the reasons).
+  Outcome open(const std::string& path);
 
   int fd() const { return fd_; }
   // `name` as the user names it: inside the folder as it was given.
   std::string path_of(const std::string& name) const;
-  // Flushes the folder's entries to disk, so the renames last.
+  // Flushes the folder's entries to disk, so the renames last (where the
+  // folder can be read: a folder without read permission cannot be synced).
   void sync() const;
 
  private:
-  int fd_ = -1;
+  Outcome lock();
+
+  int fd_ = -1;       // only for the *at() calls: opened with O_PATH
+  int lock_fd_ = -1;
+  int lock_slot_ = -1;  // where a signal handler finds the lock file
   std::string path_;
 };
 
 class TextFile : public TextOutput {
  public:
   // Creates the temporary file for the dump `name`; a failure shows in ok().
-  TextFile(const OutputDir& dir, const std::string& name, OutputBudget& budget,
-           const Cp932ToUtf8* utf8 = nullptr);
+  TextFile(const OutputDir& dir, const std::string& name, OutputBudget& budget, const TextFormat& format = {});
   ~TextFile() override;
 
   // Hands on the rest of the text, flushes the file to disk and closes it.
-  // Returns nothing, or a message naming the file and the reason; after a
-  // failure the temporary file is gone.
-  std::optional<std::string> finish();
+  // After a failure (which names the file) the temporary file is gone.
+  Outcome finish();
 
   // Whether install() can be expected to work: it cannot replace a folder.
   // Checked for every dump before any is installed.
-  std::optional<std::string> check_target();
+  Outcome check_target();
 
   // Renames the finished file to its name, replacing what was there.
-  std::optional<std::string> install();
+  Outcome install();
 
  private:
   void take(std::string_view bytes) override;

@@ -8,38 +8,42 @@
 
 namespace ambergale {
 
+std::string input_name(const std::string& path) { return path == kStandardInput ? "standard input" : path; }
+
 InputFile::~InputFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-int InputFile::open(const std::string& path) {
-  // O_NONBLOCK only for the open itself: a FIFO would otherwise wait for a
-  // writer forever.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) return errno;
+Outcome InputFile::open(const std::string& path) {
+  // Standard input is read through a descriptor of its own, closed as any other.
+  fd_ = path == kStandardInput ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                               : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    Failure failure = system_failure("cannot open", errno);
+    failure.cannot_open = true;
+    return failure;
+  }
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) return errno;
-  if (S_ISDIR(info.st_mode)) return EISDIR;
-  const int flags = ::fcntl(fd_, F_GETFL);
-  if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
-  regular_ = S_ISREG(info.st_mode);
+  if (::fstat(fd_, &info) != 0) return system_failure("cannot read", errno);
+  if (S_ISDIR(info.st_mode)) return system_failure("cannot read", EISDIR);
+  mappable_ = S_ISREG(info.st_mode) && path != kStandardInput;
   fifo_ = S_ISFIFO(info.st_mode);
-  size_ = regular_ ? static_cast<std::uint64_t>(info.st_size) : 0;
-  return 0;
+  size_ = mappable_ ? static_cast<std::uint64_t>(info.st_size) : 0;
+  return std::nullopt;
 }
 
-std::ptrdiff_t InputFile::read_some(std::span<std::uint8_t> out) {
-  std::size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t got = ::read(fd_, out.data() + done, out.size() - done);
-    if (got < 0) {
+Outcome InputFile::read(std::span<std::uint8_t> out, std::size_t& got) {
+  got = 0;
+  while (got < out.size()) {
+    const ssize_t n = ::read(fd_, out.data() + got, out.size() - got);
+    if (n < 0) {
       if (errno == EINTR) continue;
-      return -1;
+      return system_failure("cannot read", errno);
     }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
   }
-  return static_cast<std::ptrdiff_t>(done);
+  return std::nullopt;
 }
 
 }  // namespace ambergale

@@ -1,6 +1,7 @@
-// Opening and reading the tool's input files with plain POSIX calls, so that
-// a FIFO without a writer, a directory or an endless device gives an answer
-// instead of a hang or an unbounded read.
+// Opening and reading the tools' input files with plain POSIX calls, so that
+// a directory or an endless device gives an answer instead of a hang or an
+// unbounded read. A FIFO is opened as every ordinary reader opens it: the
+// open waits for a writer.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,15 @@
 #include <span>
 #include <string>
 
+#include "platform/failure.hpp"
+
 namespace ambergale {
+
+// The path that names standard input.
+inline constexpr const char* kStandardInput = "-";
+
+// `path` as messages name it: "-" is standard input.
+std::string input_name(const std::string& path);
 
 // An input file opened for reading; closed when the object goes.
 class InputFile {
@@ -18,23 +27,25 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Opens `path` for reading. A FIFO is opened without waiting for a writer
-  // (with none it reads as empty). Returns 0, or the errno of the failure;
-  // a directory fails with EISDIR.
-  int open(const std::string& path);
+  // Opens `path` for reading ("-": standard input). A directory fails with
+  // "cannot read: Is a directory"; every other failure is cannot_open. The
+  // failure names no file.
+  Outcome open(const std::string& path);
 
   int fd() const { return fd_; }
-  bool is_regular() const { return regular_; }
+  // A regular file opened by its path, which can be mapped from its start
+  // (standard input is read from where it stands).
+  bool mappable() const { return mappable_; }
   bool is_fifo() const { return fifo_; }
-  std::uint64_t size() const { return size_; }  // of a regular file
+  std::uint64_t size() const { return size_; }  // of a mappable file
 
-  // Reads until `out` is full or the file ends; returns the bytes read, or
-  // -1 with errno set on a read error.
-  std::ptrdiff_t read_some(std::span<std::uint8_t> out);
+  // Reads until `out` is full or the file ends, and sets `got` to the bytes
+  // read. Fails with "cannot read: reason".
+  Outcome read(std::span<std::uint8_t> out, std::size_t& got);
 
  private:
   int fd_ = -1;
-  bool regular_ = false;
+  bool mappable_ = false;
   bool fifo_ = false;
   std::uint64_t size_ = 0;
 };

@@ -1,8 +1,6 @@
 #include "script/opcodes.hpp"
 
-#include <cerrno>
 #include <climits>
-#include <cstring>
 
 #include "platform/input_file.hpp"
 
@@ -39,24 +37,38 @@ int read_integer(std::string_view text) {
   return static_cast<int>(value);
 }
 
-bool parse_opcodes(std::string_view contents, OpcodeTable& table, std::string& message) {
-  table = OpcodeTable{};
-  std::size_t at = 0;
-  // Returns the next line without its line end, or nothing at the end of the file.
-  auto next_line = [&]() -> std::optional<std::string_view> {
-    if (at >= contents.size()) return std::nullopt;
-    std::size_t end = contents.find('\n', at);
-    const std::size_t next = end == std::string_view::npos ? contents.size() : end + 1;
-    if (end == std::string_view::npos) end = contents.size();
-    std::string_view line = contents.substr(at, end - at);
-    if (end < contents.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    at = next;
+namespace {
+
+// Splits `contents` into lines: each call gives the next line without its
+// line end (and cut at a NUL), or nothing at the end.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view contents) : contents_(contents) {}
+  std::optional<std::string_view> next() {
+    if (at_ >= contents_.size()) return std::nullopt;
+    std::size_t end = contents_.find('\n', at_);
+    const std::size_t next = end == std::string_view::npos ? contents_.size() : end + 1;
+    if (end == std::string_view::npos) end = contents_.size();
+    std::string_view line = contents_.substr(at_, end - at_);
+    if (end < contents_.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    at_ = next;
     const std::size_t nul = line.find('\0');
     return nul == std::string_view::npos ? line : line.substr(0, nul);
-  };
-  if (!next_line()) return true;  // the header, ignored
+  }
+
+ private:
+  std::string_view contents_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
+
+Outcome parse_opcodes(std::string_view contents, OpcodeTable& table) {
+  table = OpcodeTable{};
+  LineReader lines(contents);
+  if (!lines.next()) return std::nullopt;  // the header, ignored
   for (int i = 0; i < kOpcodeCount; ++i) {
-    const std::optional<std::string_view> line = next_line();
+    const std::optional<std::string_view> line = lines.next();
     if (!line) break;
     std::array<std::string_view, 6> fields;
     const int count = split_fields(*line, '\t', fields);
@@ -68,52 +80,52 @@ bool parse_opcodes(std::string_view contents, OpcodeTable& table, std::string& m
     if (count > 4) def.format = std::string(fields[4]);
     if (def.operand_bytes < 0) def.operand_bytes = 0;
     if (def.operand_bytes > kMaxOperandBytes) {
-      message = "line " + std::to_string(i + 2) + ": operand count " + std::to_string(def.operand_bytes) +
-                " is longer than any script (at most " + std::to_string(kMaxOperandBytes) + ")";
-      return false;
+      return Failure{{}, "line " + std::to_string(i + 2) + ": operand count " + std::to_string(def.operand_bytes) +
+                             " is longer than any script (at most " + std::to_string(kMaxOperandBytes) + ")"};
     }
   }
-  return true;
+  return std::nullopt;
 }
 
-OpcodeLoad load_opcodes(const std::string& path, OpcodeTable& table, std::string& message) {
-  InputFile file;
-  if (const int error = file.open(path); error != 0) {
-    // A directory opens, but cannot be read.
-    message = (error == EISDIR ? "cannot read: " : "") + std::string(std::strerror(error));
-    return error == EISDIR ? OpcodeLoad::invalid : OpcodeLoad::cannot_open;
+std::optional<std::string> opcode_file_doubt(std::string_view contents) {
+  if (contents.find('\0') != std::string_view::npos) return "holds NUL bytes: it does not look like an opcode file";
+  LineReader lines(contents);
+  lines.next();  // the header
+  for (int i = 0; i < kOpcodeCount; ++i) {
+    const std::optional<std::string_view> line = lines.next();
+    if (!line) break;
+    if (line->find('\t') != std::string_view::npos) return std::nullopt;
   }
+  return "no data line holds a TAB: it does not look like an opcode file";
+}
+
+Outcome read_opcode_file(const std::string& path, std::string& contents) {
+  InputFile file;
+  if (Outcome failure = file.open(path)) return failure;
   // Read as a stream up to the end of the last line used, so an endless
   // file (a device, a pipe) costs no more than a long one.
-  std::string contents;
+  contents.clear();
   int lines = 0;
   std::uint8_t chunk[1 << 14];
   for (;;) {
-    const std::ptrdiff_t got = file.read_some(chunk);
-    if (got < 0) {
-      message = "cannot read: " + std::string(std::strerror(errno));
-      return OpcodeLoad::invalid;
-    }
-    const std::string_view piece(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(got));
+    std::size_t got = 0;
+    if (Outcome failure = file.read(chunk, got)) return failure;
+    const std::string_view piece(reinterpret_cast<const char*>(chunk), got);
     std::size_t used = piece.size();
     for (std::size_t at = 0; lines < kOpcodeCount + 1 && (at = piece.find('\n', at)) != std::string_view::npos; ++at) {
       if (++lines == kOpcodeCount + 1) used = at + 1;
     }
     if (contents.size() + used > kMaxOpcodeFileBytes) {
-      message = "its header and " + std::to_string(kOpcodeCount) + " data lines pass " +
-                std::to_string(kMaxOpcodeFileBytes) + " bytes (16 MiB)";
-      return OpcodeLoad::invalid;
+      return Failure{{}, "its header and " + std::to_string(kOpcodeCount) + " data lines pass " +
+                             std::to_string(kMaxOpcodeFileBytes) + " bytes (16 MiB)"};
     }
     contents.append(piece.substr(0, used));
-    if (lines == kOpcodeCount + 1 || got < static_cast<std::ptrdiff_t>(sizeof chunk)) break;
+    if (lines == kOpcodeCount + 1 || got < sizeof chunk) break;
   }
   // An empty file is a valid (if useless) opcode file; a FIFO that gives
-  // nothing is a FIFO nobody writes to.
-  if (contents.empty() && file.is_fifo()) {
-    message = "cannot read: the FIFO gave no data (is anything writing to it?)";
-    return OpcodeLoad::invalid;
-  }
-  return parse_opcodes(contents, table, message) ? OpcodeLoad::ok : OpcodeLoad::invalid;
+  // nothing had a writer that wrote nothing.
+  if (contents.empty() && file.is_fifo()) return Failure{{}, "cannot read: the FIFO gave no data"};
+  return std::nullopt;
 }
 
 }  // namespace ambergale

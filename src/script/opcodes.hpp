@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.hpp"
+
 namespace ambergale {
 
 inline constexpr int kOpcodeCount = 256;
@@ -37,20 +39,24 @@ struct OpcodeDef {
 
 using OpcodeTable = std::array<OpcodeDef, kOpcodeCount>;
 
-enum class OpcodeLoad { ok, cannot_open, invalid };
-
-// Reads the definition file at `path` into `table`, no further than the end
-// of its 256th data line. `message` says why the file was refused (invalid:
-// unreadable, its used lines longer than kMaxOpcodeFileBytes, or an operand
-// count refused by parse_opcodes) or could not be opened.
-OpcodeLoad load_opcodes(const std::string& path, OpcodeTable& table, std::string& message);
+// Reads the definition file at `path` ("-": standard input), no further than
+// the end of its 256th data line. Refused: a file that cannot be opened
+// (cannot_open), a directory, a read error, used lines longer than
+// kMaxOpcodeFileBytes, and a FIFO that gives nothing. The failure names no
+// file.
+Outcome read_opcode_file(const std::string& path, std::string& contents);
 
 // Fills `table` from the contents of a definition file. Lines end at LF, a CR
 // right before it belongs to the line end, and the last line needs no LF. A
 // NUL byte ends a line's text. Missing integer columns read as 0, a negative
-// operand count as 0. Returns false, with `message` naming the line, when an
-// operand count is larger than any script could hold.
-bool parse_opcodes(std::string_view contents, OpcodeTable& table, std::string& message);
+// operand count as 0. Refused, naming the line, is an operand count larger
+// than any script could hold.
+Outcome parse_opcodes(std::string_view contents, OpcodeTable& table);
+
+// Why contents that parse may still be no definition file at all (an image
+// given by mistake, an empty file): they hold NUL bytes, or no data line holds
+// a TAB. Nothing when they look like one.
+std::optional<std::string> opcode_file_doubt(std::string_view contents);
 
 // Splits `line` at each `separator` into at most fields.size() fields and
 // returns how many it stored (at least 1). An empty line is one empty field;

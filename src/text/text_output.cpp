@@ -2,13 +2,13 @@
 
 namespace ambergale {
 
-TextOutput::TextOutput(std::string name, OutputBudget& budget, const Cp932ToUtf8* utf8)
-    : name_(std::move(name)), budget_(budget), utf8_(utf8) {
+TextOutput::TextOutput(std::string name, OutputBudget& budget, const TextFormat& format)
+    : name_(std::move(name)), budget_(budget), format_(format) {
   buffer_.room(kHandOnSize + 1024);
 }
 
 void TextOutput::fail(const std::string& reason) {
-  if (!failure_) failure_ = name_ + ": " + reason;
+  if (!failure_) failure_ = Failure{name_, reason};
 }
 
 void TextOutput::hand_on() {
@@ -17,9 +17,9 @@ void TextOutput::hand_on() {
     return;
   }
   std::string_view bytes = buffer_.view();
-  if (utf8_) {
+  if (format_.utf8) {
     converted_.clear();
-    utf8_->convert(bytes, converted_);
+    format_.utf8->convert(bytes, converted_);
     bytes = converted_;
   }
   if (bytes.size() > budget_.ceiling - budget_.used) {

@@ -1,9 +1,9 @@
 // Where the lines of a dump go: a file or memory.
 //
 // A writer appends a line's text to line_text() and ends the line with
-// end_line(), which adds CR LF: this is the one place that knows the line
-// end. Text is buffered and handed on in large pieces at line ends, as
-// Shift-JIS bytes unchanged, or converted to UTF-8.
+// end_line(), which adds the line end (CR LF, or LF when asked): this is the
+// one place that knows it. Text is buffered and handed on in large pieces at
+// line ends, as Shift-JIS bytes unchanged, or converted to UTF-8.
 //
 // Every output of one run draws on one OutputBudget: once the run's output
 // passes its ceiling, the output fails. After any failure ok() is false,
@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "platform/cp932_to_utf8.hpp"
+#include "platform/failure.hpp"
 #include "text/text_buffer.hpp"
 
 namespace ambergale {
@@ -25,6 +26,12 @@ namespace ambergale {
 struct OutputBudget {
   std::uint64_t ceiling = std::uint64_t{1} << 30;
   std::uint64_t used = 0;
+};
+
+// How the text leaves: its encoding and its line end.
+struct TextFormat {
+  const Cp932ToUtf8* utf8 = nullptr;  // convert to UTF-8 on the way out; nullptr keeps Shift-JIS
+  bool crlf = true;                   // CR LF line ends; LF alone otherwise
 };
 
 class TextOutput {
@@ -36,12 +43,12 @@ class TextOutput {
   // The text of the line being written: append to it, then call end_line().
   TextBuffer& line_text() { return buffer_; }
 
-  // Ends the line with CR LF, handing the buffer on when it is large.
+  // Ends the line, handing the buffer on when it is large.
   void end_line() {
     char* at = buffer_.room(2);
-    at[0] = '\r';
-    at[1] = '\n';
-    buffer_.commit(at + 2);
+    if (format_.crlf) *at++ = '\r';
+    *at++ = '\n';
+    buffer_.commit(at);
     if (buffer_.size() >= kHandOnSize) hand_on();
   }
 
@@ -49,12 +56,11 @@ class TextOutput {
   void hand_on();
 
   bool ok() const { return !failure_; }
-  // A message naming the output and the reason, after a failure.
-  const std::optional<std::string>& failure() const { return failure_; }
+  // What failed, naming the output.
+  const Outcome& failure() const { return failure_; }
 
  protected:
-  // `utf8`: convert to UTF-8 on the way out; nullptr keeps Shift-JIS.
-  TextOutput(std::string name, OutputBudget& budget, const Cp932ToUtf8* utf8);
+  TextOutput(std::string name, OutputBudget& budget, const TextFormat& format);
 
   // Receives the bytes of whole lines; calls fail() when they cannot be taken.
   virtual void take(std::string_view bytes) = 0;
@@ -67,18 +73,18 @@ class TextOutput {
 
   std::string name_;
   OutputBudget& budget_;
-  const Cp932ToUtf8* utf8_;
+  TextFormat format_;
   TextBuffer buffer_;
   std::string converted_;
-  std::optional<std::string> failure_;
+  Outcome failure_;
 };
 
 // An output kept in memory, for in-process runs.
 class MemoryOutput : public TextOutput {
  public:
   // `keep`: keep the bytes; otherwise only count them.
-  MemoryOutput(std::string name, OutputBudget& budget, const Cp932ToUtf8* utf8 = nullptr, bool keep = true)
-      : TextOutput(std::move(name), budget, utf8), keep_(keep) {}
+  MemoryOutput(std::string name, OutputBudget& budget, const TextFormat& format = {}, bool keep = true)
+      : TextOutput(std::move(name), budget, format), keep_(keep) {}
 
   // Everything handed on so far (empty when not kept).
   const std::string& contents() const { return contents_; }

@@ -28,7 +28,9 @@ struct Parsed {
 Parsed parse(std::vector<const char*> args) {
   args.insert(args.begin(), "ambergale-dump");
   Parsed parsed;
-  parsed.error = parse_options(static_cast<int>(args.size()), args.data(), parsed.options);
+  if (const Outcome failure = parse_options(static_cast<int>(args.size()), args.data(), parsed.options)) {
+    parsed.error = failure->text();
+  }
   return parsed;
 }
 
@@ -49,6 +51,8 @@ TEST(ParseOptions, ReadsEachFormOfEachOption) {
       {{"--", "-o"}, "-o", ".", "mescmd.dat", Encoding::shift_jis, 1u << 30},
       {{"-", "-o", "a", "-o", "b"}, "-", "b", "mescmd.dat", Encoding::shift_jis, 1u << 30},
       {{"--output-dir="}, "Ambergale.smc", "", "mescmd.dat", Encoding::shift_jis, 1u << 30},
+      {{"--enc", "UTF8", "--out", "o", "--max=1K"}, "Ambergale.smc", "o", "mescmd.dat", Encoding::utf8, 1024},
+      {{"-m", "-", "x.smc"}, "x.smc", ".", "-", Encoding::shift_jis, 1u << 30},
   };
   for (const Case& c : cases) {
     const Parsed p = parse(c.args);
@@ -56,8 +60,8 @@ TEST(ParseOptions, ReadsEachFormOfEachOption) {
     EXPECT_EQ(p.options.image, c.image);
     EXPECT_EQ(p.options.output_dir, c.output_dir);
     EXPECT_EQ(p.options.opcode_file, c.opcode_file);
-    EXPECT_EQ(p.options.encoding, c.encoding);
-    EXPECT_EQ(p.options.max_output, c.max_output);
+    EXPECT_EQ(p.options.settings.encoding, c.encoding);
+    EXPECT_EQ(p.options.settings.max_output, c.max_output);
     EXPECT_FALSE(p.options.help || p.options.version);
   }
 }
@@ -72,6 +76,10 @@ TEST(ParseOptions, StopsAtTheFirstErrorHelpOrVersion) {
       {{"--max-output=0"}, "invalid size '0' for --max-output (a positive number, with K, M, G or T)"},
       {{"--help=yes"}, "option '--help' takes no value"},
       {{"--bogus", "--help"}, "unknown option '--bogus'"},
+      {{"--bogus=1"}, "unknown option '--bogus'"},
+      {{"--m", "x"}, "option '--m' is ambiguous"},
+      {{"--line-ends", "cr"}, "invalid line end 'cr' (use crlf or lf)"},
+      {{"-m", "-", "-"}, "the image and the opcode file cannot both be standard input ('-')"},
   };
   for (const auto& [args, error] : errors) EXPECT_EQ(parse(args).error, error);
   EXPECT_TRUE(parse({"--help", "--bogus"}).options.help);
@@ -84,15 +92,19 @@ TEST(ParseSize, TakesBinarySuffixes) {
       {"1", 1}, {"1000", 1000}, {"4K", 4096}, {"3m", 3u << 20}, {"2GiB", 2ull << 30}, {"1T", 1ull << 40},
       {"18446744073709551615", UINT64_MAX},
   };
-  for (const auto& [text, expected] : sizes) {
-    std::uint64_t size = 0;
-    EXPECT_TRUE(parse_size(text, size)) << text;
-    EXPECT_EQ(size, expected) << text;
+  for (const auto& [text, expected] : sizes) EXPECT_EQ(parse_size(text), expected) << text;
+  for (const char* bad : {"", "0", "K", "1X", "1KB", "-1", "+1", " 1", "1.5G", "18446744073709551616",
+                          "99999999999999999999", "16777216T", "17179869184G"}) {
+    EXPECT_EQ(parse_size(bad), std::nullopt) << bad;
   }
-  for (const char* bad : {"", "0", "K", "1X", "1KB", "-1", "1.5G", "18446744073709551616", "16777216T"}) {
-    std::uint64_t size = 0;
-    EXPECT_FALSE(parse_size(bad, size)) << bad;
+}
+
+TEST(ParseEncoding, TakesTheUsualSpellingsInAnyCase) {
+  for (const char* name : {"utf-8", "UTF-8", "utf8", "Utf8"}) EXPECT_EQ(parse_encoding(name), Encoding::utf8) << name;
+  for (const char* name : {"shift-jis", "Shift_JIS", "sjis", "SJIS", "cp932", "CP932"}) {
+    EXPECT_EQ(parse_encoding(name), Encoding::shift_jis) << name;
   }
+  for (const char* name : {"", "utf-16", "latin1", "shiftjis "}) EXPECT_EQ(parse_encoding(name), std::nullopt) << name;
 }
 
 class CommandLine : public testing::Test {
@@ -167,6 +179,37 @@ TEST_F(CommandLine, Utf8DumpsConvertBackToTheShiftJisOnes) {
     EXPECT_NE(utf8[d], sjis[d]);
     EXPECT_EQ(to_cp932(utf8[d]), sjis[d]) << d;
     EXPECT_NE(utf8[d].rfind("\xEF\xBB\xBF", 0), 0u);  // no byte-order mark
+  }
+}
+
+TEST_F(CommandLine, LfLineEndsChangeNoOtherByte) {
+  ASSERT_EQ(run_in(dir_, {}).status, 0);
+  std::filesystem::create_directories(dir_.file("lf"));
+  ASSERT_EQ(run_in(dir_, {"--line-ends=lf", "-o", "lf"}).status, 0);
+  const std::vector<std::string> crlf = dumps(".");
+  const std::vector<std::string> lf = dumps("lf");
+  for (std::size_t d = 0; d < crlf.size(); ++d) {
+    std::string expected;
+    for (std::size_t at = 0; at < crlf[d].size(); ++at) {
+      if (crlf[d].compare(at, 2, "\r\n") != 0) expected += crlf[d][at];
+    }
+    EXPECT_EQ(lf[d], expected) << d;
+    EXPECT_NE(lf[d].find('\n'), std::string::npos);
+  }
+}
+
+TEST_F(CommandLine, ConsoleMessagesFollowTheEncoding) {
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
+      {{"missing.smc"}, "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\n"},  // ファイルが開けません
+      {{"missing.smc", "--encoding", "utf-8"},
+       "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C\xE9\x96\x8B\xE3\x81\x91\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\n"},
+      {{"-m", "none.dat", "--encoding=UTF8"},
+       "mescmd.dat\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\n"},  // mescmd.datがありません
+  };
+  for (const auto& [args, out] : cases) {
+    const RunResult r = run_in(dir_, args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, out) << args[0];
   }
 }
 

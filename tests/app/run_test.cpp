@@ -1,4 +1,5 @@
 #include "app/run.hpp"
+#include "dump/dump_run.hpp"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +55,8 @@ TEST(Run, RefusesAMalformedScriptTreeBeforeWritingAnything) {
   write_file(dir.file("mescmd.dat"), testing_support::small_opcode_file());
   const RunResult r = run_in(dir, {});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "ambergale-dump: Ambergale.smc: the script tree header at F8:20BA is malformed: node_count 683 is above 682\n");
+  EXPECT_EQ(r.err, "ambergale-dump: Ambergale.smc: the script tree header at F8:20BA is malformed: node_count 683 is above 682 "
+            "(the file does not look like an image of this game)\n");
   EXPECT_EQ(files_in(dir).size(), 2u);
 }
 
@@ -147,18 +149,18 @@ TEST_F(FullRun, TheLastScriptOfEachGroupEndsAtItsGroupsEnd) {
 
 TEST_F(FullRun, AnInMemoryRunGivesTheDumpsOfARunWithFiles) {
   ASSERT_EQ(run_in(dir_, {}).status, 0);
-  const MemoryRun run = run_in_memory(layout_->image, testing_support::small_opcode_file(), Encoding::shift_jis,
-                                      std::uint64_t{1} << 30, true);
-  ASSERT_EQ(run.status, 0) << run.message;
+  const MemoryRun run = run_in_memory(layout_->image, testing_support::small_opcode_file(), DumpSettings{}, true);
+  ASSERT_FALSE(run.failure) << run.failure->text();
   const char* const names[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
   for (int d = 0; d < 4; ++d) {
     EXPECT_EQ(run.dumps[d], read_file(dir_.file(names[d]))) << names[d];
     EXPECT_EQ(run.sizes[d], run.dumps[d].size());
   }
   // Counted only, and stopped by the ceiling like a run with files.
-  const MemoryRun counted = run_in_memory(layout_->image, testing_support::small_opcode_file(), Encoding::shift_jis, 1000, false);
-  EXPECT_EQ(counted.status, 1);
-  EXPECT_EQ(counted.message, "wordlist2.txt: the run's output passes its ceiling of 1000 bytes (raise it with --max-output)");
+  const MemoryRun counted = run_in_memory(layout_->image, testing_support::small_opcode_file(),
+                                          DumpSettings{Encoding::shift_jis, true, 1000}, false);
+  ASSERT_TRUE(counted.failure);
+  EXPECT_EQ(counted.failure->text(), "wordlist2.txt: the run's output passes its ceiling of 1000 bytes (raise it with --max-output)");
   EXPECT_EQ(counted.dumps[0], "");
   EXPECT_EQ(counted.sizes[0], run.sizes[0]);
 }

@@ -23,8 +23,8 @@ Built build(const Bytes& header_bytes) {
   std::copy_n(header_bytes.begin(), std::min(header_bytes.size(), header.size()), header.begin());
   ScriptTreeBuilder builder;
   Built b;
-  b.tree.leaf_boundary = builder.build_script_tree(b.tree.nodes, header);
-  b.failure = builder.failure;
+  b.tree.leaf_boundary = -1;
+  if (const Outcome refused = builder.build_script_tree(b.tree.nodes, header, b.tree.leaf_boundary)) b.failure = refused->reason;
   return b;
 }
 

@@ -40,7 +40,7 @@ TEST(TextFile, AppearsUnderItsNameOnlyWhenInstalled) {
   for (int i = 0; i < 30000; ++i) expected += std::string(100, 'x') + "\r\n";
   EXPECT_EQ(read_file(dir.file("out.txt")), expected);
   EXPECT_EQ(budget.used, expected.size());
-  EXPECT_EQ(files_in(dir), std::vector<std::string>{"out.txt"});
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{".ambergale.lock", "out.txt"}));  // the lock goes with `folder`
 }
 
 TEST(TextFile, ANotInstalledFileLeavesNothingBehind) {
@@ -60,7 +60,7 @@ TEST(TextFile, ANotInstalledFileLeavesNothingBehind) {
     EXPECT_EQ(file.finish(), std::nullopt);
   }
   EXPECT_EQ(read_file(dir.file("out.txt")), "earlier");
-  EXPECT_EQ(files_in(dir), std::vector<std::string>{"out.txt"});
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{".ambergale.lock", "out.txt"}));  // the lock goes with `folder`
 }
 
 TEST(TextFile, PlantedLinksAreNeverFollowed) {
@@ -90,9 +90,9 @@ TEST(TextFile, ReportsEachFailureByNameAndLeavesNoFile) {
   OutputBudget budget;
   {
     OutputDir missing;
-    const std::optional<std::string> failure = missing.open(dir.file("missing"));
+    const Outcome failure = missing.open(dir.file("missing"));
     ASSERT_TRUE(failure.has_value());
-    EXPECT_NE(failure->find("missing: cannot open the output folder: No such file or directory"), std::string::npos);
+    EXPECT_NE(failure->text().find("missing: cannot open the output folder: No such file or directory"), std::string::npos);
   }
   OutputDir folder;
   ASSERT_EQ(folder.open(dir.path().string()), std::nullopt);
@@ -101,10 +101,10 @@ TEST(TextFile, ReportsEachFailureByNameAndLeavesNoFile) {
   TextFile busy(folder, "busy.txt", budget);
   write_lines(busy, "x", 1);
   ASSERT_EQ(busy.finish(), std::nullopt);
-  const std::optional<std::string> failure = busy.install();
+  const Outcome failure = busy.install();
   ASSERT_TRUE(failure.has_value());
-  EXPECT_NE(failure->find("busy.txt: cannot replace: "), std::string::npos) << *failure;
-  EXPECT_EQ(files_in(dir), std::vector<std::string>{"busy.txt"});
+  EXPECT_NE(failure->text().find("busy.txt: cannot replace: "), std::string::npos) << failure->text();
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{".ambergale.lock", "busy.txt"}));
 }
 
 TEST(TextFile, AFolderIsWrittenByOneRunAtATime) {
@@ -112,8 +112,9 @@ TEST(TextFile, AFolderIsWrittenByOneRunAtATime) {
   OutputDir first;
   ASSERT_EQ(first.open(dir.path().string()), std::nullopt);
   OutputDir second;
-  EXPECT_EQ(second.open(dir.path().string()),
-            dir.path().string() + ": another run is writing its dumps in this folder");
+  const Outcome busy = second.open(dir.path().string());
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->text(), dir.path().string() + ": another run is writing its dumps in this folder");
 }
 
 }  // namespace

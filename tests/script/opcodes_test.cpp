@@ -9,8 +9,8 @@ namespace {
 
 OpcodeTable parse(const std::string& contents) {
   OpcodeTable table;
-  std::string message;
-  EXPECT_TRUE(parse_opcodes(contents, table, message)) << message;
+  const Outcome failure = parse_opcodes(contents, table);
+  EXPECT_FALSE(failure) << failure->text();
   return table;
 }
 
@@ -83,34 +83,45 @@ TEST(ParseOpcodes, HandlesOddFiles) {
 
 TEST(ParseOpcodes, RefusesOperandCountsLongerThanAnyScript) {
   OpcodeTable table;
-  std::string message;
-  EXPECT_TRUE(parse_opcodes("h\nop\t6015\t0\t0\n", table, message));
-  EXPECT_FALSE(parse_opcodes("h\nop\t0\t0\t0\nop\t100000\t0\t0\n", table, message));
-  EXPECT_EQ(message, "line 3: operand count 100000 is longer than any script (at most 6015)");
+  EXPECT_FALSE(parse_opcodes("h\nop\t6015\t0\t0\n", table));
+  const Outcome refused = parse_opcodes("h\nop\t0\t0\t0\nop\t100000\t0\t0\n", table);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->text(), "line 3: operand count 100000 is longer than any script (at most 6015)");
 }
 
-TEST(LoadOpcodes, ReportsAMissingFile) {
+TEST(ReadOpcodeFile, ReportsAMissingFile) {
   testing_support::TempDir dir;
-  OpcodeTable table;
-  std::string message;
-  EXPECT_EQ(load_opcodes(dir.file("mescmd.dat"), table, message), OpcodeLoad::cannot_open);
+  std::string contents;
+  const Outcome missing = read_opcode_file(dir.file("mescmd.dat"), contents);
+  ASSERT_TRUE(missing);
+  EXPECT_TRUE(missing->cannot_open);
+  EXPECT_EQ(missing->text(), "cannot open: No such file or directory");
   testing_support::write_file(dir.file("mescmd.dat"), "h\nop\t1\t0\t0\tx\n");
-  EXPECT_EQ(load_opcodes(dir.file("mescmd.dat"), table, message), OpcodeLoad::ok);
-  EXPECT_EQ(table[0].format, "x");
+  EXPECT_FALSE(read_opcode_file(dir.file("mescmd.dat"), contents));
+  EXPECT_EQ(contents, "h\nop\t1\t0\t0\tx\n");
 }
 
-TEST(LoadOpcodes, ReadsTheLastUsedLineWholeAndNothingAfterIt) {
+TEST(ReadOpcodeFile, ReadsTheLastUsedLineWholeAndNothingAfterIt) {
   testing_support::TempDir dir;
   std::string file = "h\r\n";
   for (int op = 0; op < 256; ++op) file += "op\t" + std::to_string(op % 7) + "\t0\t0\tt" + std::to_string(op) + "\r\n";
   // Longer than a read, so the 256th line ends inside the second one.
   file.insert(0, std::string(20000, 'h'));
   testing_support::write_file(dir.file("mescmd.dat"), file + "op\t99999999\t0\t0\r\n");
-  OpcodeTable table;
-  std::string message;
-  ASSERT_EQ(load_opcodes(dir.file("mescmd.dat"), table, message), OpcodeLoad::ok) << message;
-  EXPECT_EQ(table[255].format, "t255");  // its CR LF read as the line end
-  EXPECT_EQ(table[255].operand_bytes, 255 % 7);
+  std::string contents;
+  ASSERT_FALSE(read_opcode_file(dir.file("mescmd.dat"), contents));
+  EXPECT_EQ(contents, file);  // its CR LF read as the line end
+}
+
+TEST(OpcodeFileDoubt, NamesFilesThatCannotBeOpcodeFiles) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"h\nop\t1\n", std::nullopt},
+      {"h\nno tab\nop\t1\n", std::nullopt},  // one data line with a TAB is enough
+      {"", "no data line holds a TAB: it does not look like an opcode file"},
+      {"only\ta header\n", "no data line holds a TAB: it does not look like an opcode file"},
+      {std::string("h\nop\t1\0\n", 9), "holds NUL bytes: it does not look like an opcode file"},
+  };
+  for (const auto& [contents, doubt] : cases) EXPECT_EQ(opcode_file_doubt(contents), doubt) << contents;
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ TEST(TextOutput, PassingTheCeilingFailsAndStopsTheOutput) {
   second.end_line();
   second.hand_on();
   ASSERT_FALSE(second.ok());
-  EXPECT_EQ(*second.failure(), "second.txt: the run's output passes its ceiling of 100 bytes (raise it with --max-output)");
+  EXPECT_EQ(second.failure()->text(), "second.txt: the run's output passes its ceiling of 100 bytes (raise it with --max-output)");
   EXPECT_EQ(second.contents(), std::string(38, 'b') + "\r\n");
   second.line_text().append("d");
   second.end_line();
@@ -34,7 +34,7 @@ TEST(TextOutput, ConvertsToUtf8WithReplacementsForInvalidBytes) {
   Cp932ToUtf8 utf8;
   ASSERT_TRUE(utf8.available());
   OutputBudget budget;
-  MemoryOutput out("out.txt", budget, &utf8);
+  MemoryOutput out("out.txt", budget, {&utf8, true});
   const std::pair<std::string, std::string> cases[] = {
       {"\x82\xA0\x93W\x8A" "J", "\xE3\x81\x82\xE5\xB1\x95\xE9\x96\x8B"},  // あ展開
       {"\\n~", "\\n~"},
@@ -52,6 +52,20 @@ TEST(TextOutput, ConvertsToUtf8WithReplacementsForInvalidBytes) {
   out.hand_on();
   EXPECT_EQ(out.contents(), expected);
   EXPECT_EQ(budget.used, expected.size());  // the ceiling counts the bytes written
+}
+
+TEST(TextOutput, EndsLinesWithCrLfOrLf) {
+  OutputBudget budget;
+  MemoryOutput crlf("a.txt", budget);
+  MemoryOutput lf("b.txt", budget, {nullptr, false});
+  for (MemoryOutput* out : {&crlf, &lf}) {
+    out->line_text().append("\x83\x93");  // ン
+    out->end_line();
+    out->end_line();
+    out->hand_on();
+  }
+  EXPECT_EQ(crlf.contents(), "\x83\x93\r\n\r\n");
+  EXPECT_EQ(lf.contents(), "\x83\x93\n\n");
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+#include "dump/dump_run.hpp"
+
+#include <optional>
+
+#include "dump/dumps.hpp"
+#include "dump/load_tables.hpp"
+#include "script/opcodes.hpp"
+
+namespace ambergale {
+
+namespace {
+
+// The notes for an image taken from part of its file.
+void note_framing(const std::string& name, const ImageFrame& frame, const std::function<void(const std::string&)>& note) {
+  if (frame.copier_header) note(name + ": skipped the 512-byte copier header in front of the image");
+  if (frame.truncated) {
+    note(name + ": larger than a cartridge image of " + std::to_string(kImageSize) +
+         " bytes (4 MiB); only its first 4 MiB are dumped");
+  }
+}
+
+}  // namespace
+
+Outcome run_dump(const DumpInputs& inputs, const DumpSettings& settings, DumpSink& sink,
+                 const std::function<void(const std::string&)>& note) {
+  Cartridge cart;
+  ImageFrame frame;
+  if (Outcome failure = frame_cartridge(inputs.image, cart, frame)) return failure->about(inputs.image_name);
+  note_framing(inputs.image_name, frame, note);
+
+  auto tables = std::make_unique<Tables>();
+  if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
+  std::string opcode_file;
+  if (Outcome failure = inputs.read_opcodes(opcode_file)) return failure->about(inputs.opcode_name);
+  if (const std::optional<std::string> doubt = opcode_file_doubt(opcode_file)) note(inputs.opcode_name + ": " + *doubt);
+  if (Outcome failure = load_opcode_table(opcode_file, *tables)) return failure->about(inputs.opcode_name);
+
+  std::optional<Cp932ToUtf8> utf8;
+  if (settings.encoding == Encoding::utf8) {
+    utf8.emplace();
+    if (!utf8->available()) return Failure{{}, "the C library cannot convert CP932 to UTF-8"};
+  }
+  const TextFormat format{utf8 ? &*utf8 : nullptr, settings.crlf};
+  // Each dump is finished before the next begins, and none takes its place
+  // before all four are finished: the dumps in a folder always come from one
+  // run. The first failure ends the run.
+  OutputBudget budget{settings.max_output};
+  for (const DumpFile& dump : kDumpFiles) {
+    TextOutput& out = sink.open(dump.name, budget, format);
+    if (out.ok()) dump.write(cart, *tables, out);
+    if (Outcome failure = sink.finish()) return failure;
+  }
+  return sink.commit();
+}
+
+TextOutput& MemorySink::open(const std::string& name, OutputBudget& budget, const TextFormat& format) {
+  outputs_.push_back(std::make_unique<MemoryOutput>(name, budget, format, keep_));
+  return *outputs_.back();
+}
+
+Outcome MemorySink::finish() {
+  outputs_.back()->hand_on();
+  return outputs_.back()->failure();
+}
+
+MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_view opcode_file,
+                        const DumpSettings& settings, bool keep_dumps) {
+  const DumpInputs inputs{image_file_in_memory(image_file), "image", "opcode file", [&](std::string& contents) {
+                            contents = opcode_file;
+                            return Outcome{};
+                          }};
+  MemorySink sink(keep_dumps);
+  MemoryRun run;
+  run.failure = run_dump(inputs, settings, sink, [](const std::string&) {});
+  for (std::size_t d = 0; d < sink.outputs().size(); ++d) {
+    run.dumps[d] = sink.outputs()[d]->contents();
+    run.sizes[d] = sink.outputs()[d]->size();
+  }
+  return run;
+}
+
+}  // namespace ambergale

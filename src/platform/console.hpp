@@ -1,0 +1,18 @@
+// Writing to standard output and standard error, and making sure both (and
+// standard input) are open.
+#pragma once
+
+#include <string_view>
+
+namespace ambergale {
+
+// Opens /dev/null onto each of descriptors 0, 1 and 2 that is closed, so no
+// file the tool opens later can take one of their numbers and receive what
+// it prints (or be read as its standard input).
+void open_standard_descriptors();
+
+// Writes `text` to descriptor `fd` (1 or 2). A failed write is dropped: it
+// neither ends the run nor raises SIGPIPE (a pipe nobody reads).
+void write_console(int fd, std::string_view text);
+
+}  // namespace ambergale

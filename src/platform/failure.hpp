@@ -1,0 +1,34 @@
+// Why something failed, in words for the user: the one way every layer
+// reports a failure. A layer fills in what it knows: the reason where the
+// failure happens, the file (as the user named it) in the layer that knows
+// which file it was.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ambergale {
+
+struct Failure {
+  std::string file;    // the file or folder it concerns; empty until a layer names it
+  std::string reason;  // what went wrong, e.g. "cannot open: No such file or directory"
+  bool cannot_open = false;  // the file could not be opened at all
+
+  // Names the file, unless a lower layer already did.
+  Failure& about(const std::string& name) {
+    if (file.empty()) file = name;
+    return *this;
+  }
+  bool operator==(const Failure&) const = default;
+
+  // "FILE: reason", or the reason alone.
+  std::string text() const { return file.empty() ? reason : file + ": " + reason; }
+};
+
+// Nothing when the operation succeeded, else why it failed.
+using Outcome = std::optional<Failure>;
+
+// A failure of a system call: "ACTION: strerror(error)".
+Failure system_failure(const char* action, int error);
+
+}  // namespace ambergale
