@@ -18,9 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int limit = in.take_int16();
 
   CodeBuffer codes, check;
-  std::int32_t consumed = limit, consumed_plain = limit;
-  const int written = decode_text(indexed, in.rest(), consumed, codes);
-  const int written_plain = decode_text(plain, in.rest(), consumed_plain, check);
+  const auto [written, consumed] = decode_text(indexed, in.rest(), limit, codes);
+  const auto [written_plain, consumed_plain] = decode_text(plain, in.rest(), limit, check);
   if (written < 0 || written > kCodeStreamCap || written % 2 != 0 || consumed < 1) __builtin_trap();
   if (written != written_plain || consumed != consumed_plain || !std::equal(codes.begin(), codes.begin() + written, check.begin())) {
     __builtin_trap();

@@ -2,6 +2,10 @@
 // Writes a synthetic sample cartridge, "Ambergale.smc", and the "mescmd.dat"
 // that describes its scripts' opcodes into DIR, the same for the same seed.
 #include <algorithm>
+#include <charconv>
+#include <optional>
+#include <string_view>
+#include <vector>
 #include <cstdio>
 #include <random>
 #include <filesystem>
@@ -11,6 +15,7 @@
 #include "cartridge/cartridge.hpp"
 #include "cartridge/cartridge_map.hpp"
 #include "decode/script_tree.hpp"
+#include "platform/command_line.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
 
@@ -32,17 +37,19 @@ int usage_error(const std::string& message) {
   return 2;
 }
 
-bool parse_seed(const std::string& text, std::uint32_t& seed) {
-  if (text.empty() || text.size() > 10) return false;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (value > UINT32_MAX) return false;
-  seed = static_cast<std::uint32_t>(value);
-  return true;
+std::optional<std::uint32_t> parse_seed(std::string_view text) {
+  std::uint32_t seed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+  if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return seed;
 }
+
+enum Option : std::size_t { kSeed, kWorstCase, kHelp };
+constexpr ambergale::OptionSpec kOptions[] = {
+    {"seed", 0, true, false},
+    {"worst-case", 0, false, false},
+    {"help", 'h', false, true},
+};
 
 bool write(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -57,34 +64,28 @@ bool write(const std::filesystem::path& path, const std::string& bytes) {
 int main(int argc, char** argv) {
   std::uint32_t seed = 1;
   bool worst_case = false;
-  std::string dir;
-  bool options_ended = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      if (!dir.empty()) return usage_error("more than one folder: '" + dir + "' and '" + arg + "'");
-      dir = arg;
-    } else if (arg == "--") {
-      options_ended = true;
-    } else if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (arg == "--worst-case") {
-      worst_case = true;
-    } else if (arg == "--seed" || arg.rfind("--seed=", 0) == 0) {
-      std::string value;
-      if (arg != "--seed") {
-        value = arg.substr(7);
-      } else if (i + 1 < argc) {
-        value = argv[++i];
-      } else {
-        return usage_error("option '--seed' needs a value");
-      }
-      if (!parse_seed(value, seed)) return usage_error("invalid seed '" + value + "' (a number, 0 to 4294967295)");
-    } else {
-      return usage_error("unknown option '" + arg + "'");
-    }
+  bool help = false;
+  std::vector<std::string> operands;
+  const ambergale::Outcome failure = ambergale::parse_command_line(
+      argc, argv, kOptions,
+      [&](std::size_t option, const char* value) -> ambergale::Outcome {
+        if (option == kSeed) {
+          const std::optional<std::uint32_t> parsed = parse_seed(value);
+          if (!parsed) return ambergale::Failure{{}, "invalid seed '" + std::string(value) + "' (a number, 0 to 4294967295)"};
+          seed = *parsed;
+        }
+        worst_case = worst_case || option == kWorstCase;
+        help = help || option == kHelp;
+        return std::nullopt;
+      },
+      operands);
+  if (failure) return usage_error(failure->text());
+  if (help) {
+    std::fputs(kUsage, stdout);
+    return 0;
   }
+  if (operands.size() > 1) return usage_error("more than one folder: '" + operands[0] + "' and '" + operands[1] + "'");
+  const std::string dir = operands.empty() ? std::string() : operands[0];
   if (dir.empty()) return usage_error("no folder given");
   std::error_code error;
   std::filesystem::create_directories(dir, error);

@@ -56,27 +56,25 @@ void index_trees(TreePair& trees) {
   trees.lead_runs = index_runs(trees.lead_steps, trees.low_steps);
 }
 
-int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader,
-                  const WalkSteps& steps) {
-  return walk_symbol(ByteTreeWalker{tree}, input, reader, steps);
+int decode_symbol(const ByteTree& tree, BitReader& reader, const WalkSteps& steps) {
+  return walk_symbol(ByteTreeWalker{tree}, reader, steps);
 }
 
 namespace {
 
 // The loop shared by messages and dictionary entries: decodes codes until the
-// end symbol, the output cap, or a lead symbol whose walk fetched past
-// `input_limit`.
-int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
-                 std::int64_t input_limit, CodeBuffer& out, BitReader& reader) {
+// end symbol, the output cap, or a lead symbol whose walk passed the
+// reader's bound.
+int decode_codes(const TreePair& trees, CodeBuffer& out, BitReader& reader) {
   int written = 0;
   while (written < kCodeStreamCap) {
     // Whole codes at once where none of them can reach the limit (their
     // bits fetch at most one more word) or the cap.
-    const int pattern = peek_step_bits(reader, input);
-    if (reader.position + 2 <= input_limit && written <= kCodeStreamCap - 2 * kRunUnits) {
+    const int pattern = peek_step_bits(reader);
+    if (reader.position + 2 <= reader.bound && written <= kCodeStreamCap - 2 * kRunUnits) {
       const SymbolRun& run = trees.lead_runs[pattern];
       if (run.count > 0) {
-        skip_bits(reader, input, run.bits);
+        skip_bits(reader, run.bits);
         for (int i = 0; i < run.count; ++i, written += 2) {
           out[written] = static_cast<std::uint8_t>(run.units[i]);
           out[written + 1] = static_cast<std::uint8_t>(run.units[i] >> 8);
@@ -84,8 +82,8 @@ int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
         continue;
       }
     }
-    const int lead = walk_symbol_from(ByteTreeWalker{trees.lead}, input, reader, trees.lead_steps[pattern]);
-    if (reader.position > input_limit) break;  // the walk needed a word at the limit
+    const int lead = walk_symbol_from(ByteTreeWalker{trees.lead}, reader, trees.lead_steps[pattern]);
+    if (reader.passed_bound()) break;  // the walk needed a word at the limit
     if (lead == 0) {
       out[written++] = 0xFF;
       out[written++] = 0xFF;
@@ -97,7 +95,7 @@ int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
     } else {
       // The low byte of a page prefix is written even when its walk fetched
       // the word at the limit: the limit is tested after lead symbols only.
-      out[written++] = static_cast<std::uint8_t>(decode_symbol(input, trees.low, reader, trees.low_steps));
+      out[written++] = static_cast<std::uint8_t>(decode_symbol(trees.low, reader, trees.low_steps));
       out[written++] = static_cast<std::uint8_t>(lead);
     }
   }
@@ -106,25 +104,21 @@ int decode_codes(const TreePair& trees, std::span<const std::uint8_t> input,
 
 }  // namespace
 
-int decode_text(const TreePair& trees, std::span<const std::uint8_t> input, std::int32_t& limit,
-                CodeBuffer& out) {
-  const std::int64_t raised = limit % 2 != 0 ? std::int64_t{limit} + 1 : limit;
-  BitReader reader;
-  const int written = decode_codes(trees, input, raised, out, reader);
-  limit = consumed_length(reader);
-  return written;
+TextDecode decode_text(const TreePair& trees, std::span<const std::uint8_t> input, std::int32_t limit,
+                       CodeBuffer& out) {
+  BitReader reader(input, limit % 2 != 0 ? std::int64_t{limit} + 1 : limit);
+  const int written = decode_codes(trees, out, reader);
+  return {written, consumed_length(reader)};
 }
 
-int decode_text_at(const Cartridge& cart, const TreePair& trees, int bank, int address,
-                   CodeBuffer& out) {
-  std::int32_t limit = kTextWindow;
-  return decode_text(trees, rom_view(cart, bank, address), limit, out);
+TextDecode decode_text_at(const Cartridge& cart, const TreePair& trees, int bank, int address, CodeBuffer& out) {
+  return decode_text(trees, rom_view(cart, bank, address), kTextWindow, out);
 }
 
 int decode_dict_entry(const TreePair& trees, std::span<const std::uint8_t> input,
                       std::int32_t length, CodeBuffer& out) {
-  BitReader reader;
-  return decode_codes(trees, input, length, out, reader);
+  BitReader reader(input, length);
+  return decode_codes(trees, out, reader);
 }
 
 }  // namespace ambergale

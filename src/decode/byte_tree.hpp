@@ -58,20 +58,24 @@ void index_trees(TreePair& trees);
 
 // Walks `tree` from the root with bits from `reader`; returns the leaf symbol.
 // `steps` (from index_trees) lets it take the first bits at once.
-int decode_symbol(std::span<const std::uint8_t> input, const ByteTree& tree, BitReader& reader,
-                  const WalkSteps& steps = WalkSteps{});
+int decode_symbol(const ByteTree& tree, BitReader& reader, const WalkSteps& steps = WalkSteps{});
 
-// Decodes one message with the text trees. `limit` holds on entry the input
-// bytes the message may occupy (raised to even) and on return the consumed
-// length. A lead symbol whose walk passed the limit is dropped. Returns the
-// bytes written to `out`: even, at most kCodeStreamCap.
-int decode_text(const TreePair& trees, std::span<const std::uint8_t> input, std::int32_t& limit,
-                CodeBuffer& out);
+// What decoding one message gives.
+struct TextDecode {
+  int written = 0;            // bytes written to the output: even, at most kCodeStreamCap
+  std::int32_t consumed = 0;  // input bytes holding a bit the decode took (consumed_length)
+};
 
-// Decodes one message at bank:address with limit kTextWindow; the consumed
-// length is not reported.
-int decode_text_at(const Cartridge& cart, const TreePair& trees, int bank, int address,
-                   CodeBuffer& out);
+// Decodes one message with the text trees. `limit` is the number of input
+// bytes the message may occupy (raised to even); a lead symbol whose walk
+// passed it is dropped. After a stop at the limit, the consumed length counts
+// the dropped symbol's bits too.
+TextDecode decode_text(const TreePair& trees, std::span<const std::uint8_t> input, std::int32_t limit,
+                       CodeBuffer& out);
+
+// Decodes one message at bank:address with limit kTextWindow. The dump does
+// not use its consumed length.
+TextDecode decode_text_at(const Cartridge& cart, const TreePair& trees, int bank, int address, CodeBuffer& out);
 
 // Decodes one dictionary entry with the dictionary trees. The length is the
 // input limit, used as it is (an odd one is not raised).

@@ -110,19 +110,18 @@ void index_script_tree(ScriptTree& tree) {
   tree.steps = index_walk(walker_for(tree.nodes, tree.leaf_boundary));
 }
 
-std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const ScriptNodes& nodes,
-                                   std::int32_t leaf_boundary, BitReader& reader, const WalkSteps& steps) {
-  return static_cast<std::uint16_t>(walk_symbol(walker_for(nodes, leaf_boundary), input, reader, steps));
+std::uint16_t decode_script_symbol(const ScriptNodes& nodes, std::int32_t leaf_boundary, BitReader& reader,
+                                   const WalkSteps& steps) {
+  return static_cast<std::uint16_t>(walk_symbol(walker_for(nodes, leaf_boundary), reader, steps));
 }
 
 int decode_script(const ScriptTree& tree, std::span<const std::uint8_t> input, std::int32_t length,
                   std::span<std::uint8_t, kScriptOutputCap> out) {
-  const std::int64_t limit = length % 2 != 0 ? std::int64_t{length} + 1 : length;
-  BitReader reader;
+  BitReader reader(input, length % 2 != 0 ? std::int64_t{length} + 1 : length);
   int written = 0;
   while (written < kScriptOutputCap) {
-    const int symbol = decode_script_symbol(input, tree.nodes, tree.leaf_boundary, reader, tree.steps);
-    if (reader.position > limit) break;  // the walk needed the word at the limit
+    const int symbol = decode_script_symbol(tree.nodes, tree.leaf_boundary, reader, tree.steps);
+    if (reader.passed_bound()) break;  // the walk needed the word at the limit
     if (symbol == 0) {
       out[written++] = 0xFF;
       out[written++] = 0xFF;

@@ -82,8 +82,7 @@ std::int32_t read_header_bits(ScriptTreeBuilder& builder, std::int32_t& position
 
 // Walks the tree from the root with bits from `reader`; returns the leaf value.
 // `steps` (from index_script_tree) lets it take the first bits at once.
-std::uint16_t decode_script_symbol(std::span<const std::uint8_t> input, const ScriptNodes& nodes,
-                                   std::int32_t leaf_boundary, BitReader& reader,
+std::uint16_t decode_script_symbol(const ScriptNodes& nodes, std::int32_t leaf_boundary, BitReader& reader,
                                    const WalkSteps& steps = WalkSteps{});
 
 // Decodes one script whose compressed length is `length` (raised to even).

@@ -50,12 +50,11 @@ WalkSteps index_walk(const Walker& walker) {
 // step table's entry for the next kStepBits bits, and returns the leaf's
 // symbol.
 template <typename Walker>
-int walk_symbol_from(const Walker& walker, std::span<const std::uint8_t> input, BitReader& reader,
-                     const WalkStep& step) {
+int walk_symbol_from(const Walker& walker, BitReader& reader, const WalkStep& step) {
   BitReader local = reader;  // kept in registers for the walk
   int node = walker.root();
   if (step.bits > 0) {
-    skip_bits(local, input, step.bits);
+    skip_bits(local, step.bits);
     if (step.leaf) {
       reader = local;
       return step.value;
@@ -64,7 +63,7 @@ int walk_symbol_from(const Walker& walker, std::span<const std::uint8_t> input, 
   }
   for (;;) {
     int next;
-    if (walker.step(node, next_bit(local, input), next)) {
+    if (walker.step(node, next_bit(local), next)) {
       reader = local;
       return walker.leaf(next);
     }
@@ -74,9 +73,8 @@ int walk_symbol_from(const Walker& walker, std::span<const std::uint8_t> input, 
 
 // Walks from the root with bits from `reader` and returns the leaf's symbol.
 template <typename Walker>
-int walk_symbol(const Walker& walker, std::span<const std::uint8_t> input, BitReader& reader,
-                const WalkSteps& steps) {
-  return walk_symbol_from(walker, input, reader, steps[peek_step_bits(reader, input)]);
+int walk_symbol(const Walker& walker, BitReader& reader, const WalkSteps& steps) {
+  return walk_symbol_from(walker, reader, steps[peek_step_bits(reader)]);
 }
 
 }  // namespace ambergale

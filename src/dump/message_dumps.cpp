@@ -24,7 +24,7 @@ void dump_wordlist(const Cartridge& cart, const Tables& tables, TextOutput& out)
     const int entries = lengths[g] / 2;
     for (int e = 0; e < entries && out.ok(); ++e) {
       const int message = rom_read_word(cart, kGroupPointers.bank, groups[g] + 2 * e);
-      const int size = decode_text_at(cart, tables.text_trees, kMessageBank, message, codes);
+      const int size = decode_text_at(cart, tables.text_trees, kMessageBank, message, codes).written;
       append_hex(line, static_cast<std::uint32_t>(g), 2);
       append_hex(line, static_cast<std::uint32_t>(e), 2);
       line.push_back(':');
@@ -38,16 +38,15 @@ void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out
   CodeBuffer codes;
   TextBuffer& line = out.line_text();
   for (int address = kSequentialStart; address < kSequentialEnd && out.ok();) {
-    std::int32_t consumed = kSequentialWindow;
-    const int size = decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), consumed, codes);
+    const TextDecode message = decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), kSequentialWindow, codes);
     line.push_back('[');
     append_hex(line, kMessageBank, 2);
     line.push_back(':');
     append_hex(line, static_cast<std::uint32_t>(address), 4);
     line.push_back(']');
-    render_codes(codes, size, tables.dictionary.text, line);
+    render_codes(codes, message.written, tables.dictionary.text, line);
     out.end_line();
-    address += consumed;  // at least 1: every symbol takes a bit
+    address += message.consumed;  // at least 1: every symbol takes a bit
   }
 }
 

@@ -43,11 +43,11 @@ TextOpcode text_opcode(int op) {
 // of script bytes it occupied (at least 1).
 std::int64_t write_message(TextOutput& out, std::span<const std::uint8_t> script, int length,
                            std::int64_t position, const ListingTables& tables, CodeBuffer& codes) {
-  std::int32_t limit = static_cast<std::int32_t>(length - position);
-  const int size = decode_text(tables.text_trees, from(script, position), limit, codes);
-  render_codes(codes, size, tables.dictionary, out.line_text());
+  const TextDecode message =
+      decode_text(tables.text_trees, from(script, position), static_cast<std::int32_t>(length - position), codes);
+  render_codes(codes, message.written, tables.dictionary, out.line_text());
   out.end_line();
-  return limit;
+  return message.consumed;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "script/opcodes.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
 
 #include "platform/input_file.hpp"
@@ -27,14 +29,13 @@ int read_integer(std::string_view text) {
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  return static_cast<int>(value);
+  if (i == text.size() || text[i] < '0' || text[i] > '9') return 0;
+  constexpr unsigned long long kMostMagnitude = static_cast<unsigned long long>(INT_MAX) + 1;
+  unsigned long long magnitude = 0;
+  const auto [end, error] = std::from_chars(text.data() + i, text.data() + text.size(), magnitude);
+  if (error == std::errc::result_out_of_range || magnitude > kMostMagnitude) magnitude = kMostMagnitude;
+  if (negative) return static_cast<int>(-static_cast<long long>(magnitude));
+  return static_cast<int>(std::min<unsigned long long>(magnitude, INT_MAX));
 }
 
 namespace {

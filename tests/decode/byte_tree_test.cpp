@@ -31,8 +31,8 @@ struct Decoded {
 
 Decoded text(const TreePair& trees, const Bytes& input, std::int32_t limit) {
   CodeBuffer out;
-  const int n = decode_text(trees, input, limit, out);
-  return {Bytes(out.begin(), out.begin() + n), limit};
+  const TextDecode d = decode_text(trees, input, limit, out);
+  return {Bytes(out.begin(), out.begin() + d.written), d.consumed};
 }
 
 TEST(DecodeText, WorkedExample) {
@@ -114,8 +114,7 @@ TEST(DecodeDictEntry, UsesTheLengthUnraised) {
   // decode_text would raise the limit to 8 and decode that word too.
   EXPECT_EQ(decode_dict_entry(trees, endless, 7, out), 2 * 8 * 3);
   EXPECT_EQ(decode_dict_entry(trees, endless, 8, out), 2 * 8 * 4);
-  std::int32_t limit = 7;
-  EXPECT_EQ(decode_text(trees, endless, limit, out), 2 * 8 * 4);
+  EXPECT_EQ(decode_text(trees, endless, 7, out).written, 2 * 8 * 4);
 }
 
 TEST(DecodeText, RoundTripsEncodedMessages) {
@@ -153,9 +152,9 @@ TEST(DecodeSymbol, StaysInsideTheTableForAnyTree) {
   ByteTree tree{};
   tree.fill(255);
   tree[1] = 255;
-  BitReader reader;
   const Bytes ones(64, 0xFF);
-  EXPECT_EQ(decode_symbol(ones, tree, reader), 255);
+  BitReader reader(ones);
+  EXPECT_EQ(decode_symbol(tree, reader), 255);
   EXPECT_EQ(reader.position, 2);
 }
 
@@ -180,12 +179,11 @@ TEST(IndexTrees, StepTablesNeverChangeADecode) {
     for (auto& b : input) b = static_cast<std::uint8_t>(random());
     const std::int32_t limit = static_cast<std::int32_t>(random() % 80) - 4;
     CodeBuffer a, b;
-    std::int32_t la = limit, lb = limit;
-    const int na = decode_text(plain, input, la, a);
-    const int nb = decode_text(indexed, input, lb, b);
-    ASSERT_EQ(na, nb) << round;
-    ASSERT_EQ(la, lb) << round;
-    ASSERT_TRUE(std::equal(a.begin(), a.begin() + na, b.begin())) << round;
+    const TextDecode da = decode_text(plain, input, limit, a);
+    const TextDecode db = decode_text(indexed, input, limit, b);
+    ASSERT_EQ(da.written, db.written) << round;
+    ASSERT_EQ(da.consumed, db.consumed) << round;
+    ASSERT_TRUE(std::equal(a.begin(), a.begin() + da.written, b.begin())) << round;
   }
 }
 

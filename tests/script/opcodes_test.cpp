@@ -29,6 +29,8 @@ TEST(SplitFields, SplitsInPlaceUpToTheCount) {
 TEST(ReadInteger, ReadsLikeAtoi) {
   const std::pair<const char*, int> cases[] = {
       {"12", 12}, {"  -7x", -7}, {"+3", 3}, {"0x02", 0}, {"", 0}, {"abc", 0}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1},
+      {"+-5", 0}, {"- 5", 0}, {"\t\n 8", 8}, {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"2147483648", 2147483647},
+      {"99999999999999999999999", 2147483647},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(read_integer(text), value) << text;
 }
