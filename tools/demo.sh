@@ -5,8 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target ambergale-dump make-sample >/dev/null
+source tools/phases.sh
+phase "build" "the tool and the sample builder in build/ (tools/run-tests.sh builds the rest there)"
+configure_build
+cmake --build --preset default --target ambergale-dump make-sample
+phase_done
 build/tools/make-sample sample
 (cd sample && ../build/ambergale-dump)
 echo "Dumped sample/Ambergale.smc:"

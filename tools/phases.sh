@@ -35,11 +35,17 @@ on_exit() {
 }
 trap on_exit EXIT
 
+# The one configuration of build/ that the demo and the test scripts share,
+# so that each file is compiled once whichever runs first.
+configure_build() {
+  cmake --preset default -DAMBERGALE_WERROR=ON >/dev/null
+}
+
 # The phase both test scripts start with: the Release build with warnings as
 # errors, and every test.
 build_and_test() {
   phase "build and test" "build/ (Release, -Werror), then ctest"
-  cmake --preset default -DAMBERGALE_WERROR=ON >/dev/null
+  configure_build
   cmake --build --preset default
   ctest --preset default
   phase_done
