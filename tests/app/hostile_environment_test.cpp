@@ -23,7 +23,9 @@
 namespace ambergale {
 namespace {
 
+using testing_support::dumps_in;
 using testing_support::files_in;
+using testing_support::fill_inputs;
 using testing_support::ProcessResult;
 using testing_support::read_file;
 using testing_support::RunResult;
@@ -34,21 +36,6 @@ using testing_support::TempDir;
 using testing_support::ToolProcess;
 using testing_support::write_file;
 using testing_support::write_image;
-
-const char* const kDumps[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
-
-// A folder with the small image and its opcode file.
-void fill_inputs(const TempDir& dir, const std::vector<std::uint8_t>& image = small_image()) {
-  write_image(dir, "Ambergale.smc", image);
-  write_file(dir.file("mescmd.dat"), testing_support::small_opcode_file());
-}
-
-// The four dumps of a finished run in `dir`, in run order.
-std::vector<std::string> dumps_in(const TempDir& dir) {
-  std::vector<std::string> dumps;
-  for (const char* name : kDumps) dumps.push_back(read_file(dir.file(name)));
-  return dumps;
-}
 
 bool has_temporary_file(const TempDir& dir) {
   for (const std::string& name : files_in(dir)) {
@@ -106,7 +93,7 @@ TEST(HostileEnvironment, HeaderedAndLongerImagesGiveTheDumpsOfTheImage) {
     const RunResult r = run_in(dir, {});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, note);
-    EXPECT_EQ(dumps_in(dir), dumps_in(plain));
+    EXPECT_EQ(dumps_in(dir.path()), dumps_in(plain.path()));
   }
 }
 
@@ -142,7 +129,7 @@ TEST(HostileEnvironment, AnImageFromAPipeIsReadNoFurtherThanAFile) {
   feed.join();
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "ambergale-dump: pipe: larger than a cartridge image of 4194304 bytes (4 MiB); only its first 4 MiB are dumped\n");
-  EXPECT_EQ(dumps_in(dir), dumps_in(plain));
+  EXPECT_EQ(dumps_in(dir.path()), dumps_in(plain.path()));
 }
 
 TEST(HostileEnvironment, TheOutputCeilingStopsARunawayRun) {
@@ -175,8 +162,8 @@ TEST(HostileEnvironment, TwoRunsInOneFolderNeverMixTheirDumps) {
   fill_inputs(b_alone, sample::make_sample(2).layout.image);
   ASSERT_EQ(run_in(a_alone, {}).status, 0);
   ASSERT_EQ(run_in(b_alone, {}).status, 0);
-  const std::vector<std::string> a = dumps_in(a_alone);
-  const std::vector<std::string> b = dumps_in(b_alone);
+  const std::vector<std::string> a = dumps_in(a_alone.path());
+  const std::vector<std::string> b = dumps_in(b_alone.path());
 
   TempDir dir;
   fill_inputs(dir);
@@ -190,7 +177,7 @@ TEST(HostileEnvironment, TwoRunsInOneFolderNeverMixTheirDumps) {
       EXPECT_TRUE(r->status == 0 || r->err == "ambergale-dump: .: another run is writing its dumps in this folder\n")
           << r->status << " " << r->err;
     }
-    const std::vector<std::string> now = dumps_in(dir);
+    const std::vector<std::string> now = dumps_in(dir.path());
     EXPECT_TRUE(now == a || now == b) << "round " << round;
     EXPECT_FALSE(has_temporary_file(dir));
   }

@@ -20,7 +20,9 @@
 namespace ambergale {
 namespace {
 
+using testing_support::dumps_in;
 using testing_support::files_in;
+using testing_support::fill_inputs;
 using testing_support::ProcessResult;
 using testing_support::read_file;
 using testing_support::run_tool;
@@ -30,19 +32,7 @@ using testing_support::ToolProcess;
 using testing_support::write_file;
 using testing_support::write_image;
 
-const char* const kDumps[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
 const std::vector<std::string> kInputs = {"Ambergale.smc", "mescmd.dat"};
-
-void fill_inputs(const TempDir& dir, const std::vector<std::uint8_t>& image = small_image()) {
-  write_image(dir, "Ambergale.smc", image);
-  write_file(dir.file("mescmd.dat"), testing_support::small_opcode_file());
-}
-
-std::vector<std::string> dumps_in(const std::filesystem::path& dir) {
-  std::vector<std::string> dumps;
-  for (const char* name : kDumps) dumps.push_back(read_file((dir / name).string()));
-  return dumps;
-}
 
 // The dumps of an ordinary run on the small image.
 const std::vector<std::string>& plain_dumps() {

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "app/run.hpp"
+#include "dump/dumps.hpp"
+#include "support/small_cartridge.hpp"
 
 namespace ambergale::testing_support {
 
@@ -28,6 +30,19 @@ std::vector<std::string> files_in(const TempDir& dir) {
 
 void write_image(const TempDir& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
   write_file(dir.file(name), std::string(bytes.begin(), bytes.end()));
+}
+
+void fill_inputs(const TempDir& dir, const std::vector<std::uint8_t>& image) {
+  write_image(dir, "Ambergale.smc", image);
+  write_file(dir.file("mescmd.dat"), small_opcode_file());
+}
+
+void fill_inputs(const TempDir& dir) { fill_inputs(dir, small_image()); }
+
+std::vector<std::string> dumps_in(const std::filesystem::path& dir) {
+  std::vector<std::string> dumps;
+  for (const DumpFile& dump : kDumpFiles) dumps.push_back(read_file((dir / dump.name).string()));
+  return dumps;
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
