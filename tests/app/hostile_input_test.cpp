@@ -7,7 +7,7 @@
 #include <random>
 
 #include "cartridge/cartridge.hpp"
-#include "encoder/encoder.hpp"
+#include "encode/encoder.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "support/run_tool.hpp"
 #include "support/small_cartridge.hpp"

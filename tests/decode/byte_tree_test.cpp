@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "encoder/encoder.hpp"
+#include "encode/encoder.hpp"
 
 namespace ambergale {
 namespace {

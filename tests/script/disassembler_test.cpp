@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "encoder/encoder.hpp"
+#include "encode/encoder.hpp"
 
 namespace ambergale {
 namespace {

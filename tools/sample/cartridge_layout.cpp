@@ -7,7 +7,7 @@
 #include "cartridge/cartridge.hpp"
 #include "cartridge/cartridge_map.hpp"
 #include "decode/script_tree.hpp"
-#include "encoder/encoder.hpp"
+#include "encode/encoder.hpp"
 
 namespace ambergale::sample {
 

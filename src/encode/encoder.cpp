@@ -1,4 +1,4 @@
-#include "encoder/encoder.hpp"
+#include "encode/encoder.hpp"
 
 #include <algorithm>
 #include <deque>

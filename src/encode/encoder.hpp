@@ -1,6 +1,6 @@
-// The inverse of the tool's decoders, for building test images and the sample
-// cartridge: Huffman trees in the cartridge's two forms, built from symbol
-// frequencies, and bit streams coded with them.
+// The inverse of the decoders: Huffman trees in the cartridge's two forms,
+// built from symbol frequencies, and bit streams coded with them. The sample
+// cartridge and the tests' images are made with it.
 #pragma once
 
 #include <array>
