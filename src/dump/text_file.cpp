@@ -1,172 +1,41 @@
 #include "dump/text_file.hpp"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <random>
-
-#include "platform/temp_files.hpp"
-
 namespace ambergale {
 
-namespace {
-
-constexpr const char* kLockName = ".ambergale.lock";
-
-}  // namespace
-
-OutputDir::~OutputDir() {
-  if (lock_fd_ >= 0) {
-    // Removed while still held: a run that opened it in the meantime finds,
-    // once it has the lock, that the name no longer leads to it.
-    ::unlinkat(fd_, kLockName, 0);
-    untrack_temp_file(lock_slot_);
-    ::close(lock_fd_);
-  }
-  if (fd_ >= 0) ::close(fd_);
-}
-
-Outcome OutputDir::open(const std::string& path) {
-  path_ = path;
-  // O_PATH needs only search permission on the folder, as creating files in
-  // it does.
-  fd_ = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) return system_failure("cannot open the output folder", errno).about(path);
-  if (Outcome failure = lock()) return failure->about(path);
-  return std::nullopt;
-}
-
-Outcome OutputDir::lock() {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    // Read-only is enough for flock; O_NONBLOCK keeps a FIFO planted at the
-    // name from stopping the open, and O_NOFOLLOW a link from being followed.
-    const int fd = ::openat(fd_, kLockName, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return system_failure("cannot lock the output folder", errno);
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-      ::close(fd);
-      return Failure{{}, std::string("cannot lock the output folder: ") + kLockName + " is not a regular file"};
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      const int error = errno;
-      ::close(fd);
-      if (error == EWOULDBLOCK) return Failure{{}, "another run is writing its dumps in this folder"};
-      return system_failure("cannot lock the output folder", error);
-    }
-    // The file may have been removed by the run that held it before us.
-    struct stat named {};
-    if (::fstatat(fd_, kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
-        named.st_ino == opened.st_ino) {
-      lock_fd_ = fd;
-      lock_slot_ = track_temp_file(fd_, kLockName);
-      return std::nullopt;
-    }
-    ::close(fd);
-  }
-  return Failure{{}, "cannot lock the output folder: its lock file keeps being replaced"};
-}
-
-std::string OutputDir::path_of(const std::string& name) const {
-  if (path_.empty() || path_ == ".") return name;
-  return path_.back() == '/' ? path_ + name : path_ + "/" + name;
-}
-
-void OutputDir::sync() const {
-  const int readable = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (readable < 0) return;
-  ::fsync(readable);
-  ::close(readable);
-}
-
 TextFile::TextFile(const OutputDir& dir, const std::string& name, OutputBudget& budget, const TextFormat& format)
-    : TextOutput(dir.path_of(name), budget, format), dir_(dir), name_in_dir_(name) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "%08X", static_cast<unsigned>(random()));
-    temp_name_ = "." + name + "." + tag + ".tmp";
-    slot_ = track_temp_file(dir.fd(), temp_name_.c_str());
-    // O_EXCL | O_NOFOLLOW: a planted file or link at the name makes the open
-    // fail instead of being followed or overwritten.
-    fd_ = ::openat(dir.fd(), temp_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd_ >= 0) {
-      created_ = true;
-      return;
-    }
-    const int error = errno;
-    untrack_temp_file(slot_);
-    slot_ = -1;
-    if (error != EEXIST) {
-      fail_with("cannot create", error);
-      return;
-    }
-  }
-  fail_with("cannot create", EEXIST);
+    : TextOutput(dir.path_of(name), budget, format), file_(dir, name) {
+  if (Outcome failure = file_.create()) fail_with(*failure);
 }
 
-TextFile::~TextFile() {
-  if (!installed_) discard();
-}
-
-void TextFile::fail_with(const char* what, int error) { fail(system_failure(what, error).reason); }
-
-void TextFile::discard() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (created_) ::unlinkat(dir_.fd(), temp_name_.c_str(), 0);
-  created_ = false;
-  untrack_temp_file(slot_);
-  slot_ = -1;
+void TextFile::fail_with(const Failure& failure) {
+  fail(failure.reason);
+  file_.discard();
 }
 
 void TextFile::take(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      fail_with("cannot write", errno);
-      return;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  if (Outcome failure = file_.write(bytes)) fail_with(*failure);
 }
 
 Outcome TextFile::finish() {
   hand_on();
-  if (ok() && ::fsync(fd_) != 0) fail_with("cannot write", errno);
-  if (fd_ >= 0) {
-    if (::close(fd_) != 0) fail_with("cannot write", errno);
-    fd_ = -1;
+  if (ok()) {
+    if (Outcome failure = file_.finish()) fail_with(*failure);
   }
-  if (!ok()) discard();
+  if (!ok()) file_.discard();
   return failure();
 }
 
 Outcome TextFile::check_target() {
-  struct stat info {};
-  if (ok() && ::fstatat(dir_.fd(), name_in_dir_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
-    fail_with("cannot replace", EISDIR);
-    discard();
+  if (ok()) {
+    if (Outcome failure = file_.check_target()) fail_with(*failure);
   }
   return failure();
 }
 
 Outcome TextFile::install() {
   if (!ok()) return failure();
-  if (::renameat(dir_.fd(), temp_name_.c_str(), dir_.fd(), name_in_dir_.c_str()) != 0) {
-    fail_with("cannot replace", errno);
-    discard();
-    return failure();
-  }
-  installed_ = true;
-  created_ = false;
-  untrack_temp_file(slot_);
-  slot_ = -1;
-  return std::nullopt;
+  if (Outcome failure = file_.install()) fail_with(*failure);
+  return failure();
 }
 
 }  // namespace ambergale

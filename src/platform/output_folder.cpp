@@ -1,0 +1,156 @@
+#include "platform/output_folder.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include "platform/temp_files.hpp"
+
+namespace ambergale {
+
+namespace {
+
+constexpr const char* kLockName = ".ambergale.lock";
+
+}  // namespace
+
+OutputDir::~OutputDir() {
+  if (lock_fd_ >= 0) {
+    // Removed while still held: a run that opened it in the meantime finds,
+    // once it has the lock, that the name no longer leads to it.
+    ::unlinkat(fd_, kLockName, 0);
+    untrack_temp_file(lock_slot_);
+    ::close(lock_fd_);
+  }
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Outcome OutputDir::open(const std::string& path) {
+  path_ = path;
+  // O_PATH needs only search permission on the folder, as creating files in
+  // it does.
+  fd_ = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return system_failure("cannot open the output folder", errno).about(path);
+  if (Outcome failure = lock()) return failure->about(path);
+  return std::nullopt;
+}
+
+Outcome OutputDir::lock() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // Read-only is enough for flock; O_NONBLOCK keeps a FIFO planted at the
+    // name from stopping the open, and O_NOFOLLOW a link from being followed.
+    const int fd = ::openat(fd_, kLockName, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return system_failure("cannot lock the output folder", errno);
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(fd);
+      return Failure{{}, std::string("cannot lock the output folder: ") + kLockName + " is not a regular file"};
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      ::close(fd);
+      if (error == EWOULDBLOCK) return Failure{{}, "another run is writing its dumps in this folder"};
+      return system_failure("cannot lock the output folder", error);
+    }
+    // The file may have been removed by the run that held it before us.
+    struct stat named {};
+    if (::fstatat(fd_, kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
+        named.st_ino == opened.st_ino) {
+      lock_fd_ = fd;
+      lock_slot_ = track_temp_file(fd_, kLockName);
+      return std::nullopt;
+    }
+    ::close(fd);
+  }
+  return Failure{{}, "cannot lock the output folder: its lock file keeps being replaced"};
+}
+
+std::string OutputDir::path_of(const std::string& name) const {
+  if (path_.empty() || path_ == ".") return name;
+  return path_.back() == '/' ? path_ + name : path_ + "/" + name;
+}
+
+void OutputDir::sync() const {
+  const int readable = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (readable < 0) return;
+  ::fsync(readable);
+  ::close(readable);
+}
+
+StagedFile::~StagedFile() { discard(); }
+
+Outcome StagedFile::create() {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%08X", static_cast<unsigned>(random()));
+    temp_name_ = "." + name_ + "." + tag + ".tmp";
+    slot_ = track_temp_file(dir_.fd(), temp_name_.c_str());
+    // O_EXCL | O_NOFOLLOW: a planted file or link at the name makes the open
+    // fail instead of being followed or overwritten.
+    fd_ = ::openat(dir_.fd(), temp_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      created_ = true;
+      return std::nullopt;
+    }
+    const int error = errno;
+    untrack_temp_file(slot_);
+    slot_ = -1;
+    if (error != EEXIST) return system_failure("cannot create", error);
+  }
+  return system_failure("cannot create", EEXIST);
+}
+
+void StagedFile::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (created_) ::unlinkat(dir_.fd(), temp_name_.c_str(), 0);
+  created_ = false;
+  untrack_temp_file(slot_);
+  slot_ = -1;
+}
+
+Outcome StagedFile::write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return system_failure("cannot write", errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return std::nullopt;
+}
+
+Outcome StagedFile::finish() {
+  Outcome failure;
+  if (::fsync(fd_) != 0) failure = system_failure("cannot write", errno);
+  if (::close(fd_) != 0 && !failure) failure = system_failure("cannot write", errno);
+  fd_ = -1;
+  return failure;
+}
+
+Outcome StagedFile::check_target() const {
+  struct stat info {};
+  if (::fstatat(dir_.fd(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
+    return system_failure("cannot replace", EISDIR);
+  }
+  return std::nullopt;
+}
+
+Outcome StagedFile::install() {
+  if (::renameat(dir_.fd(), temp_name_.c_str(), dir_.fd(), name_.c_str()) != 0) {
+    return system_failure("cannot replace", errno);
+  }
+  created_ = false;
+  untrack_temp_file(slot_);
+  slot_ = -1;
+  return std::nullopt;
+}
+
+}  // namespace ambergale

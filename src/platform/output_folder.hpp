@@ -1,0 +1,80 @@
+// Output files written safely: a folder held open and locked for a run, and
+// files in it that are written under a temporary name and take their own
+// name only when complete.
+//
+// A staged file is created under a fresh name that nothing else can have
+// planted (no existing file or link is ever opened), flushed to disk when
+// finished, and renamed to its name only when installed. One that is not
+// installed is removed, also when the run is interrupted, so a failed run
+// never leaves a truncated file or a temporary one, and never destroys what
+// an earlier run wrote.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/failure.hpp"
+
+namespace ambergale {
+
+// The folder, held open and locked for the whole run, so two runs never
+// write one folder at the same time. The lock is an advisory lock on a file
+// of its own in the folder, ".ambergale.lock", removed when the run ends: a
+// folder one may write but not read (mode 0733) can be locked too.
+class OutputDir {
+ public:
+  OutputDir() = default;
+  ~OutputDir();
+  OutputDir(const OutputDir&) = delete;
+  OutputDir& operator=(const OutputDir&) = delete;
+
+  // Opens and locks the folder at `path`. The failure names the folder
+  // (another run holding the lock among the reasons).
+  Outcome open(const std::string& path);
+
+  int fd() const { return fd_; }
+  // `name` as the user names it: inside the folder as it was given.
+  std::string path_of(const std::string& name) const;
+  // Flushes the folder's entries to disk, so the renames last (where the
+  // folder can be read: a folder without read permission cannot be synced).
+  void sync() const;
+
+ private:
+  Outcome lock();
+
+  int fd_ = -1;       // only for the *at() calls: opened with O_PATH
+  int lock_fd_ = -1;
+  int lock_slot_ = -1;  // where a signal handler finds the lock file
+  std::string path_;
+};
+
+// A file of `dir` named `name`, staged. Failures name no file.
+class StagedFile {
+ public:
+  StagedFile(const OutputDir& dir, std::string name) : dir_(dir), name_(std::move(name)) {}
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  // Creates the temporary file.
+  Outcome create();
+  Outcome write(std::string_view bytes);
+  // Flushes the file to disk and closes it.
+  Outcome finish();
+  // Whether install() can be expected to work: it cannot replace a folder.
+  Outcome check_target() const;
+  // Renames the finished file to its name, replacing what was there.
+  Outcome install();
+  // Removes the temporary file (nothing once installed).
+  void discard();
+
+ private:
+  const OutputDir& dir_;
+  std::string name_;
+  std::string temp_name_;
+  int fd_ = -1;
+  int slot_ = -1;          // where a signal handler finds the temporary file
+  bool created_ = false;   // the temporary file exists
+};
+
+}  // namespace ambergale
