@@ -2,6 +2,7 @@
 # Installs, with apt-get, what building and testing need and the machine
 # lacks (Debian):
 #   cmake, g++, make   to build the tool
+#   zlib1g-dev         crc32, for the inserter's BPS patches
 #   libgtest-dev       the test suite (GoogleTest)
 # and with --fuzz, for the fuzz runs only:
 #   clang and its libFuzzer/sanitizer runtime (libclang-rt-N-dev, N being
@@ -34,7 +35,7 @@ install() {
   DEBIAN_FRONTEND=noninteractive "${runner[@]}" apt-get install -y -qq "$@" >/dev/null
 }
 
-install $(missing cmake g++ make libgtest-dev)
+install $(missing cmake g++ make zlib1g-dev libgtest-dev)
 
 if [ "${1:-}" = "--fuzz" ]; then
   install $(missing clang)

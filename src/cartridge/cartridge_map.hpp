@@ -11,6 +11,8 @@
 //   F8:9808  3049 words: where each dictionary entry begins in F8; the last
 //            entry ends at F8:FA6E
 //   F8:AFDA, B2C2, B5C2, B84A  the four byte trees
+//   C0:FFDC  the internal header's checksum complement and checksum, which no
+//            dump reads
 #pragma once
 
 #include <array>
@@ -69,6 +71,11 @@ inline constexpr std::array<ScriptGroup, 4> kScriptGroups = {{
     {0xA00, 512, 0xFB, 0x7CB5},
     {0xC00, 1024, 0xF8, 0x87AC},
 }};
+
+// The cartridge header's checksum: the 16-bit sum of every byte of the
+// image, and its complement before it; the four bytes always add up to 0x1FE.
+inline constexpr RomAddress kHeaderComplement{0xC0, 0xFFDC};
+inline constexpr RomAddress kHeaderChecksum{0xC0, 0xFFDE};
 
 // The banks the dumps read.
 inline constexpr std::array<int, 5> kBanksRead = {kGroupPointers.bank, kScriptPointers.bank, kScriptGroups[0].bank,

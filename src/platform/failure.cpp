@@ -5,7 +5,7 @@
 namespace ambergale {
 
 Failure system_failure(const char* action, int error) {
-  return Failure{{}, std::string(action) + ": " + std::strerror(error)};
+  return Failure{{}, std::string(action) + ": " + std::strerror(error), false, error};
 }
 
 }  // namespace ambergale

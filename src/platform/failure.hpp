@@ -13,6 +13,7 @@ struct Failure {
   std::string file;    // the file or folder it concerns; empty until a layer names it
   std::string reason;  // what went wrong, e.g. "cannot open: No such file or directory"
   bool cannot_open = false;  // the file could not be opened at all
+  int error = 0;             // the errno of a failed system call, or 0
 
   // Names the file, unless a lower layer already did.
   Failure& about(const std::string& name) {
@@ -28,7 +29,7 @@ struct Failure {
 // Nothing when the operation succeeded, else why it failed.
 using Outcome = std::optional<Failure>;
 
-// A failure of a system call: "ACTION: strerror(error)".
+// A failure of a system call: "ACTION: strerror(error)", with its errno.
 Failure system_failure(const char* action, int error);
 
 }  // namespace ambergale

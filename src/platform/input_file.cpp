@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ambergale {
@@ -44,6 +45,22 @@ Outcome InputFile::read(std::span<std::uint8_t> out, std::size_t& got) {
     got += static_cast<std::size_t>(n);
   }
   return std::nullopt;
+}
+
+Outcome read_whole_file(const std::string& path, std::size_t most, std::string& contents) {
+  InputFile file;
+  if (Outcome failure = file.open(path)) return failure;
+  contents.clear();
+  std::uint8_t chunk[1 << 16];
+  for (;;) {
+    std::size_t got = 0;
+    if (Outcome failure = file.read(std::span(chunk).first(std::min(sizeof chunk, most + 1 - contents.size())), got)) {
+      return failure;
+    }
+    contents.append(reinterpret_cast<const char*>(chunk), got);
+    if (contents.size() > most) return Failure{{}, "larger than " + std::to_string(most) + " bytes"};
+    if (got == 0) return std::nullopt;
+  }
 }
 
 }  // namespace ambergale

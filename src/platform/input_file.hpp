@@ -50,4 +50,8 @@ class InputFile {
   std::uint64_t size_ = 0;
 };
 
+// Reads the whole file at `path` ("-": standard input), refusing one that
+// holds more than `most` bytes after reading no more than that and a byte.
+Outcome read_whole_file(const std::string& path, std::size_t most, std::string& contents);
+
 }  // namespace ambergale

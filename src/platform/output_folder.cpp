@@ -70,10 +70,12 @@ Outcome OutputDir::lock() {
   return Failure{{}, "cannot lock the output folder: its lock file keeps being replaced"};
 }
 
-std::string OutputDir::path_of(const std::string& name) const {
-  if (path_.empty() || path_ == ".") return name;
-  return path_.back() == '/' ? path_ + name : path_ + "/" + name;
+std::string path_in_folder(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder == ".") return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
+
+std::string OutputDir::path_of(const std::string& name) const { return path_in_folder(path_, name); }
 
 void OutputDir::sync() const {
   const int readable = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

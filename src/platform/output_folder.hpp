@@ -17,6 +17,9 @@
 
 namespace ambergale {
 
+// `name` inside `folder`, as the user would write it ("." left out).
+std::string path_in_folder(const std::string& folder, const std::string& name);
+
 // The folder, held open and locked for the whole run, so two runs never
 // write one folder at the same time. The lock is an advisory lock on a file
 // of its own in the folder, ".ambergale.lock", removed when the run ends: a

@@ -192,17 +192,23 @@ TEST(ProcessConventions, AFolderOneMayWriteButNotReadTakesTheDumps) {
   const std::filesystem::path out = dir.path() / "out";
   std::filesystem::create_directory(out);
   std::function<void()> in_child;
+  std::string tool = AMBERGALE_TOOL_PATH;
   if (::geteuid() == 0) {
-    // Root reads every folder: the run drops to an ordinary user.
+    // Root reads every folder: the run drops to an ordinary user, with a
+    // copy of the tool that user may run wherever the build lies.
     ::chmod(dir.path().c_str(), 0755);
+    for (const std::string& input : kInputs) ::chmod(dir.file(input).c_str(), 0644);
     ::chmod(out.c_str(), 0733);
+    tool = dir.file("ambergale-dump");
+    std::filesystem::copy_file(AMBERGALE_TOOL_PATH, tool);
+    ::chmod(tool.c_str(), 0755);
     in_child = [] {
       if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(125);
     };
   } else {
     ::chmod(out.c_str(), 0333);
   }
-  const ProcessResult r = run_tool(dir.path(), {"-o", "out"}, in_child);
+  const ProcessResult r = run_tool(dir.path(), {"-o", "out"}, in_child, tool.c_str());
   ::chmod(out.c_str(), 0755);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(dumps_in(out), plain_dumps());

@@ -1,0 +1,265 @@
+#include "app/insert_tool.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+#include "app/options.hpp"
+#include "cartridge/cartridge.hpp"
+#include "dump/dumps.hpp"
+#include "platform/command_line.hpp"
+#include "platform/console.hpp"
+#include "platform/input_file.hpp"
+#include "platform/output_folder.hpp"
+#include "platform/signals.hpp"
+#include "script/opcodes.hpp"
+
+#ifndef AMBERGALE_VERSION
+#define AMBERGALE_VERSION "unknown"
+#endif
+
+namespace ambergale {
+
+namespace {
+
+constexpr const char* kProgram = "ambergale-insert";
+
+enum Option : std::size_t { kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kChecksum, kCheck, kHelp, kVersion };
+constexpr std::array<OptionSpec, 10> kOptions = {{
+    {"output", 'o', true, false},
+    {"dumps", 'd', true, false},
+    {"mescmd", 'm', true, false},
+    {"encoding", 0, true, false},
+    {"bps", 0, true, false},
+    {"ips", 0, true, false},
+    {"checksum", 0, true, false},
+    {"check", 0, false, false},
+    {"help", 'h', false, true},
+    {"version", 0, false, true},
+}};
+
+Outcome take_option(std::size_t option, const char* value, InsertOptions& options) {
+  switch (option) {
+    case kOutput: options.output = value; break;
+    case kDumps: options.dumps_dir = value; break;
+    case kMescmd: options.opcode_file = value; break;
+    case kEncoding:
+      if (const std::optional<Encoding> encoding = parse_encoding(value)) {
+        options.settings.encoding = *encoding;
+      } else {
+        return Failure{{}, "invalid encoding '" + std::string(value) + "' (use shift-jis or utf-8)"};
+      }
+      break;
+    case kBps: options.bps = value; break;
+    case kIps: options.ips = value; break;
+    case kChecksum: {
+      const std::string_view policy(value);
+      if (policy == "auto") {
+        options.settings.checksum = ChecksumPolicy::automatic;
+      } else if (policy == "fix") {
+        options.settings.checksum = ChecksumPolicy::fix;
+      } else if (policy == "keep") {
+        options.settings.checksum = ChecksumPolicy::keep;
+      } else {
+        return Failure{{}, "invalid checksum policy '" + std::string(value) + "' (use auto, fix or keep)"};
+      }
+      break;
+    }
+    case kCheck: options.check = true; break;
+    case kHelp: options.help = true; break;
+    case kVersion: options.version = true; break;
+  }
+  return std::nullopt;
+}
+
+void say(const std::string& message) { write_console(STDERR_FILENO, std::string(kProgram) + ": " + message + "\n"); }
+
+int fail(const Failure& failure) {
+  say(failure.text());
+  return 1;
+}
+
+// Whether two paths name one file.
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat first {}, second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+// The files a run writes, each staged in its folder; the folders are locked
+// once each, however they are spelled.
+class Outputs {
+ public:
+  Outcome add(const std::string& path, std::string bytes) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return Failure{path, "not a file name"};
+    OutputDir* dir = nullptr;
+    for (std::size_t i = 0; i < folders_.size() && !dir; ++i) {
+      if (same_file(folder_paths_[i], folder)) dir = folders_[i].get();
+    }
+    if (!dir) {
+      folders_.push_back(std::make_unique<OutputDir>());
+      folder_paths_.push_back(folder);
+      dir = folders_.back().get();
+      if (Outcome failure = dir->open(folder)) return failure;
+    }
+    files_.push_back(std::make_unique<StagedFile>(*dir, name));
+    paths_.push_back(path);
+    StagedFile& file = *files_.back();
+    if (Outcome failure = file.create()) return failure->about(path);
+    if (Outcome failure = file.write(bytes)) return failure->about(path);
+    if (Outcome failure = file.finish()) return failure->about(path);
+    return std::nullopt;
+  }
+
+  // Every file is finished: all take their names, with the stop signals held.
+  Outcome install() {
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (Outcome failure = files_[i]->check_target()) return failure->about(paths_[i]);
+    }
+    const SignalHold hold;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (Outcome failure = files_[i]->install()) return failure->about(paths_[i]);
+    }
+    for (const auto& folder : folders_) folder->sync();
+    return std::nullopt;
+  }
+
+ private:
+  std::vector<std::unique_ptr<OutputDir>> folders_;  // before the files, which refer to them
+  std::vector<std::string> folder_paths_;
+  std::vector<std::unique_ptr<StagedFile>> files_;
+  std::vector<std::string> paths_;
+};
+
+// The most an edited dump may hold: the dump tool's default ceiling.
+constexpr std::size_t kMostEditedDump = std::size_t{1} << 30;
+
+Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
+  inputs.image_name = input_name(options.image);
+  std::string image;
+  if (Outcome failure = read_whole_file(options.image, kImageSize + kCopierHeaderSize, image)) {
+    return failure->about(inputs.image_name);
+  }
+  inputs.image_file.assign(image.begin(), image.end());
+  if (Outcome failure = read_opcode_file(options.opcode_file, inputs.opcode_file)) {
+    return failure->about(input_name(options.opcode_file));
+  }
+  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
+    const std::string path = path_in_folder(options.dumps_dir, kDumpFiles[d].name);
+    std::string contents;
+    if (Outcome failure = read_whole_file(path, kMostEditedDump, contents)) {
+      if (failure->cannot_open && failure->error == ENOENT) continue;  // a dump left out is unchanged
+      return failure->about(path);
+    }
+    inputs.edited[d] = std::move(contents);
+  }
+  return std::nullopt;
+}
+
+int run(const InsertOptions& options) {
+  if (!options.check && options.output.empty()) return fail(Failure{{}, "no new image: give -o FILE, or --check"});
+  for (const std::string* output : {&options.output, &options.bps, &options.ips}) {
+    if (!output->empty() && (*output == options.image || same_file(*output, options.image))) {
+      return fail(Failure{*output, "is the input image; write the new files elsewhere"});
+    }
+  }
+  InsertInputs inputs;
+  if (Outcome failure = read_inputs(options, inputs)) return fail(*failure);
+  InsertResult result;
+  if (Outcome failure = run_insert(inputs, options.settings, result)) return fail(*failure);
+
+  const std::string summary = std::to_string(result.lines_changed) + " lines changed" +
+                              (result.checksum_rewritten ? ", header checksum rewritten" : "");
+  if (options.check) {
+    write_console(STDOUT_FILENO, std::string(kProgram) + ": the dumps are a dump of " + inputs.image_name + "; " + summary + "\n");
+    return 0;
+  }
+  Outputs outputs;
+  if (Outcome failure = outputs.add(options.output, std::string(result.image_file.begin(), result.image_file.end()))) {
+    return fail(*failure);
+  }
+  if (!options.ips.empty()) {
+    if (Outcome failure = outputs.add(options.ips, result.ips)) return fail(*failure);
+  }
+  if (!options.bps.empty()) {
+    if (Outcome failure = outputs.add(options.bps, result.bps)) return fail(*failure);
+  }
+  if (Outcome failure = outputs.install()) return fail(*failure);
+  write_console(STDOUT_FILENO, std::string(kProgram) + ": wrote " + options.output + "; " + summary + "\n");
+  return 0;
+}
+
+}  // namespace
+
+Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& options) {
+  std::vector<std::string> operands;
+  if (Outcome failure = parse_command_line(
+          argc, argv, kOptions, [&](std::size_t option, const char* value) { return take_option(option, value, options); },
+          operands)) {
+    return failure;
+  }
+  if (options.help || options.version) return std::nullopt;
+  if (operands.empty()) return Failure{{}, "no image given"};
+  if (operands.size() > 1) return Failure{{}, "more than one image: '" + operands[0] + "' and '" + operands[1] + "'"};
+  options.image = operands.front();
+  if (options.image == kStandardInput && options.opcode_file == kStandardInput) {
+    return Failure{{}, "the image and the opcode file cannot both be standard input ('-')"};
+  }
+  return std::nullopt;
+}
+
+const char* insert_usage_text() {
+  return "Usage: ambergale-insert [OPTION]... (-o NEW | --check) IMAGE\n"
+         "Put the edited dumps of IMAGE back into a new image, proven by dumping it again.\n"
+         "\n"
+         "  -o, --output FILE       write the new image to FILE (never IMAGE itself)\n"
+         "  -d, --dumps DIR         the folder holding the edited dumps (default: the working\n"
+         "                          folder); a dump missing there counts as unchanged\n"
+         "  -m, --mescmd FILE       the opcode file the dumps were made with (default: mescmd.dat)\n"
+         "      --encoding ENC      the encoding of the dumps: shift-jis (default) or utf-8\n"
+         "      --bps FILE          also write a BPS patch from IMAGE to the new image\n"
+         "      --ips FILE          also write an IPS patch\n"
+         "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
+         "                          recomputed when it was valid), fix or keep\n"
+         "      --check             check the dumps against IMAGE and write nothing\n"
+         "  -h, --help              show this help and exit\n"
+         "      --version           show the version and exit\n"
+         "\n"
+         "Exit status: 0 when the new image was written or the check passed, 1 when the\n"
+         "run failed or refused an edit, 2 for a wrong command line.\n";
+}
+
+int run_insert_tool(int argc, const char* const* argv) {
+  InsertOptions options;
+  if (Outcome failure = parse_insert_options(argc, argv, options)) {
+    write_console(STDERR_FILENO, std::string(kProgram) + ": " + failure->text() +
+                                     "\nTry 'ambergale-insert --help' for more information.\n");
+    return 2;
+  }
+  if (options.help) {
+    write_console(STDOUT_FILENO, insert_usage_text());
+    return 0;
+  }
+  if (options.version) {
+    write_console(STDOUT_FILENO, std::string(kProgram) + " " + AMBERGALE_VERSION + "\n");
+    return 0;
+  }
+  try {
+    return run(options);
+  } catch (const std::bad_alloc&) {
+    return fail(Failure{{}, "out of memory"});
+  } catch (const std::length_error&) {
+    return fail(Failure{{}, "out of memory"});
+  }
+}
+
+}  // namespace ambergale

@@ -1,0 +1,36 @@
+// The edits a user made: each edited dump matched line by line with the dump
+// of the image. A line equal to its original is unchanged and is never
+// looked at again; only the changed ones are collected.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/failure.hpp"
+
+namespace ambergale {
+
+// The lines of a dump's text without their line ends: a line ends at LF, a
+// CR right before it belongs to the line end, and a last line needs no LF.
+std::vector<std::string_view> split_lines(std::string_view text);
+
+// What names a line of each dump: the text up to its first ':' (word lists by
+// group and entry, the dictionary by code) or ']' (the sequential block by
+// address); the lines of messcript.txt are named by their place alone.
+std::string_view line_identifier(std::string_view dump_name, std::string_view line);
+
+struct ChangedLine {
+  std::size_t number = 0;     // 1-based
+  std::string_view original;  // as the dump of the image has it
+  std::string_view edited;
+};
+
+// Matches the edited text of the dump `name` with its original. Refused,
+// naming FILE or FILE:LINE: a different number of lines (with the first line
+// out of place), a changed identifier, a NUL byte in a changed line.
+Outcome match_dump(const std::string& name, std::string_view original, std::string_view edited,
+                   std::vector<ChangedLine>& changed);
+
+}  // namespace ambergale
