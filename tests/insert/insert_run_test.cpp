@@ -1,0 +1,147 @@
+#include "insert/insert_run.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "dump/dumps.hpp"
+#include "insert/patch.hpp"
+#include "sample/sample_content.hpp"
+#include "support/run_tool.hpp"
+#include "support/small_cartridge.hpp"
+#include "support/tool_process.hpp"
+
+namespace ambergale {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The inputs of an insert whose edited dumps are the image's own dumps.
+InsertInputs unchanged_inputs(const Bytes& image, Encoding encoding = Encoding::shift_jis) {
+  InsertInputs inputs;
+  inputs.image_file = image;
+  inputs.image_name = "image.smc";
+  inputs.opcode_file = sample::sample_opcode_file();
+  DumpSettings settings;
+  settings.encoding = encoding;
+  settings.max_output = ~std::uint64_t{0};
+  const MemoryRun dumps = run_in_memory(image, inputs.opcode_file, settings, true);
+  EXPECT_FALSE(dumps.failure);
+  for (std::size_t d = 0; d < dumps.dumps.size(); ++d) inputs.edited[d] = dumps.dumps[d];
+  return inputs;
+}
+
+void expect_image_back(const InsertInputs& inputs, const InsertSettings& settings = {}) {
+  InsertResult result;
+  const Outcome failure = run_insert(inputs, settings, result);
+  ASSERT_FALSE(failure) << failure->text();
+  EXPECT_TRUE(result.image_file == inputs.image_file);
+  EXPECT_EQ(result.lines_changed, 0u);
+  EXPECT_FALSE(result.checksum_rewritten);
+  EXPECT_EQ(result.ips, "PATCHEOF");
+}
+
+TEST(InsertUnchanged, GivesTheImageBackOnSampleSeeds) {
+  // A sample takes about a second to make: a few seeds here, more by hand.
+  for (std::uint32_t seed = 2; seed <= 4; ++seed) {
+    SCOPED_TRACE(seed);
+    expect_image_back(unchanged_inputs(sample::make_sample(seed).layout.image));
+  }
+}
+
+TEST(InsertUnchanged, GivesTheImageBackWhateverTheFormOfItsDumps) {
+  const Bytes image = sample::make_sample(1).layout.image;
+  // In UTF-8, with the checksum forced, with LF line ends, and with dumps left out.
+  InsertSettings fix;
+  fix.checksum = ChecksumPolicy::fix;
+  fix.encoding = Encoding::utf8;
+  expect_image_back(unchanged_inputs(image, Encoding::utf8), fix);
+  InsertInputs lf = unchanged_inputs(image);
+  for (auto& dump : lf.edited) {
+    std::string joined;
+    for (const char c : *dump) {
+      if (c != '\r') joined += c;
+    }
+    dump = joined;
+  }
+  expect_image_back(lf);
+  InsertInputs some = unchanged_inputs(image);
+  some.edited[1].reset();
+  some.edited[3].reset();
+  expect_image_back(some);
+  // A copier header in front is kept; the patches are of the image alone.
+  InsertInputs headered = unchanged_inputs(image);
+  headered.image_file.insert(headered.image_file.begin(), kCopierHeaderSize, 0x77);
+  expect_image_back(headered);
+}
+
+TEST(InsertUnchanged, GivesBackAnImageOfRandomBytes) {
+  expect_image_back(unchanged_inputs(testing_support::runaway_image(4)));
+}
+
+TEST(InsertRefuses, WhatItCannotInsert) {
+  const Bytes image = sample::make_sample(2).layout.image;
+  struct Case {
+    std::size_t dump;
+    std::string prefix;  // the start of the refusal
+  };
+  for (const Case& c : {Case{1, "wordlist2.txt:3: lines of wordlist2.txt cannot be changed yet"},
+                        Case{3, "messcript.txt:3: lines of messcript.txt cannot be changed yet"},
+                        Case{0, "wordlist.txt:3: inserting edited text is not built yet"}}) {
+    InsertInputs inputs = unchanged_inputs(image);
+    std::string& dump = *inputs.edited[c.dump];
+    // The third line gets one more character at its end.
+    std::size_t at = 0;
+    for (int line = 0; line < 3; ++line) at = dump.find("\r\n", at) + 2;
+    dump.insert(at - 2, "\x81\x48");  // ？
+    InsertResult result;
+    const Outcome refused = run_insert(inputs, {}, result);
+    ASSERT_TRUE(refused) << c.dump;
+    EXPECT_EQ(refused->text().substr(0, c.prefix.size()), c.prefix);
+  }
+  InsertInputs cut = unchanged_inputs(image);
+  cut.image_file.pop_back();
+  InsertResult result;
+  const Outcome refused = run_insert(cut, {}, result);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->text(), "image.smc: 4194303 bytes: an image to insert into holds exactly 4 MiB, after a 512-byte copier header or none");
+}
+
+TEST(InsertTool, WritesTheImageAndPatchesOrChecksOnly) {
+  testing_support::TempDir dir;
+  testing_support::fill_inputs(dir);
+  ASSERT_EQ(testing_support::run_tool(dir.path(), {}).status, 0);
+  const testing_support::ProcessResult check =
+      testing_support::run_tool(dir.path(), {"--check", "Ambergale.smc"}, {}, AMBERGALE_INSERT_PATH);
+  EXPECT_EQ(check.status, 0) << check.err;
+  EXPECT_EQ(check.out, "ambergale-insert: the dumps are a dump of Ambergale.smc; 0 lines changed\n");
+  const testing_support::ProcessResult written = testing_support::run_tool(
+      dir.path(), {"Ambergale.smc", "-o", "new.smc", "--ips", "p.ips", "--bps=p.bps"}, {}, AMBERGALE_INSERT_PATH);
+  EXPECT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(testing_support::read_file(dir.file("new.smc")), testing_support::read_file(dir.file("Ambergale.smc")));
+  EXPECT_EQ(testing_support::read_file(dir.file("p.ips")), "PATCHEOF");
+  const std::string bps = testing_support::read_file(dir.file("p.bps"));
+  Bytes applied;
+  EXPECT_FALSE(apply_bps(testing_support::small_image(), bps, applied));
+  EXPECT_TRUE(applied == testing_support::small_image());
+  // Refusals: the input image as the output, no output, a line added.
+  const std::pair<std::vector<std::string>, std::string> refusals[] = {
+      {{"Ambergale.smc", "-o", "./Ambergale.smc"}, "ambergale-insert: ./Ambergale.smc: is the input image; write the new files elsewhere\n"},
+      {{"Ambergale.smc"}, "ambergale-insert: no new image: give -o FILE, or --check\n"},
+  };
+  for (const auto& [args, message] : refusals) {
+    const testing_support::ProcessResult r = testing_support::run_tool(dir.path(), args, {}, AMBERGALE_INSERT_PATH);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, message);
+  }
+  testing_support::write_file(dir.file("sublist.txt"), testing_support::read_file(dir.file("sublist.txt")) + "0FF9:\r\n");
+  const std::vector<std::string> before = testing_support::files_in(dir);
+  const testing_support::ProcessResult added =
+      testing_support::run_tool(dir.path(), {"Ambergale.smc", "-o", "other.smc"}, {}, AMBERGALE_INSERT_PATH);
+  EXPECT_EQ(added.status, 1);
+  EXPECT_EQ(added.err.substr(0, 46), "ambergale-insert: sublist.txt: 3050 lines, the");
+  EXPECT_EQ(testing_support::files_in(dir), before);
+}
+
+}  // namespace
+}  // namespace ambergale
