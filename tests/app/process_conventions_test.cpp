@@ -186,9 +186,31 @@ TEST(ProcessConventions, ADashIsStandardInput) {
   EXPECT_EQ(dumps_in(dir.path() / "out"), plain_dumps());
 }
 
+// A folder every user may search: an ordinary user needs one for the inputs
+// and the tool, whatever TMPDIR says. Removed with its contents when it goes.
+class SearchableFolder {
+ public:
+  SearchableFolder() {
+    char name[] = "/tmp/ambergale-shared-XXXXXX";
+    if (::mkdtemp(name) != nullptr) path_ = name;
+    ::chmod(name, 0755);
+  }
+  ~SearchableFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_ / "out", std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 TEST(ProcessConventions, AFolderOneMayWriteButNotReadTakesTheDumps) {
-  TempDir dir;
-  fill_inputs(dir);
+  SearchableFolder dir;
+  ASSERT_FALSE(dir.path().empty());
+  write_file((dir.path() / "Ambergale.smc").string(), image_bytes());
+  write_file((dir.path() / "mescmd.dat").string(), testing_support::small_opcode_file());
   const std::filesystem::path out = dir.path() / "out";
   std::filesystem::create_directory(out);
   std::function<void()> in_child;
@@ -196,12 +218,11 @@ TEST(ProcessConventions, AFolderOneMayWriteButNotReadTakesTheDumps) {
   if (::geteuid() == 0) {
     // Root reads every folder: the run drops to an ordinary user, with a
     // copy of the tool that user may run wherever the build lies.
-    ::chmod(dir.path().c_str(), 0755);
-    for (const std::string& input : kInputs) ::chmod(dir.file(input).c_str(), 0644);
-    ::chmod(out.c_str(), 0733);
-    tool = dir.file("ambergale-dump");
+    for (const std::string& input : kInputs) ::chmod((dir.path() / input).c_str(), 0644);
+    tool = (dir.path() / "ambergale-dump").string();
     std::filesystem::copy_file(AMBERGALE_TOOL_PATH, tool);
     ::chmod(tool.c_str(), 0755);
+    ::chmod(out.c_str(), 0733);
     in_child = [] {
       if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(125);
     };
