@@ -77,6 +77,35 @@ std::vector<std::pair<int, std::uint64_t>> present_symbols(std::span<const std::
 
 }  // namespace
 
+std::array<Code, 256> codes_of_tree(const ByteTree& tree) {
+  // The best walk to each node, nodes taken in index order: every child lies
+  // after its parent, so a node's walks are all known when it is reached,
+  // and a node reached from several parents (a malformed tree) costs no more.
+  // A walk of more than 32 bits cannot be written as a Code.
+  const auto better = [](Code a, Code b) {
+    return b.length == 0 || a.length < b.length || (a.length == b.length && a.bits < b.bits);
+  };
+  std::array<Code, 256> codes{};
+  const int internal = tree[1];
+  std::array<Code, 256> walk{};  // to internal node a; length 0 for the root and unreached nodes
+  std::array<bool, 256> reached{};
+  reached[1] = true;
+  for (int node = 1; node <= internal; ++node) {
+    if (!reached[node] || walk[node].length >= 32) continue;
+    for (int bit = 0; bit <= 1; ++bit) {
+      const int child = node + tree[2 * node + bit] + 1;
+      const Code path{walk[node].bits << 1 | static_cast<std::uint32_t>(bit), walk[node].length + 1};
+      if (child <= internal) {
+        if (!reached[child] || better(path, walk[child])) walk[child] = path;
+        reached[child] = true;
+      } else if (better(path, codes[tree[internal + 1 + child]])) {
+        codes[tree[internal + 1 + child]] = path;
+      }
+    }
+  }
+  return codes;
+}
+
 ByteTreeCode build_byte_tree(const std::array<std::uint64_t, 256>& frequency) {
   const std::vector<Node> nodes = huffman_tree(present_symbols(frequency));
   const int root = static_cast<int>(nodes.size()) - 1;

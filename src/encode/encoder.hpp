@@ -45,6 +45,12 @@ struct ByteTreeCode {
 // leaves, so with fewer symbols an unused one fills in.
 ByteTreeCode build_byte_tree(const std::array<std::uint64_t, 256>& frequency);
 
+// The code of each symbol in an existing tree (an image's own): the shortest
+// walk that reaches a leaf holding it, the left child first among walks of
+// one length. Length 0: no walk reaches it, or only walks longer than the 32
+// bits a Code holds.
+std::array<Code, 256> codes_of_tree(const ByteTree& tree);
+
 // The text trees for a set of messages: lead symbols and low bytes.
 struct TextCoder {
   ByteTreeCode lead;
