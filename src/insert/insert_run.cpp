@@ -6,6 +6,7 @@
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
+#include "insert/text_parse.hpp"
 
 namespace ambergale {
 
@@ -68,7 +69,17 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   const std::span<std::uint8_t> target = std::span(result.image_file).subspan(frame.offset, frame.size);
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     if (changed[d].empty()) continue;
-    return Failure{std::string(kDumpFiles[d].name) + ":" + std::to_string(changed[d].front().number),
+    const std::string name = kDumpFiles[d].name;
+    // The text of each changed line is read already, so its mistakes show.
+    for (const ChangedLine& line : changed[d]) {
+      if (settings.encoding != Encoding::shift_jis) break;
+      std::vector<TextPiece> pieces;
+      const std::string_view text = line.edited.substr(line_identifier(name, line.edited).size());
+      if (Outcome failure = parse_line_text(text, pieces)) {
+        return Failure{name + ":" + std::to_string(line.number) + ":" + failure->file, failure->reason};
+      }
+    }
+    return Failure{name + ":" + std::to_string(changed[d].front().number),
                    "inserting edited text is not built yet: the dumps can only be checked against the image"};
   }
   // No changed byte, no byte written: the checksum follows the edits only.

@@ -99,6 +99,15 @@ TEST(InsertRefuses, WhatItCannotInsert) {
     ASSERT_TRUE(refused) << c.dump;
     EXPECT_EQ(refused->text().substr(0, c.prefix.size()), c.prefix);
   }
+  // A changed line's text is read, and its mistakes named by column.
+  InsertInputs typo = unchanged_inputs(image);
+  std::string& words = *typo.edited[0];
+  words.insert(words.find("\r\n"), "\\x");
+  InsertResult typo_result;
+  const Outcome named = run_insert(typo, {}, typo_result);
+  ASSERT_TRUE(named);
+  EXPECT_EQ(named->text().substr(0, 15), "wordlist.txt:1:");
+  EXPECT_NE(named->text().find(": a '\\' not followed by 'n'"), std::string::npos) << named->text();
   InsertInputs cut = unchanged_inputs(image);
   cut.image_file.pop_back();
   InsertResult result;
