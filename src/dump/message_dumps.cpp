@@ -5,7 +5,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "decode/byte_tree.hpp"
 #include "dump/dumps.hpp"
-#include "dump/lengths.hpp"
+#include "dump/word_lists.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
 
@@ -14,16 +14,12 @@ namespace ambergale {
 using namespace cartridge_map;
 
 void dump_wordlist(const Cartridge& cart, const Tables& tables, TextOutput& out) {
-  std::array<int, kGroupCount> groups;
-  std::array<int, kGroupCount> lengths;
-  for (int g = 0; g < kGroupCount; ++g) groups[g] = rom_read_word(cart, kGroupPointers.bank, kGroupPointers.address + 2 * g);
-  infer_lengths(groups, kGroupListsEnd, lengths);
+  const WordListGroups groups = read_word_list_groups(cart);
   CodeBuffer codes;
   TextBuffer& line = out.line_text();
   for (int g = 0; g < kGroupCount; ++g) {
-    const int entries = lengths[g] / 2;
-    for (int e = 0; e < entries && out.ok(); ++e) {
-      const int message = rom_read_word(cart, kGroupPointers.bank, groups[g] + 2 * e);
+    for (int e = 0; e < groups.entries[g] && out.ok(); ++e) {
+      const int message = word_list_message(cart, groups, g, e);
       const int size = decode_text_at(cart, tables.text_trees, kMessageBank, message, codes).written;
       append_hex(line, static_cast<std::uint32_t>(g), 2);
       append_hex(line, static_cast<std::uint32_t>(e), 2);

@@ -16,6 +16,8 @@ int word_at(std::span<const std::uint8_t> image, std::size_t at) { return image[
 
 }  // namespace
 
+std::size_t header_checksum_offset() { return offset_of(kHeaderComplement); }
+
 std::uint16_t compute_header_checksum(std::span<const std::uint8_t> image) {
   std::uint32_t sum = 0;
   for (const std::uint8_t byte : image) sum += byte;

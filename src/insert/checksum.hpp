@@ -19,6 +19,9 @@ std::uint16_t compute_header_checksum(std::span<const std::uint8_t> image);
 // Whether the stored checksum and complement match the image.
 bool header_checksum_valid(std::span<const std::uint8_t> image);
 
+// Where the complement and the checksum lie in the image: four bytes.
+std::size_t header_checksum_offset();
+
 // Applies `policy` to the edited image `image`, whose original was `original`.
 // Returns whether the pair was rewritten.
 bool apply_checksum_policy(ChecksumPolicy policy, std::span<const std::uint8_t> original, std::span<std::uint8_t> image);

@@ -1,37 +1,61 @@
 #include "insert/insert_run.hpp"
 
 #include <algorithm>
+#include <memory>
 
 #include "cartridge/cartridge.hpp"
 #include "dump/dumps.hpp"
+#include "dump/load_tables.hpp"
+#include "encode/message_encoder.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
-#include "insert/text_parse.hpp"
+#include "insert/word_list_edit.hpp"
 
 namespace ambergale {
 
 namespace {
 
-// The dumps whose lines can be inserted so far.
-bool insertable(const std::string& name) { return name == "wordlist.txt" || name == "sublist.txt"; }
+constexpr std::size_t kWordList = 0;
 
-// Checks that `expected` is what the dump of `image_file` gives, and that
-// both patches turn `source` into `target`.
-Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const MemoryRun& expected,
-               std::span<const std::uint8_t> source, std::span<const std::uint8_t> target, const InsertResult& result) {
+// `dump` with the given lines (1-based) replaced, CR LF after each line.
+std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced) {
+  std::vector<std::string_view> lines = split_lines(dump);
+  for (const auto& [number, text] : replaced) lines[number - 1] = text;
+  std::string out;
+  out.reserve(dump.size());
+  for (const std::string_view line : lines) {
+    out.append(line);
+    out.append("\r\n");
+  }
+  return out;
+}
+
+// Checks that the dump of the new image is `expected`, that no byte changed
+// outside the planned writes, and that both patches give the new image.
+Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const std::array<std::string, 4>& expected,
+               std::span<const std::uint8_t> source, std::span<const std::uint8_t> target,
+               const std::vector<PlannedWrite>& writes, const InsertResult& result) {
   const MemoryRun again = run_in_memory(result.image_file, inputs.opcode_file, dump, true);
   if (again.failure) return Failure{{}, "internal error: the new image cannot be dumped: " + again.failure->text()};
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
-    if (again.dumps[d] != expected.dumps[d]) {
+    if (again.dumps[d] != expected[d]) {
       return Failure{{}, std::string("internal error: the dump of the new image differs from the expected ") +
                              kDumpFiles[d].name + "; nothing written"};
     }
   }
+  std::vector<bool> planned(target.size(), false);
+  for (const PlannedWrite& write : writes) std::fill_n(planned.begin() + static_cast<std::ptrdiff_t>(write.offset), write.size, true);
+  for (std::size_t i = 0; i < target.size(); ++i) {
+    if (source[i] != target[i] && !planned[i]) {
+      return Failure{{}, "internal error: a byte outside the planned writes changed; nothing written"};
+    }
+  }
+  const std::vector<std::uint8_t> wanted(target.begin(), target.end());
   std::vector<std::uint8_t> applied;
-  if (Outcome failure = apply_ips(source, result.ips, applied); failure || applied != std::vector(target.begin(), target.end())) {
+  if (Outcome failure = apply_ips(source, result.ips, applied); failure || applied != wanted) {
     return Failure{{}, "internal error: the IPS patch does not give the new image; nothing written"};
   }
-  if (Outcome failure = apply_bps(source, result.bps, applied); failure || applied != std::vector(target.begin(), target.end())) {
+  if (Outcome failure = apply_bps(source, result.bps, applied); failure || applied != wanted) {
     return Failure{{}, "internal error: the BPS patch does not give the new image; nothing written"};
   }
   return std::nullopt;
@@ -58,37 +82,40 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     const std::string name = kDumpFiles[d].name;
     if (Outcome failure = match_dump(name, original.dumps[d], *inputs.edited[d], changed[d])) return failure;
     result.lines_changed += changed[d].size();
-    if (!changed[d].empty() && !insertable(name)) {
+    if (!changed[d].empty() && d != kWordList) {
       return Failure{name + ":" + std::to_string(changed[d].front().number),
-                     "lines of " + name + " cannot be changed yet: only wordlist.txt and sublist.txt are inserted"};
+                     "lines of " + name + " cannot be changed yet: only wordlist.txt is inserted"};
     }
+  }
+  if (!changed[kWordList].empty() && settings.encoding != Encoding::shift_jis) {
+    return Failure{std::string(kDumpFiles[kWordList].name) + ":" + std::to_string(changed[kWordList].front().number),
+                   "edited lines are read in Shift-JIS only, so far: dump and edit without --encoding"};
   }
 
   result.image_file = inputs.image_file;
   const std::span<const std::uint8_t> source = std::span(inputs.image_file).subspan(frame.offset, frame.size);
   const std::span<std::uint8_t> target = std::span(result.image_file).subspan(frame.offset, frame.size);
-  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
-    if (changed[d].empty()) continue;
-    const std::string name = kDumpFiles[d].name;
-    // The text of each changed line is read already, so its mistakes show.
-    for (const ChangedLine& line : changed[d]) {
-      if (settings.encoding != Encoding::shift_jis) break;
-      std::vector<TextPiece> pieces;
-      const std::string_view text = line.edited.substr(line_identifier(name, line.edited).size());
-      if (Outcome failure = parse_line_text(text, pieces)) {
-        return Failure{name + ":" + std::to_string(line.number) + ":" + failure->file, failure->reason};
-      }
-    }
-    return Failure{name + ":" + std::to_string(changed[d].front().number),
-                   "inserting edited text is not built yet: the dumps can only be checked against the image"};
+  std::array<std::string, 4> expected = original.dumps;
+  std::vector<PlannedWrite> writes;
+  if (!changed[kWordList].empty()) {
+    Cartridge cart;
+    cart.bytes = source;
+    auto tables = std::make_unique<Tables>();
+    if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
+    const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
+    WordListEdits edits;
+    if (Outcome failure = insert_word_list_edits(cart, *tables, *coder, changed[kWordList], target, edits)) return failure;
+    expected[kWordList] = with_lines(original.dumps[kWordList], edits.expected);
+    writes = std::move(edits.writes);
   }
   // No changed byte, no byte written: the checksum follows the edits only.
   if (!std::equal(source.begin(), source.end(), target.begin())) {
     result.checksum_rewritten = apply_checksum_policy(settings.checksum, source, target);
+    writes.push_back({header_checksum_offset(), 4});
   }
   result.ips = make_ips(source, target);
   result.bps = make_bps(source, target);
-  return verify(inputs, dump, original, source, target, result);
+  return verify(inputs, dump, expected, source, target, writes, result);
 }
 
 }  // namespace ambergale

@@ -1,0 +1,56 @@
+// Encoding a message with an image's own text trees: the shortest parse of
+// its units, where a run of units that a clean dictionary entry expands to
+// may be written as that entry's one code.
+//
+// A clean entry holds, fully expanded, only characters of the character
+// table (0012 and 0017 among them), and at least one. Matching on units
+// rather than text keeps every code the writer meant and never slips in an
+// entry whose hidden units the game might act on. No entry starts or ends
+// inside a control's arguments.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "decode/byte_tree.hpp"
+#include "encode/encoder.hpp"
+#include "text/dictionary.hpp"
+
+namespace ambergale::encode {
+
+using Units = std::vector<std::uint16_t>;
+
+// What the encoder knows of an image: its text trees' codes and its clean
+// dictionary entries, built once per run.
+struct MessageCoder {
+  std::array<Code, 256> lead{};
+  std::array<Code, 256> low{};
+  std::vector<Units> clean;                     // entry e's units, end units dropped; empty when not clean
+  std::array<std::vector<int>, 0x1000> starting;  // clean entries by their first unit
+};
+
+MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& dictionary);
+
+// The bits unit `u` takes, or 0 when the trees cannot write it.
+int unit_bits(const MessageCoder& coder, std::uint16_t unit);
+
+struct EncodedMessage {
+  Units units;                      // as written, the end code last
+  std::size_t bits = 0;             // the end code's included
+  std::vector<std::uint8_t> bytes;  // the bits, the last byte filled with zeros
+};
+
+// The shortest parse of `literal` (the message without its end code): fewest
+// bits, then fewest units, then the smallest units first. When some unit
+// has no code and no entry covers it, returns false and sets `unencodable`
+// to its index.
+bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> literal, EncodedMessage& out,
+                    std::size_t& unencodable);
+
+// The bits of a parse, written out; `units` ends with the end code.
+EncodedMessage write_units(const MessageCoder& coder, const Units& units);
+
+}  // namespace ambergale::encode

@@ -1,0 +1,185 @@
+#include "insert/line_units.hpp"
+
+#include <string>
+
+#include "text/render.hpp"
+
+namespace ambergale {
+
+namespace {
+
+constexpr std::uint16_t kEnd = 0xFFFF;
+// The largest alignment table: two lines of 2000 characters.
+constexpr std::size_t kMostAligned = 2000 * 2000;
+
+// A piece of text and the units behind it.
+struct Token {
+  std::string text;
+  std::vector<std::uint16_t> units;
+};
+
+int argument_units(std::uint16_t unit) {
+  if (unit == 0x0013) return 3;
+  return unit == 0x0016 || unit == 0x0018 || unit == 0x0019 || unit == 0x001B ? 1 : 0;
+}
+
+}  // namespace
+
+std::string rendered(std::span<const std::uint16_t> units, const Dictionary& dictionary) {
+  std::vector<std::uint8_t> stream;
+  for (const std::uint16_t u : units) {
+    stream.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    stream.push_back(static_cast<std::uint8_t>(u >> 8));
+  }
+  TextBuffer text;
+  render_codes(stream, static_cast<std::int32_t>(stream.size()), dictionary.text, text);
+  return std::string(text.view());
+}
+
+namespace {
+
+// The original message as tokens of one character (or one unit without
+// one, or one control with its arguments); dictionary codes whose entries
+// hold only plain units are opened into those.
+void add_original_tokens(std::span<const std::uint16_t> units, const Dictionary& dictionary, int depth,
+                         std::vector<Token>& tokens) {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::uint16_t u = units[i];
+    if (u == kEnd) continue;
+    const int arguments = argument_units(u);
+    if (arguments > 0) {
+      const std::size_t end = std::min(units.size(), i + 1 + static_cast<std::size_t>(arguments));
+      const std::span<const std::uint16_t> group = units.subspan(i, end - i);
+      const std::string text = rendered(group, dictionary);
+      if (text.size() == 4 * group.size()) {
+        // Shown in hex, four digits a unit, as an edited line's hex run is split.
+        for (std::size_t k = 0; k < group.size(); ++k) tokens.push_back({text.substr(4 * k, 4), {group[k]}});
+      } else {
+        tokens.push_back({text, {group.begin(), group.end()}});  // a name
+      }
+      i = end - 1;
+      continue;
+    }
+    const int entry = u - kFirstDictionaryCode;
+    if (u >= kFirstDictionaryCode && u <= kLastDictionaryCode && static_cast<std::size_t>(entry) < dictionary.codes.size() &&
+        depth < 8) {
+      const CodeStream& stream = dictionary.codes[static_cast<std::size_t>(entry)];
+      std::vector<std::uint16_t> inner;
+      for (std::size_t j = 0; j + 1 < stream.size(); j += 2) inner.push_back(static_cast<std::uint16_t>(stream[j] | stream[j + 1] << 8));
+      add_original_tokens(inner, dictionary, depth + 1, tokens);
+      continue;
+    }
+    tokens.push_back({rendered(units.subspan(i, 1), dictionary), {u}});
+  }
+}
+
+// The edited line as tokens: hex runs split into their units.
+std::vector<Token> edited_tokens(const std::vector<TextPiece>& pieces, std::vector<std::size_t>& piece_of) {
+  std::vector<Token> tokens;
+  for (std::size_t p = 0; p < pieces.size(); ++p) {
+    const TextPiece& piece = pieces[p];
+    if (piece.kind == TextPiece::Kind::hex_run) {
+      for (std::size_t k = 0; k < piece.units.size(); ++k) {
+        tokens.push_back({std::string(piece.text.substr(4 * k, 4)), {piece.units[k]}});
+        piece_of.push_back(p);
+      }
+    } else {
+      tokens.push_back({std::string(piece.text), piece.units});
+      piece_of.push_back(p);
+    }
+  }
+  return tokens;
+}
+
+// For each edited token, the original token it is aligned with (a longest
+// common subsequence of equal texts), or -1.
+std::vector<int> align(const std::vector<Token>& original, const std::vector<Token>& edited) {
+  const std::size_t n = original.size(), m = edited.size();
+  std::vector<int> matched(m, -1);
+  if (n * m > kMostAligned) return matched;  // such lines are far beyond any edit; nothing is inherited
+  std::vector<std::vector<std::uint16_t>> common(n + 1, std::vector<std::uint16_t>(m + 1, 0));
+  for (std::size_t i = n; i-- > 0;) {
+    for (std::size_t j = m; j-- > 0;) {
+      common[i][j] = original[i].text == edited[j].text ? static_cast<std::uint16_t>(common[i + 1][j + 1] + 1)
+                                                        : std::max(common[i + 1][j], common[i][j + 1]);
+    }
+  }
+  for (std::size_t i = 0, j = 0; i < n && j < m;) {
+    if (original[i].text == edited[j].text) {
+      matched[j++] = static_cast<int>(i++);
+    } else if (common[i + 1][j] >= common[i][j + 1]) {
+      ++i;
+    } else {
+      ++j;
+    }
+  }
+  return matched;
+}
+
+Failure at_column(std::size_t column, std::string reason) { return Failure{std::to_string(column), std::move(reason)}; }
+
+}  // namespace
+
+Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::uint16_t> original,
+                   const Dictionary& dictionary, const std::function<bool(std::uint16_t)>& has_code,
+                   std::vector<std::uint16_t>& units, std::vector<std::size_t>& columns) {
+  std::vector<Token> before;
+  add_original_tokens(original, dictionary, 0, before);
+  std::vector<std::size_t> piece_of;
+  const std::vector<Token> after = edited_tokens(pieces, piece_of);
+  const std::vector<int> matched = align(before, after);
+  // The codes of the original's line breaks, when they are all one.
+  std::vector<std::uint16_t> newline_codes;
+  for (const Token& token : before) {
+    if (token.text == "\\n" && (newline_codes.empty() || newline_codes.front() != token.units.front())) {
+      newline_codes.push_back(token.units.front());
+    }
+  }
+  for (std::size_t t = 0; t < after.size(); ++t) {
+    const TextPiece& piece = pieces[piece_of[t]];
+    const Token& token = after[t];
+    const Token* twin = matched[t] >= 0 ? &before[static_cast<std::size_t>(matched[t])] : nullptr;
+    switch (piece.kind) {
+      case TextPiece::Kind::hex_run:
+        if (!twin) return at_column(piece.column, "a hex run that the original line does not hold: write new units as <LLHH>");
+        units.push_back(token.units.front());
+        break;
+      case TextPiece::Kind::escape:
+        for (const std::uint16_t u : token.units) {
+          if (u == kEnd) return at_column(piece.column, "<FFFF> would end the message there");
+          units.push_back(u);
+        }
+        break;
+      case TextPiece::Kind::name: units.insert(units.end(), token.units.begin(), token.units.end()); break;
+      case TextPiece::Kind::newline:
+      case TextPiece::Kind::character: {
+        if (token.units.size() == 1) {
+          units.push_back(token.units.front());
+        } else if (twin && twin->units.size() == 1) {
+          units.push_back(twin->units.front());
+        } else if (piece.kind == TextPiece::Kind::newline) {
+          if (newline_codes.size() != 1) {
+            return at_column(piece.column, "\\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>");
+          }
+          units.push_back(newline_codes.front());
+        } else if (token.units.size() == 4) {  // ■: four codes the table cannot tell apart
+          return at_column(piece.column, "this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>");
+        } else {
+          std::uint16_t chosen = token.units.front();
+          for (const std::uint16_t u : token.units) {
+            if (has_code(u)) {
+              chosen = u;
+              break;
+            }
+          }
+          units.push_back(chosen);
+        }
+        break;
+      }
+    }
+    columns.resize(units.size(), piece.column);
+  }
+  return std::nullopt;
+}
+
+}  // namespace ambergale

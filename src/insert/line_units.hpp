@@ -1,0 +1,33 @@
+// The code units an edited line means: its pieces (text_parse.hpp), with the
+// codes the text cannot tell apart (0012 or 0017 behind "\n", the duplicate
+// characters ？ 食 分 ■) taken from the original message where the two lines
+// agree, found by aligning them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "insert/text_parse.hpp"
+#include "platform/failure.hpp"
+#include "text/dictionary.hpp"
+
+namespace ambergale {
+
+// The literal units (no end code) of the edited text `pieces`, read against
+// `original`, the units the image's message decodes to (clean dictionary
+// entries in it are seen through). A duplicate character the original does
+// not decide takes its lowest code for which `has_code` holds. Refused, with
+// the column as the failure's file: a "\n" or ■ the original does not
+// decide, a hex run that does not stand in the original (a new one is
+// written as an escape), and an end code inside the text.
+// `columns` gets the column of the piece behind each unit.
+Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::uint16_t> original,
+                   const Dictionary& dictionary, const std::function<bool(std::uint16_t)>& has_code,
+                   std::vector<std::uint16_t>& units, std::vector<std::size_t>& columns);
+
+// The text a run of units renders to, with the dictionary's texts.
+std::string rendered(std::span<const std::uint16_t> units, const Dictionary& dictionary);
+
+}  // namespace ambergale

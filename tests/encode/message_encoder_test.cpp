@@ -1,0 +1,91 @@
+#include "encode/message_encoder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "dump/load_tables.hpp"
+#include "dump/word_lists.hpp"
+#include "sample/sample_content.hpp"
+
+namespace ambergale {
+namespace {
+
+using encode::Units;
+
+// The greedy parse: at each place the longest clean entry that fits, else
+// the unit itself. Returns its bits, or 0 when some unit has no code.
+std::size_t greedy_bits(const encode::MessageCoder& coder, const Units& literal) {
+  std::size_t bits = static_cast<std::size_t>(encode::unit_bits(coder, 0xFFFF));
+  for (std::size_t i = 0; i < literal.size();) {
+    std::size_t take = 1;
+    std::uint16_t unit = literal[i];
+    if (literal[i] < coder.starting.size()) {
+      for (const int e : coder.starting[literal[i]]) {
+        const Units& entry = coder.clean[static_cast<std::size_t>(e)];
+        if (entry.size() > take && i + entry.size() <= literal.size() &&
+            std::equal(entry.begin(), entry.end(), literal.begin() + static_cast<std::ptrdiff_t>(i)) &&
+            encode::unit_bits(coder, static_cast<std::uint16_t>(0x0410 + e)) > 0) {
+          take = entry.size();
+          unit = static_cast<std::uint16_t>(0x0410 + e);
+        }
+      }
+    }
+    if (encode::unit_bits(coder, unit) == 0) return 0;
+    bits += static_cast<std::size_t>(encode::unit_bits(coder, unit));
+    i += take;
+  }
+  return bits;
+}
+
+TEST(EncodeMessage, EverySampleMessageDecodesBackAndNeverLosesToGreedy) {
+  const sample::SampleCartridge sample = sample::make_sample(6);
+  Cartridge cart;
+  cart.bytes = sample.layout.image;
+  auto tables = std::make_unique<Tables>();
+  ASSERT_FALSE(load_image_tables(cart, *tables));
+  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
+  const WordListGroups groups = read_word_list_groups(cart);
+  int encoded_count = 0, better_than_greedy = 0;
+  for (int g = 0; g < 15; ++g) {
+    for (int e = 0; e < groups.entries[g]; ++e) {
+      CodeBuffer codes;
+      const TextDecode decoded = decode_text_at(cart, tables->text_trees, 0xFB, word_list_message(cart, groups, g, e), codes);
+      // The message with every dictionary code opened, as an editor's text is read.
+      Units literal;
+      for (int j = 0; j + 1 < decoded.written; j += 2) {
+        const auto unit = static_cast<std::uint16_t>(codes[j] | codes[j + 1] << 8);
+        if (unit == 0xFFFF) continue;
+        if (unit >= 0x0410 && unit <= 0x0FF8) {
+          const CodeStream& entry = tables->dictionary.codes[unit - 0x0410];
+          for (std::size_t k = 0; k + 1 < entry.size(); k += 2) {
+            const auto inner = static_cast<std::uint16_t>(entry[k] | entry[k + 1] << 8);
+            if (inner != 0xFFFF) literal.push_back(inner);
+          }
+        } else {
+          literal.push_back(unit);
+        }
+      }
+      encode::EncodedMessage message;
+      std::size_t unencodable = 0;
+      if (!encode::encode_message(*coder, literal, message, unencodable)) continue;
+      ++encoded_count;
+      CodeBuffer back;
+      const TextDecode redecoded = decode_text(tables->text_trees, message.bytes, 768, back);
+      Units units;
+      for (int j = 0; j + 1 < redecoded.written; j += 2) units.push_back(static_cast<std::uint16_t>(back[j] | back[j + 1] << 8));
+      ASSERT_EQ(units, message.units) << g << " " << e;
+      ASSERT_EQ(static_cast<std::size_t>(redecoded.consumed), (message.bits + 7) / 8);
+      const std::size_t greedy = greedy_bits(*coder, literal);
+      if (greedy > 0) {
+        ASSERT_LE(message.bits, greedy) << g << " " << e;
+        better_than_greedy += message.bits < greedy ? 1 : 0;
+      }
+    }
+  }
+  EXPECT_GT(encoded_count, 1000);
+  EXPECT_GT(better_than_greedy, 0);
+}
+
+}  // namespace
+}  // namespace ambergale
