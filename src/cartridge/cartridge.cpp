@@ -43,8 +43,7 @@ Outcome read_image(InputFile& input, ImageFile& file) {
   auto buffer = std::make_shared<std::vector<std::uint8_t>>(kMostRead);
   std::size_t got = 0;
   if (Outcome failure = input.read(*buffer, got)) return failure;
-  buffer->resize(got);
-  file.bytes = std::span<const std::uint8_t>(*buffer);
+  file.bytes = std::span<const std::uint8_t>(*buffer).first(got);
   file.size = got;
   file.storage = std::move(buffer);
   return std::nullopt;

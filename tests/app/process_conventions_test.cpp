@@ -83,6 +83,17 @@ TEST(ProcessConventions, FifosWaitForTheirWriter) {
   }
 }
 
+TEST(ProcessConventions, AFifoWhoseWriterGivesNothingIsRefused) {
+  TempDir dir;
+  fill_inputs(dir);
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  std::thread writer = feed_later(dir.file("fifo"), "", std::chrono::milliseconds(100));
+  const ProcessResult r = run_tool(dir.path(), {"-m", "fifo"});
+  writer.join();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ambergale-dump: fifo: cannot read: the FIFO gave no data\n");
+}
+
 TEST(ProcessConventions, AStopWhileWaitingForAWriterWritesNothing) {
   for (const int signal_number : {SIGINT, SIGTERM}) {
     TempDir dir;

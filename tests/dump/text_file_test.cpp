@@ -107,6 +107,16 @@ TEST(TextFile, ReportsEachFailureByNameAndLeavesNoFile) {
   EXPECT_EQ(files_in(dir), (std::vector<std::string>{".ambergale.lock", "busy.txt"}));
 }
 
+TEST(TextFile, ACreateThatFailsSaysWhy) {
+  TempDir dir;
+  OutputDir folder;
+  ASSERT_EQ(folder.open(dir.path().string()), std::nullopt);
+  OutputBudget budget;
+  TextFile file(folder, std::string(300, 'n'), budget);  // its temporary name is longer than a name may be
+  ASSERT_FALSE(file.ok());
+  EXPECT_EQ(file.failure()->reason, "cannot create: File name too long");
+}
+
 TEST(TextFile, AFolderIsWrittenByOneRunAtATime) {
   TempDir dir;
   OutputDir first;
