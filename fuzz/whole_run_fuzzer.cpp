@@ -13,19 +13,12 @@
 #include "cartridge/cartridge_map.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
+#include "small_sample.hpp"
 
 namespace {
 
-std::vector<std::uint8_t> small_sample() {
-  using namespace ambergale::sample;
-  CartridgeContent content = generate_content(3, {1, 1, 1, 1});
-  for (auto& group : content.groups) group.resize(std::min<std::size_t>(group.size(), 8));
-  content.sequential.resize(8);
-  return build_cartridge(content).image;
-}
-
 std::vector<std::uint8_t>& sample_image() {
-  static std::vector<std::uint8_t> image = small_sample();
+  static std::vector<std::uint8_t> image = ambergale::fuzz::small_sample();
   return image;
 }
 
