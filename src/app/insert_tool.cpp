@@ -180,7 +180,9 @@ int run(const InsertOptions& options) {
   const std::string summary = std::to_string(result.lines_changed) + " lines changed" +
                               (result.checksum_rewritten ? ", header checksum rewritten" : "");
   if (options.check) {
-    write_console(STDOUT_FILENO, std::string(kProgram) + ": the dumps are a dump of " + inputs.image_name + "; " + summary + "\n");
+    const std::string verdict = result.lines_changed == 0 ? "the dumps are a dump of " + inputs.image_name
+                                                          : "the edits can be inserted into " + inputs.image_name;
+    write_console(STDOUT_FILENO, std::string(kProgram) + ": " + verdict + "; " + summary + "\n");
     return 0;
   }
   Outputs outputs;
