@@ -32,10 +32,14 @@ std::string with_lines(std::string_view dump, const std::vector<std::pair<std::s
 
 // Checks that the dump of the new image is `expected`, that no byte changed
 // outside the planned writes, and that both patches give the new image.
-Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const std::array<std::string, 4>& expected,
-               std::span<const std::uint8_t> source, std::span<const std::uint8_t> target,
-               const std::vector<PlannedWrite>& writes, const InsertResult& result) {
-  const MemoryRun again = run_in_memory(result.image_file, inputs.opcode_file, dump, true);
+Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const MemoryRun& original,
+               const std::array<std::string, 4>& expected, std::span<const std::uint8_t> source,
+               std::span<const std::uint8_t> target, const std::vector<PlannedWrite>& writes, const InsertResult& result) {
+  // An image left as it was dumps as it did: only a changed one is dumped again.
+  const bool unchanged = std::equal(source.begin(), source.end(), target.begin());
+  MemoryRun dumped;
+  if (!unchanged) dumped = run_in_memory(result.image_file, inputs.opcode_file, dump, true);
+  const MemoryRun& again = unchanged ? original : dumped;
   if (again.failure) return Failure{{}, "internal error: the new image cannot be dumped: " + again.failure->text()};
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     if (again.dumps[d] != expected[d]) {
@@ -115,7 +119,7 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   }
   result.ips = make_ips(source, target);
   result.bps = make_bps(source, target);
-  return verify(inputs, dump, expected, source, target, writes, result);
+  return verify(inputs, dump, original, expected, source, target, writes, result);
 }
 
 }  // namespace ambergale
