@@ -73,8 +73,10 @@ void add_original_tokens(std::span<const std::uint16_t> units, const Dictionary&
   }
 }
 
-// The edited line as tokens: hex runs split into their units.
-std::vector<Token> edited_tokens(const std::vector<TextPiece>& pieces, std::vector<std::size_t>& piece_of) {
+// The edited line as tokens, each with its piece and column: hex runs split
+// into their units.
+std::vector<Token> edited_tokens(const std::vector<TextPiece>& pieces, std::vector<std::size_t>& piece_of,
+                                 std::vector<std::size_t>& column_of) {
   std::vector<Token> tokens;
   for (std::size_t p = 0; p < pieces.size(); ++p) {
     const TextPiece& piece = pieces[p];
@@ -82,10 +84,12 @@ std::vector<Token> edited_tokens(const std::vector<TextPiece>& pieces, std::vect
       for (std::size_t k = 0; k < piece.units.size(); ++k) {
         tokens.push_back({std::string(piece.text.substr(4 * k, 4)), {piece.units[k]}});
         piece_of.push_back(p);
+        column_of.push_back(piece.column + 4 * k);
       }
     } else {
       tokens.push_back({std::string(piece.text), piece.units});
       piece_of.push_back(p);
+      column_of.push_back(piece.column);
     }
   }
   return tokens;
@@ -125,8 +129,8 @@ Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::ui
                    std::vector<std::uint16_t>& units, std::vector<std::size_t>& columns) {
   std::vector<Token> before;
   add_original_tokens(original, dictionary, 0, before);
-  std::vector<std::size_t> piece_of;
-  const std::vector<Token> after = edited_tokens(pieces, piece_of);
+  std::vector<std::size_t> piece_of, column_of;
+  const std::vector<Token> after = edited_tokens(pieces, piece_of, column_of);
   const std::vector<int> matched = align(before, after);
   // The codes of the original's line breaks, when they are all one.
   std::vector<std::uint16_t> newline_codes;
@@ -137,16 +141,17 @@ Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::ui
   }
   for (std::size_t t = 0; t < after.size(); ++t) {
     const TextPiece& piece = pieces[piece_of[t]];
+    const std::size_t column = column_of[t];
     const Token& token = after[t];
     const Token* twin = matched[t] >= 0 ? &before[static_cast<std::size_t>(matched[t])] : nullptr;
     switch (piece.kind) {
       case TextPiece::Kind::hex_run:
-        if (!twin) return at_column(piece.column, "a hex run that the original line does not hold: write new units as <LLHH>");
+        if (!twin) return at_column(column, "a hex run that the original line does not hold: write new units as <LLHH>");
         units.push_back(token.units.front());
         break;
       case TextPiece::Kind::escape:
         for (const std::uint16_t u : token.units) {
-          if (u == kEnd) return at_column(piece.column, "<FFFF> would end the message there");
+          if (u == kEnd) return at_column(column, "<FFFF> would end the message there");
           units.push_back(u);
         }
         break;
@@ -159,11 +164,11 @@ Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::ui
           units.push_back(twin->units.front());
         } else if (piece.kind == TextPiece::Kind::newline) {
           if (newline_codes.size() != 1) {
-            return at_column(piece.column, "\\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>");
+            return at_column(column, "\\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>");
           }
           units.push_back(newline_codes.front());
         } else if (token.units.size() == 4) {  // ■: four codes the table cannot tell apart
-          return at_column(piece.column, "this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>");
+          return at_column(column, "this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>");
         } else {
           std::uint16_t chosen = token.units.front();
           for (const std::uint16_t u : token.units) {
@@ -177,7 +182,7 @@ Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::ui
         break;
       }
     }
-    columns.resize(units.size(), piece.column);
+    columns.resize(units.size(), column);
   }
   return std::nullopt;
 }

@@ -38,6 +38,24 @@ std::size_t greedy_bits(const encode::MessageCoder& coder, const Units& literal)
   return bits;
 }
 
+TEST(UnitBits, CountBothSymbolsOfAPagedUnitAndNeedBoth) {
+  // The worked trees: lead 0 -> end, 10 -> 0x21, 11 -> page 3; low 0 -> 0x41, 1 -> 0x9C.
+  TreePair trees;
+  const std::uint8_t lead[] = {0, 2, 1, 0, 1, 2, 0x00, 0x21, 0x03};
+  const std::uint8_t low[] = {0, 1, 0, 1, 0x41, 0x9C};
+  std::copy(std::begin(lead), std::end(lead), trees.lead.begin());
+  std::copy(std::begin(low), std::end(low), trees.low.begin());
+  const encode::MessageCoder coder = encode::make_message_coder(trees, Dictionary{});
+  const std::pair<std::uint16_t, int> cases[] = {
+      {0xFFFF, 1}, {0x0021, 2}, {0x039C, 3}, {0x0341, 3},
+      {0x0022, 0},  // no leaf
+      {0x0141, 0},  // page 1 has no code
+      {0x03FF, 0},  // low byte FF has none
+      {0x000F, 0}, {0x1000, 0}, {0xFFFE, 0},
+  };
+  for (const auto& [unit, bits] : cases) EXPECT_EQ(encode::unit_bits(coder, unit), bits) << unit;
+}
+
 TEST(EncodeMessage, EverySampleMessageDecodesBackAndNeverLosesToGreedy) {
   const sample::SampleCartridge sample = sample::make_sample(6);
   Cartridge cart;

@@ -41,6 +41,12 @@ TEST(MatchDump, RefusesWhatIsNoEditOfTheDump) {
        "sublist.txt:2: the line starts 0413:, the dump has 0411: here; what names the line cannot change"},
       {std::string("0410:a\n0411:b\0\n0412:c\n", 21), "sublist.txt:2:7: a NUL byte"},
   };
+  // Lines without identifiers are compared whole.
+  std::vector<ChangedLine> unused;
+  const Outcome listing = match_dump("messcript.txt", "a\r\nb\r\nc\r\n", "a\nc\n", unused);
+  ASSERT_TRUE(listing);
+  EXPECT_EQ(listing->text(), "messcript.txt: 2 lines, the dump of the image has 3; lines may be changed, not added or removed "
+                             "(first out of place: line 2, c where b was expected)");
   for (const auto& [edited, message] : cases) {
     std::vector<ChangedLine> changed;
     const Outcome refused = match_dump("sublist.txt", original, edited, changed);
