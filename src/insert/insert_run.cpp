@@ -91,9 +91,22 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
                      "lines of " + name + " cannot be changed yet: only wordlist.txt is inserted"};
     }
   }
-  if (!changed[kWordList].empty() && settings.encoding != Encoding::shift_jis) {
-    return Failure{std::string(kDumpFiles[kWordList].name) + ":" + std::to_string(changed[kWordList].front().number),
-                   "edited lines are read in Shift-JIS only, so far: dump and edit without --encoding"};
+  // Edited lines in UTF-8 are read as the Shift-JIS the dump converted from.
+  std::vector<std::string> converted;
+  const bool utf8 = settings.encoding == Encoding::utf8;
+  if (utf8 && !changed[kWordList].empty()) {
+    const Utf8ToCp932 to_cp932;
+    if (!to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
+    converted.resize(changed[kWordList].size());
+    for (std::size_t i = 0; i < converted.size(); ++i) {
+      ChangedLine& line = changed[kWordList][i];
+      std::size_t bad_at = 0;
+      if (!to_cp932.convert(line.edited, converted[i], bad_at)) {
+        return Failure{std::string(kDumpFiles[kWordList].name) + ":" + std::to_string(line.number),
+                       "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have"};
+      }
+      line.edited = converted[i];
+    }
   }
 
   result.image_file = inputs.image_file;
@@ -109,6 +122,14 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
     WordListEdits edits;
     if (Outcome failure = insert_word_list_edits(cart, *tables, *coder, changed[kWordList], target, edits)) return failure;
+    if (utf8) {
+      const Cp932ToUtf8 to_utf8;
+      for (auto& [number, text] : edits.expected) {
+        std::string line;
+        to_utf8.convert(text, line);
+        text = std::move(line);
+      }
+    }
     expected[kWordList] = with_lines(original.dumps[kWordList], edits.expected);
     writes = std::move(edits.writes);
   }

@@ -44,4 +44,26 @@ void Cp932ToUtf8::convert(std::string_view text, std::string& out) const {
   }
 }
 
+Utf8ToCp932::Utf8ToCp932() : descriptor_(iconv_open("CP932", "UTF-8")) {}
+
+Utf8ToCp932::~Utf8ToCp932() {
+  if (available()) iconv_close(static_cast<iconv_t>(descriptor_));
+}
+
+bool Utf8ToCp932::available() const { return static_cast<iconv_t>(descriptor_) != kNoDescriptor; }
+
+bool Utf8ToCp932::convert(std::string_view text, std::string& out, std::size_t& bad_at) const {
+  const auto cd = static_cast<iconv_t>(descriptor_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  out.assign(2 * text.size() + 4, '\0');  // a UTF-8 character is never shorter than its CP932 form
+  char* in = const_cast<char*>(text.data());
+  std::size_t in_left = text.size();
+  char* to = out.data();
+  std::size_t to_left = out.size();
+  const std::size_t result = iconv(cd, &in, &in_left, &to, &to_left);
+  out.resize(static_cast<std::size_t>(to - out.data()));
+  bad_at = static_cast<std::size_t>(in - text.data());
+  return result != static_cast<std::size_t>(-1);
+}
+
 }  // namespace ambergale

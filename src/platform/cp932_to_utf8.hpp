@@ -1,5 +1,5 @@
-// Converts the dumps' Shift-JIS (code page 932) text to UTF-8 with the C
-// library's iconv.
+// Converts between the dumps' Shift-JIS (code page 932) text and UTF-8 with
+// the C library's iconv.
 #pragma once
 
 #include <string>
@@ -24,6 +24,25 @@ class Cp932ToUtf8 {
 
  private:
   void* descriptor_;  // an iconv_t
+};
+
+// The other way, for text a user edited in UTF-8: nothing is replaced.
+class Utf8ToCp932 {
+ public:
+  Utf8ToCp932();
+  ~Utf8ToCp932();
+  Utf8ToCp932(const Utf8ToCp932&) = delete;
+  Utf8ToCp932& operator=(const Utf8ToCp932&) = delete;
+
+  bool available() const;
+
+  // Sets `out` to the CP932 form of `text`. False, with `bad_at` the byte
+  // offset in `text`, at the first byte that is not UTF-8 or a character
+  // CP932 does not have.
+  bool convert(std::string_view text, std::string& out, std::size_t& bad_at) const;
+
+ private:
+  void* descriptor_;
 };
 
 }  // namespace ambergale

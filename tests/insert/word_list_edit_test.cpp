@@ -106,6 +106,29 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
   ASSERT_FALSE(again.failure);
   EXPECT_EQ(again.dumps[0], *inputs_.edited[0]);
+
+  // The same edits made in UTF-8 dumps give the same image.
+  const Cp932ToUtf8 to_utf8;
+  InsertInputs in_utf8 = inputs_;
+  for (auto& dump : in_utf8.edited) {
+    if (!dump) continue;
+    std::string converted;
+    to_utf8.convert(*dump, converted);
+    dump = converted;
+  }
+  InsertSettings utf8;
+  utf8.encoding = Encoding::utf8;
+  InsertResult from_utf8;
+  const Outcome failure = run_insert(in_utf8, utf8, from_utf8);
+  ASSERT_FALSE(failure) << failure->text();
+  EXPECT_TRUE(from_utf8.image_file == result.image_file);
+  // A changed line that is not UTF-8 is named.
+  std::string& dump = *in_utf8.edited[0];
+  dump.insert(dump.find("\r\n"), "\xFF");
+  const Outcome bad = run_insert(in_utf8, utf8, from_utf8);
+  ASSERT_TRUE(bad);
+  EXPECT_NE(bad->text().find("wordlist.txt:1: byte "), std::string::npos) << bad->text();
+  EXPECT_NE(bad->text().find(" is not UTF-8, or starts a character Shift-JIS does not have"), std::string::npos);
 }
 
 TEST_F(WordListEdit, RefusesWhatItCannotPutBackInPlace) {
