@@ -178,6 +178,10 @@ int run(const InsertOptions& options) {
   if (Outcome failure = run_insert(inputs, options.settings, result)) return fail(*failure);
 
   const std::string summary = std::to_string(result.lines_changed) + " lines changed" +
+                              (result.messages_written > 0 ? ", " + std::to_string(result.messages_written) +
+                                                                 " messages rewritten in place (" +
+                                                                 std::to_string(result.bytes_written) + " bytes)"
+                                                           : "") +
                               (result.checksum_rewritten ? ", header checksum rewritten" : "");
   if (options.check) {
     const std::string verdict = result.lines_changed == 0 ? "the dumps are a dump of " + inputs.image_name

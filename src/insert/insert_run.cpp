@@ -131,6 +131,8 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
       }
     }
     expected[kWordList] = with_lines(original.dumps[kWordList], edits.expected);
+    result.messages_written = edits.writes.size();
+    for (const PlannedWrite& write : edits.writes) result.bytes_written += write.size;
     writes = std::move(edits.writes);
   }
   // No changed byte, no byte written: the checksum follows the edits only.

@@ -35,6 +35,8 @@ struct InsertResult {
   std::string ips;                       // both patches against the headerless images
   std::string bps;
   std::size_t lines_changed = 0;
+  std::size_t messages_written = 0;  // each into its own old bytes
+  std::size_t bytes_written = 0;     // of messages, in the image
   bool checksum_rewritten = false;
 };
 

@@ -101,6 +101,8 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   }
   EXPECT_LT(refused, edits.size());
   EXPECT_EQ(result.lines_changed, edits.size());
+  EXPECT_EQ(result.messages_written, edits.size());
+  EXPECT_GT(result.bytes_written, edits.size());
   EXPECT_NE(result.image_file, inputs_.image_file);
   // The proof the run made, made again here: the new image dumps to the edits.
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
