@@ -30,8 +30,8 @@ namespace {
 
 constexpr const char* kProgram = "ambergale-insert";
 
-enum Option : std::size_t { kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kChecksum, kCheck, kHelp, kVersion };
-constexpr std::array<OptionSpec, 10> kOptions = {{
+enum Option : std::size_t { kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kChecksum, kNewline, kCheck, kHelp, kVersion };
+constexpr std::array<OptionSpec, 11> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"mescmd", 'm', true, false},
@@ -39,6 +39,7 @@ constexpr std::array<OptionSpec, 10> kOptions = {{
     {"bps", 0, true, false},
     {"ips", 0, true, false},
     {"checksum", 0, true, false},
+    {"newline", 0, true, false},
     {"check", 0, false, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
@@ -71,6 +72,13 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
       }
       break;
     }
+    case kNewline:
+      if (std::string_view(value) == "1200" || std::string_view(value) == "1700") {
+        options.settings.newline = std::string_view(value) == "1200" ? 0x0012 : 0x0017;
+      } else {
+        return Failure{{}, "invalid line break '" + std::string(value) + "' (use 1200 or 1700, the units 0012 and 0017)"};
+      }
+      break;
     case kCheck: options.check = true; break;
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
@@ -236,6 +244,7 @@ const char* insert_usage_text() {
          "      --ips FILE          also write an IPS patch\n"
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
+         "      --newline 1200|1700 the code of a line break the original line does not decide\n"
          "      --check             check the dumps against IMAGE and write nothing\n"
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"

@@ -3,7 +3,7 @@
 // image and its patches.
 //
 //   ambergale-insert [-d DIR] [-m FILE] [--encoding ENC] [--bps FILE] [--ips FILE]
-//                    [--checksum auto|fix|keep] (-o FILE | --check) IMAGE
+//                    [--checksum auto|fix|keep] [--newline 1200|1700] (-o FILE | --check) IMAGE
 #pragma once
 
 #include <string>

@@ -121,7 +121,7 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
     const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
     WordListEdits edits;
-    if (Outcome failure = insert_word_list_edits(cart, *tables, *coder, changed[kWordList], target, edits)) return failure;
+    if (Outcome failure = insert_word_list_edits(cart, *tables, *coder, settings.newline, changed[kWordList], target, edits)) return failure;
     if (utf8) {
       const Cp932ToUtf8 to_utf8;
       for (auto& [number, text] : edits.expected) {

@@ -28,6 +28,7 @@ struct InsertInputs {
 struct InsertSettings {
   Encoding encoding = Encoding::shift_jis;  // of the edited dumps
   ChecksumPolicy checksum = ChecksumPolicy::automatic;
+  std::uint16_t newline = 0;  // the code of a new "\n": 0x0012, 0x0017, or 0 for the original's
 };
 
 struct InsertResult {

@@ -125,8 +125,8 @@ Failure at_column(std::size_t column, std::string reason) { return Failure{std::
 }  // namespace
 
 Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::uint16_t> original,
-                   const Dictionary& dictionary, const std::function<bool(std::uint16_t)>& has_code,
-                   std::vector<std::uint16_t>& units, std::vector<std::size_t>& columns) {
+                   const Dictionary& dictionary, const ReadingRules& rules, std::vector<std::uint16_t>& units,
+                   std::vector<std::size_t>& columns) {
   std::vector<Token> before;
   add_original_tokens(original, dictionary, 0, before);
   std::vector<std::size_t> piece_of, column_of;
@@ -163,16 +163,17 @@ Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::ui
         } else if (twin && twin->units.size() == 1) {
           units.push_back(twin->units.front());
         } else if (piece.kind == TextPiece::Kind::newline) {
-          if (newline_codes.size() != 1) {
-            return at_column(column, "\\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>");
+          if (rules.newline == 0 && newline_codes.size() != 1) {
+            return at_column(column, "\\n may be 0012 or 0017 and the original line does not decide: "
+                                     "write <1200> or <1700>, or give --newline");
           }
-          units.push_back(newline_codes.front());
+          units.push_back(rules.newline != 0 ? rules.newline : newline_codes.front());
         } else if (token.units.size() == 4) {  // ■: four codes the table cannot tell apart
           return at_column(column, "this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>");
         } else {
           std::uint16_t chosen = token.units.front();
           for (const std::uint16_t u : token.units) {
-            if (has_code(u)) {
+            if (rules.has_code(u)) {
               chosen = u;
               break;
             }

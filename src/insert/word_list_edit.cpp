@@ -76,8 +76,8 @@ std::optional<std::string> other_owner(int start, int end, int own, const std::v
 }  // namespace
 
 Outcome insert_word_list_edits(const Cartridge& cart, const Tables& tables, const encode::MessageCoder& coder,
-                               const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                               WordListEdits& edits) {
+                               std::uint16_t newline, const std::vector<ChangedLine>& changed,
+                               std::span<std::uint8_t> image, WordListEdits& edits) {
   const WordListGroups groups = read_word_list_groups(cart);
   std::vector<Entry> entries;
   for (int g = 0; g < kGroupCount; ++g) {
@@ -125,8 +125,8 @@ Outcome insert_word_list_edits(const Cartridge& cart, const Tables& tables, cons
     std::vector<std::uint16_t> literal;
     std::vector<std::size_t> columns;
     const Message original = decode_message(cart, tables, entry.address);
-    const auto has_code = [&](std::uint16_t u) { return encode::unit_bits(coder, u) > 0; };
-    if (Outcome failure = line_units(pieces, original.units, tables.dictionary, has_code, literal, columns)) {
+    const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coder, u) > 0; }, newline};
+    if (Outcome failure = line_units(pieces, original.units, tables.dictionary, rules, literal, columns)) {
       return Failure{where(line.number) + ":" + failure->file, failure->reason};
     }
     encode::EncodedMessage encoded;

@@ -34,8 +34,9 @@ struct WordListEdits {
 // messages whose bytes are not theirs alone (the sequential block, another
 // message, event scripts), a new text longer than its old bytes, and text
 // that would not read back as written.
+// `newline` is the code of a new "\n" (0 to take the original's).
 Outcome insert_word_list_edits(const Cartridge& cart, const Tables& tables, const encode::MessageCoder& coder,
-                               const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                               WordListEdits& edits);
+                               std::uint16_t newline, const std::vector<ChangedLine>& changed,
+                               std::span<std::uint8_t> image, WordListEdits& edits);
 
 }  // namespace ambergale

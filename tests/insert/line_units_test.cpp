@@ -15,14 +15,15 @@ struct Read {
 // `text` read against the original message `original`, with an empty
 // dictionary; `has_code` says which units the trees can write.
 Read read(std::string_view text, const Units& original,
-          const std::function<bool(std::uint16_t)>& has_code = [](std::uint16_t) { return true; }) {
+          const std::function<bool(std::uint16_t)>& has_code = [](std::uint16_t) { return true; },
+          std::uint16_t newline = 0) {
   static const Dictionary dictionary;
   std::vector<TextPiece> pieces;
   Read result;
   result.failure = parse_line_text(text, pieces);
   if (result.failure) return result;
   std::vector<std::size_t> columns;
-  result.failure = line_units(pieces, original, dictionary, has_code, result.units, columns);
+  result.failure = line_units(pieces, original, dictionary, ReadingRules{has_code, newline}, result.units, columns);
   EXPECT_EQ(columns.size(), result.units.size());
   return result;
 }
@@ -39,6 +40,10 @@ TEST(LineUnits, KeepTheOriginalsCodesWhereTheLinesAgree) {
   const Read writable = read("\x82\xA2\x81H\x81H", {0x0080, 0xFFFF}, [](std::uint16_t u) { return u != 0x003F; });
   ASSERT_FALSE(writable.failure);
   EXPECT_EQ(writable.units, (Units{0x0080, 0x007E, 0x007E}));
+  // --newline decides new line breaks; the aligned ones keep their codes.
+  const Read given = read("\\n\\n\\n", {0x0012, 0x0017, 0xFFFF}, [](std::uint16_t) { return true; }, 0x0012);
+  ASSERT_FALSE(given.failure) << given.failure->text();
+  EXPECT_EQ(given.units, (Units{0x0012, 0x0017, 0x0012}));
   // Hex runs the original holds, names and escapes come through as written.
   const Read kept = read("F90F(\x83" "e\x83" "B\x83})<1200>", {0x0FF9, 0xFFFF});
   ASSERT_FALSE(kept.failure) << kept.failure->text();
@@ -48,8 +53,8 @@ TEST(LineUnits, KeepTheOriginalsCodesWhereTheLinesAgree) {
 TEST(LineUnits, RefuseWhatTheOriginalDoesNotDecide) {
   const std::pair<std::pair<std::string_view, Units>, std::string> cases[] = {
       {{"\\n\\n\\n", {0x0012, 0x0017, 0xFFFF}},
-       "5: \\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>"},
-      {{"\\n", {0x0080, 0xFFFF}}, "1: \\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>"},
+       "5: \\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>, or give --newline"},
+      {{"\\n", {0x0080, 0xFFFF}}, "1: \\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>, or give --newline"},
       {{"\x81\xA1", {0xFFFF}},  // ■
        "1: this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>"},
       {{"F90F0504", {0x0FF9, 0xFFFF}}, "5: a hex run that the original line does not hold: write new units as <LLHH>"},
