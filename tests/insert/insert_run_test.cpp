@@ -134,6 +134,16 @@ TEST(InsertTool, WritesTheImageAndPatchesOrChecksOnly) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, message);
   }
+  // An edited dump that is a folder is named.
+  const std::string words = testing_support::read_file(dir.file("wordlist.txt"));
+  std::filesystem::remove(dir.file("wordlist.txt"));
+  std::filesystem::create_directory(dir.file("wordlist.txt"));
+  const testing_support::ProcessResult folder =
+      testing_support::run_tool(dir.path(), {"Ambergale.smc", "--check"}, {}, AMBERGALE_INSERT_PATH);
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err, "ambergale-insert: wordlist.txt: cannot read: Is a directory\n");
+  std::filesystem::remove(dir.file("wordlist.txt"));
+  testing_support::write_file(dir.file("wordlist.txt"), words);
   testing_support::write_file(dir.file("sublist.txt"), testing_support::read_file(dir.file("sublist.txt")) + "0FF9:\r\n");
   const std::vector<std::string> before = testing_support::files_in(dir);
   const testing_support::ProcessResult added =
