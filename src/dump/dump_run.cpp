@@ -30,6 +30,7 @@ Outcome run_dump(const DumpInputs& inputs, const DumpSettings& settings, DumpSin
 
   auto tables = std::make_unique<Tables>();
   if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
+  if (inputs.amend_tables) inputs.amend_tables(*tables);
   std::string opcode_file;
   if (Outcome failure = inputs.read_opcodes(opcode_file)) return failure->about(inputs.opcode_name);
   if (const std::optional<std::string> doubt = opcode_file_doubt(opcode_file)) note(inputs.opcode_name + ": " + *doubt);
@@ -64,11 +65,14 @@ Outcome MemorySink::finish() {
 }
 
 MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_view opcode_file,
-                        const DumpSettings& settings, bool keep_dumps) {
-  const DumpInputs inputs{image_file_in_memory(image_file), "image", "opcode file", [&](std::string& contents) {
+                        const DumpSettings& settings, bool keep_dumps,
+                        const std::function<void(Tables& tables)>& amend_tables) {
+  const DumpInputs inputs{image_file_in_memory(image_file), "image", "opcode file",
+                          [&](std::string& contents) {
                             contents = opcode_file;
                             return Outcome{};
-                          }};
+                          },
+                          amend_tables};
   MemorySink sink(keep_dumps);
   MemoryRun run;
   run.failure = run_dump(inputs, settings, sink, [](const std::string&) {});

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cartridge/cartridge.hpp"
+#include "dump/tables.hpp"
 #include "platform/failure.hpp"
 #include "text/text_output.hpp"
 
@@ -46,6 +47,9 @@ struct DumpInputs {
   std::string image_name;   // as messages name it
   std::string opcode_name;  // likewise
   std::function<Outcome(std::string& contents)> read_opcodes;
+  // Changes the image's tables before the dumps are written, if set: the
+  // inserter's expected dumps are the image's with its edited dictionary.
+  std::function<void(Tables& tables)> amend_tables;
 };
 
 // Runs the dump. Notes for the user that do not stop the run (how the image
@@ -80,6 +84,7 @@ struct MemoryRun {
   std::array<std::uint64_t, 4> sizes{};
 };
 MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_view opcode_file,
-                        const DumpSettings& settings, bool keep_dumps);
+                        const DumpSettings& settings, bool keep_dumps,
+                        const std::function<void(Tables& tables)>& amend_tables = {});
 
 }  // namespace ambergale

@@ -7,6 +7,7 @@
 #include "dump/dumps.hpp"
 #include "dump/load_tables.hpp"
 #include "encode/message_encoder.hpp"
+#include "insert/dictionary_edit.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
 #include "insert/word_list_edit.hpp"
@@ -16,6 +17,7 @@ namespace ambergale {
 namespace {
 
 constexpr std::size_t kWordList = 0;
+constexpr std::size_t kDictionary = 2;
 
 // `dump` with the given lines (1-based) replaced, CR LF after each line.
 std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced) {
@@ -86,26 +88,32 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     const std::string name = kDumpFiles[d].name;
     if (Outcome failure = match_dump(name, original.dumps[d], *inputs.edited[d], changed[d])) return failure;
     result.lines_changed += changed[d].size();
-    if (!changed[d].empty() && d != kWordList) {
+    if (!changed[d].empty() && d != kWordList && d != kDictionary) {
       return Failure{name + ":" + std::to_string(changed[d].front().number),
-                     "lines of " + name + " cannot be changed yet: only wordlist.txt is inserted"};
+                     "lines of " + name + " cannot be changed yet: only wordlist.txt and sublist.txt are inserted"};
     }
   }
+  if (!changed[kWordList].empty() && !changed[kDictionary].empty()) {
+    return Failure{std::string(kDumpFiles[kDictionary].name) + ":" + std::to_string(changed[kDictionary].front().number),
+                   "edit the dictionary and the word lists in separate runs: word-list lines are read with the dictionary as it is"};
+  }
   // Edited lines in UTF-8 are read as the Shift-JIS the dump converted from.
-  std::vector<std::string> converted;
+  std::vector<std::string> converted(changed[kWordList].size() + changed[kDictionary].size());
   const bool utf8 = settings.encoding == Encoding::utf8;
-  if (utf8 && !changed[kWordList].empty()) {
+  if (utf8 && !converted.empty()) {
     const Utf8ToCp932 to_cp932;
     if (!to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
-    converted.resize(changed[kWordList].size());
-    for (std::size_t i = 0; i < converted.size(); ++i) {
-      ChangedLine& line = changed[kWordList][i];
-      std::size_t bad_at = 0;
-      if (!to_cp932.convert(line.edited, converted[i], bad_at)) {
-        return Failure{std::string(kDumpFiles[kWordList].name) + ":" + std::to_string(line.number),
-                       "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have"};
+    std::size_t next = 0;
+    for (const std::size_t d : {kWordList, kDictionary}) {
+      for (ChangedLine& line : changed[d]) {
+        std::size_t bad_at = 0;
+        std::string& text = converted[next++];
+        if (!to_cp932.convert(line.edited, text, bad_at)) {
+          return Failure{std::string(kDumpFiles[d].name) + ":" + std::to_string(line.number),
+                         "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have"};
+        }
+        line.edited = text;
       }
-      line.edited = converted[i];
     }
   }
 
@@ -114,11 +122,28 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   const std::span<std::uint8_t> target = std::span(result.image_file).subspan(frame.offset, frame.size);
   std::array<std::string, 4> expected = original.dumps;
   std::vector<PlannedWrite> writes;
-  if (!changed[kWordList].empty()) {
-    Cartridge cart;
-    cart.bytes = source;
-    auto tables = std::make_unique<Tables>();
+  Cartridge cart;
+  cart.bytes = source;
+  auto tables = std::make_unique<Tables>();
+  if (!changed[kWordList].empty() || !changed[kDictionary].empty()) {
     if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
+  }
+  if (!changed[kDictionary].empty()) {
+    std::vector<CodeStream> decoded(kDictionaryEntries);
+    for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, tables->dict_trees, e);
+    if (Outcome failure = insert_dictionary_edits(cart, *tables, settings.newline, changed[kDictionary], target, decoded, writes)) {
+      return failure;
+    }
+    // Every line that shows an edited entry, in all four dumps, is the
+    // image's own dump with the dictionary as edited.
+    const MemoryRun amended = run_in_memory(inputs.image_file, inputs.opcode_file, dump, true,
+                                            [&](Tables& amend) { build_dictionary_from(decoded, amend.dictionary); });
+    if (amended.failure) return Failure(*amended.failure).about(inputs.image_name);
+    expected = amended.dumps;
+    result.messages_written = changed[kDictionary].size();
+    for (const PlannedWrite& write : writes) result.bytes_written += write.size;
+  }
+  if (!changed[kWordList].empty()) {
     const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
     WordListEdits edits;
     if (Outcome failure = insert_word_list_edits(cart, *tables, *coder, settings.newline, changed[kWordList], target, edits)) return failure;

@@ -59,18 +59,23 @@ std::vector<bool> finite_entries(const std::vector<CodeStream>& codes) {
 
 }  // namespace
 
-CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e) {
+EntrySlot dictionary_slot(const Cartridge& cart, int e) {
   using namespace cartridge_map;
   const int start = rom_read_word(cart, kDictionaryPointers.bank, kDictionaryPointers.address + 2 * e);
   const int end = e + 1 < kDictionaryEntries
                       ? rom_read_word(cart, kDictionaryPointers.bank, kDictionaryPointers.address + 2 * e + 2)
                       : kDictionaryEnd;
+  return {start, end - start};
+}
+
+CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e) {
   // The entry's bytes and the three after them are its input; a size that is
   // negative or larger than the data allows decodes from the image as it
   // stands, with that limit.
-  const int size = end - start;
+  const EntrySlot slot = dictionary_slot(cart, e);
   CodeBuffer decoded;
-  const int length = decode_dict_entry(dict_trees, rom_view(cart, kDictionaryPointers.bank, start), size + 3, decoded);
+  const int length = decode_dict_entry(dict_trees, rom_view(cart, cartridge_map::kDictionaryPointers.bank, slot.start),
+                                       slot.size + 3, decoded);
   return CodeStream(decoded.begin(), decoded.begin() + length);
 }
 
@@ -174,8 +179,13 @@ void expand_dictionary(std::vector<CodeStream>& codes) {
 }
 
 void build_dictionary(const Cartridge& cart, const TreePair& dict_trees, Dictionary& dictionary) {
-  dictionary.codes.resize(kDictionaryEntries);
-  for (int e = 0; e < kDictionaryEntries; ++e) dictionary.codes[e] = load_dictionary_entry(cart, dict_trees, e);
+  std::vector<CodeStream> decoded(kDictionaryEntries);
+  for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, dict_trees, e);
+  build_dictionary_from(std::move(decoded), dictionary);
+}
+
+void build_dictionary_from(std::vector<CodeStream> decoded, Dictionary& dictionary) {
+  dictionary.codes = std::move(decoded);
   expand_dictionary(dictionary.codes);
   // No entry's text exists yet, so a reference left in place renders in its
   // hex form. The views are made once the storage has stopped growing.

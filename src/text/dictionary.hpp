@@ -37,8 +37,19 @@ struct Dictionary {
 // Decodes, expands and renders all entries of the cartridge's dictionary.
 void build_dictionary(const Cartridge& cart, const TreePair& dict_trees, Dictionary& dictionary);
 
+// Expands and renders entries given as decoded (an edited dictionary).
+void build_dictionary_from(std::vector<CodeStream> decoded, Dictionary& dictionary);
+
 // Decodes entry e's compressed bytes, from its pointer to the next entry's.
 CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e);
+
+// Where entry e's bytes lie in bank F8: from its pointer to the next entry's
+// (the last to the dictionary's end). The size may be 0 or negative.
+struct EntrySlot {
+  int start;
+  int size;
+};
+EntrySlot dictionary_slot(const Cartridge& cart, int e);
 
 // Replaces every reference inside the entries by the entry it names, in
 // passes: each pass makes one replacement per entry, at its first remaining
