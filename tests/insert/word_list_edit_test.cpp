@@ -10,6 +10,7 @@
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
 #include "sample/sample_content.hpp"
+#include "support/small_cartridge.hpp"
 
 namespace ambergale {
 namespace {
@@ -171,6 +172,28 @@ TEST_F(WordListEdit, RefusesWhatItCannotPutBackInPlace) {
     EXPECT_EQ(refused->text().rfind("wordlist.txt:" + std::to_string(edits.begin()->first + 1) + ":", 0), 0u) << refused->text();
     EXPECT_NE(refused->text().find(reason), std::string::npos) << refused->text();
   }
+}
+
+TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
+  // The small cartridge's text trees hold only the few codes its messages use.
+  InsertInputs inputs;
+  inputs.image_file = testing_support::small_image();
+  inputs.image_name = "small.smc";
+  inputs.opcode_file = testing_support::small_opcode_file();
+  const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
+  ASSERT_FALSE(dumps.failure);
+  std::vector<std::string_view> lines = split_lines(dumps.dumps[0]);
+  ASSERT_EQ(lines[1].substr(0, 5), "0001:");
+  std::string edited;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    edited += i == 1 ? std::string("0001:\x81I\x82\xA0") : std::string(lines[i]);  // ！あ
+    edited += "\r\n";
+  }
+  inputs.edited[0] = edited;
+  InsertResult result;
+  const Outcome refused = run_insert(inputs, {}, result);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->text(), "wordlist.txt:2:2: code 007F has no code in the text trees");
 }
 
 }  // namespace
