@@ -7,7 +7,9 @@
 #include "dump/dump_run.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
+#include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
+#include "support/small_cartridge.hpp"
 
 namespace ambergale {
 namespace {
@@ -106,6 +108,39 @@ TEST_F(DictionaryEdit, RefusesWhatItCannotPutBackInItsSlot) {
   const Outcome both = run_insert(inputs_, {}, result);
   ASSERT_TRUE(both);
   EXPECT_NE(both->text().find("edit the dictionary and the word lists in separate runs"), std::string::npos);
+}
+
+TEST(DictionaryEditLimits, AnEntryThatWouldExpandPastItsSlotIsRefused) {
+  // Entry 0 holds 50 of a rare character, entry 1 refers to it and holds 45
+  // of a common one: 97 units expanded, end units included. Entry 0 edited
+  // to 60 of the common one fits its bytes, but entry 1 would expand to 107.
+  sample::CartridgeContent content = testing_support::small_content();
+  constexpr std::uint16_t kRare = 0x00E0, kCommon = 0x0080;
+  content.dictionary[0] = std::vector<std::uint16_t>(50, kRare);
+  content.dictionary[0].push_back(0xFFFF);
+  content.dictionary[1] = {0x0410};
+  content.dictionary[1].insert(content.dictionary[1].end(), 45, kCommon);
+  content.dictionary[1].push_back(0xFFFF);
+  for (int e = 100; e < 2000; ++e) content.dictionary[e] = {kCommon, 0xFFFF};
+  InsertInputs inputs;
+  inputs.image_file = sample::build_cartridge(content).image;
+  inputs.image_name = "limits.smc";
+  inputs.opcode_file = testing_support::small_opcode_file();
+  const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
+  ASSERT_FALSE(dumps.failure);
+  std::vector<std::string_view> lines = split_lines(dumps.dumps[2]);
+  std::string common_text;
+  for (int i = 0; i < 60; ++i) common_text += "\x82\xA2";  // い, the unit 0x0080
+  std::string edited;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    edited += i == 0 ? "0410:" + common_text : std::string(lines[i]);
+    edited += "\r\n";
+  }
+  inputs.edited[2] = edited;
+  InsertResult result;
+  const Outcome refused = run_insert(inputs, {}, result);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->text(), "sublist.txt:1: entry 0411 would expand to 107 units, more than the 100 of a slot");
 }
 
 }  // namespace
