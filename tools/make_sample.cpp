@@ -45,7 +45,7 @@ std::optional<std::uint32_t> parse_seed(std::string_view text) {
 }
 
 enum Option : std::size_t { kSeed, kWorstCase, kHelp };
-constexpr ambergale::OptionSpec kOptions[] = {
+constexpr ambergale::CommandOption kOptions[] = {
     {"seed", 0, true, false},
     {"worst-case", 0, false, false},
     {"help", 'h', false, true},

@@ -31,7 +31,7 @@ namespace {
 constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t { kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kChecksum, kNewline, kCheck, kHelp, kVersion };
-constexpr std::array<OptionSpec, 11> kOptions = {{
+constexpr std::array<CommandOption, 11> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"mescmd", 'm', true, false},
@@ -50,13 +50,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     case kOutput: options.output = value; break;
     case kDumps: options.dumps_dir = value; break;
     case kMescmd: options.opcode_file = value; break;
-    case kEncoding:
-      if (const std::optional<Encoding> encoding = parse_encoding(value)) {
-        options.settings.encoding = *encoding;
-      } else {
-        return Failure{{}, "invalid encoding '" + std::string(value) + "' (use shift-jis or utf-8)"};
-      }
-      break;
+    case kEncoding: return take_encoding(value, options.settings.encoding);
     case kBps: options.bps = value; break;
     case kIps: options.ips = value; break;
     case kChecksum: {

@@ -14,7 +14,7 @@ namespace ambergale {
 namespace {
 
 enum Option : std::size_t { kOutputDir, kMescmd, kEncoding, kLineEnds, kMaxOutput, kHelp, kVersion };
-constexpr std::array<OptionSpec, 7> kOptions = {{
+constexpr std::array<CommandOption, 7> kOptions = {{
     {"output-dir", 'o', true, false},
     {"mescmd", 'm', true, false},
     {"encoding", 0, true, false},
@@ -30,13 +30,7 @@ Outcome take_option(std::size_t option, const char* value, Options& options) {
   switch (option) {
     case kOutputDir: options.output_dir = value; break;
     case kMescmd: options.opcode_file = value; break;
-    case kEncoding:
-      if (const std::optional<Encoding> encoding = parse_encoding(value)) {
-        options.settings.encoding = *encoding;
-      } else {
-        return usage_failure("invalid encoding '" + std::string(value) + "' (use shift-jis or utf-8)");
-      }
-      break;
+    case kEncoding: return take_encoding(value, options.settings.encoding);
     case kLineEnds:
       if (std::string_view(value) != "crlf" && std::string_view(value) != "lf") {
         return usage_failure("invalid line end '" + std::string(value) + "' (use crlf or lf)");
@@ -85,6 +79,13 @@ std::optional<Encoding> parse_encoding(std::string_view name) {
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
   if (lower == "utf-8" || lower == "utf8") return Encoding::utf8;
   if (lower == "shift-jis" || lower == "shift_jis" || lower == "sjis" || lower == "cp932") return Encoding::shift_jis;
+  return std::nullopt;
+}
+
+Outcome take_encoding(std::string_view value, Encoding& encoding) {
+  const std::optional<Encoding> named = parse_encoding(value);
+  if (!named) return usage_failure("invalid encoding '" + std::string(value) + "' (use shift-jis or utf-8)");
+  encoding = *named;
   return std::nullopt;
 }
 

@@ -42,6 +42,9 @@ std::optional<std::uint64_t> parse_size(std::string_view text);
 // shift_jis, sjis or cp932 (all the Shift-JIS bytes the dumps hold).
 std::optional<Encoding> parse_encoding(std::string_view name);
 
+// Stores the encoding `value` names, or says it names none.
+Outcome take_encoding(std::string_view value, Encoding& encoding);
+
 // The text of --help.
 const char* usage_text();
 

@@ -19,6 +19,18 @@ std::vector<std::string_view> split_lines(std::string_view text) {
   return lines;
 }
 
+std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced) {
+  std::vector<std::string_view> lines = split_lines(dump);
+  for (const auto& [number, text] : replaced) lines[number - 1] = text;
+  std::string out;
+  out.reserve(dump.size());
+  for (const std::string_view line : lines) {
+    out.append(line);
+    out.append("\r\n");
+  }
+  return out;
+}
+
 std::string_view line_identifier(std::string_view dump_name, std::string_view line) {
   const char end = dump_name == "wordlist2.txt" ? ']' : dump_name == "messcript.txt" ? '\0' : ':';
   const std::size_t at = end == '\0' ? std::string_view::npos : line.find(end);

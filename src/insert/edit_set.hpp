@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.hpp"
@@ -20,6 +21,9 @@ std::vector<std::string_view> split_lines(std::string_view text);
 // group and entry, the dictionary by code) or ']' (the sequential block by
 // address); the lines of messcript.txt are named by their place alone.
 std::string_view line_identifier(std::string_view dump_name, std::string_view line);
+
+// `dump` with the given lines (1-based) replaced, CR LF after each line.
+std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced);
 
 struct ChangedLine {
   std::size_t number = 0;     // 1-based

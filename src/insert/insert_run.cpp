@@ -19,19 +19,6 @@ namespace {
 constexpr std::size_t kWordList = 0;
 constexpr std::size_t kDictionary = 2;
 
-// `dump` with the given lines (1-based) replaced, CR LF after each line.
-std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced) {
-  std::vector<std::string_view> lines = split_lines(dump);
-  for (const auto& [number, text] : replaced) lines[number - 1] = text;
-  std::string out;
-  out.reserve(dump.size());
-  for (const std::string_view line : lines) {
-    out.append(line);
-    out.append("\r\n");
-  }
-  return out;
-}
-
 // Checks that the dump of the new image is `expected`, that no byte changed
 // outside the planned writes, and that both patches give the new image.
 Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const MemoryRun& original,

@@ -13,12 +13,12 @@ namespace {
 // long-only option a code above every letter.
 constexpr int kLongOnly = 256;
 
-int option_code(const OptionSpec& spec, std::size_t index) {
-  return spec.letter != 0 ? spec.letter : kLongOnly + static_cast<int>(index);
+int option_code(const CommandOption& entry, std::size_t index) {
+  return entry.letter != 0 ? entry.letter : kLongOnly + static_cast<int>(index);
 }
 
 // What getopt_long refused in `arg` (the argument it stopped at).
-std::string refusal(std::string_view arg, int code, std::span<const OptionSpec> specs, bool missing_value) {
+std::string refusal(std::string_view arg, int code, std::span<const CommandOption> known, bool missing_value) {
   const bool is_long = arg.size() > 2 && arg.substr(0, 2) == "--";
   std::string shown;
   if (is_long) {
@@ -30,7 +30,7 @@ std::string refusal(std::string_view arg, int code, std::span<const OptionSpec> 
   if (is_long && code != 0) return "option '" + shown + "' takes no value";
   if (is_long) {
     int matches = 0;
-    for (const OptionSpec& spec : specs) matches += std::string_view(spec.name).starts_with(shown.substr(2)) ? 1 : 0;
+    for (const CommandOption& entry : known) matches += std::string_view(entry.name).starts_with(shown.substr(2)) ? 1 : 0;
     if (matches > 1) return "option '" + shown + "' is ambiguous";
   }
   return "unknown option '" + shown + "'";
@@ -38,18 +38,18 @@ std::string refusal(std::string_view arg, int code, std::span<const OptionSpec> 
 
 }  // namespace
 
-Outcome parse_command_line(int argc, const char* const* argv, std::span<const OptionSpec> specs,
+Outcome parse_command_line(int argc, const char* const* argv, std::span<const CommandOption> known,
                            const std::function<Outcome(std::size_t option, const char* value)>& take,
                            std::vector<std::string>& operands) {
   std::string short_options = ":";  // ':' first: a missing value is told apart from an unknown option
   std::vector<option> long_options;
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    const OptionSpec& spec = specs[i];
-    if (spec.letter != 0) {
-      short_options += spec.letter;
-      if (spec.takes_value) short_options += ':';
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    const CommandOption& entry = known[i];
+    if (entry.letter != 0) {
+      short_options += entry.letter;
+      if (entry.takes_value) short_options += ':';
     }
-    long_options.push_back({spec.name, spec.takes_value ? required_argument : no_argument, nullptr, option_code(spec, i)});
+    long_options.push_back({entry.name, entry.takes_value ? required_argument : no_argument, nullptr, option_code(entry, i)});
   }
   long_options.push_back({nullptr, 0, nullptr, 0});
   // getopt_long reorders the arguments it is given: it gets a copy.
@@ -66,12 +66,12 @@ Outcome parse_command_line(int argc, const char* const* argv, std::span<const Op
       // The argument refused: the one before optind, unless getopt is still
       // inside a group of short options.
       const char* arg = optind > at ? args[optind - 1] : args[at];
-      return Failure{{}, refusal(arg, optopt, specs, code == ':')};
+      return Failure{{}, refusal(arg, optopt, known, code == ':')};
     }
     std::size_t index = 0;
-    while (option_code(specs[index], index) != code) ++index;
-    if (Outcome failure = take(index, specs[index].takes_value ? optarg : nullptr)) return failure;
-    if (specs[index].ends_parsing) return std::nullopt;
+    while (option_code(known[index], index) != code) ++index;
+    if (Outcome failure = take(index, known[index].takes_value ? optarg : nullptr)) return failure;
+    if (known[index].ends_parsing) return std::nullopt;
   }
   for (int i = optind; i < argc; ++i) operands.emplace_back(args[i]);
   return std::nullopt;

@@ -13,7 +13,7 @@
 
 namespace ambergale {
 
-struct OptionSpec {
+struct CommandOption {
   const char* name;    // the long name
   char letter;         // the short letter, or 0
   bool takes_value;
@@ -21,10 +21,10 @@ struct OptionSpec {
 };
 
 // Parses the arguments after argv[0]. For each option, in order, calls
-// `take(index into specs, value or nullptr)`, whose failure ends the parse;
+// `take(its index in known, its value or nullptr)`, whose failure ends the parse;
 // the operands are collected in `operands`. A failure says what is wrong
 // with the command line ("unknown option '--x'").
-Outcome parse_command_line(int argc, const char* const* argv, std::span<const OptionSpec> specs,
+Outcome parse_command_line(int argc, const char* const* argv, std::span<const CommandOption> known,
                            const std::function<Outcome(std::size_t option, const char* value)>& take,
                            std::vector<std::string>& operands);
 

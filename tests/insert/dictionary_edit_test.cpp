@@ -28,14 +28,11 @@ class DictionaryEdit : public testing::Test {
     lines_ = split_lines(original_.dumps[2]);
   }
 
+  // The edited dump: line i (0-based) replaced where `edits` says.
   std::string edited(const std::map<std::size_t, std::string>& edits) const {
-    std::string out;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-      const auto found = edits.find(i);
-      out += found == edits.end() ? std::string(lines_[i]) : found->second;
-      out += "\r\n";
-    }
-    return out;
+    std::vector<std::pair<std::size_t, std::string>> numbered;
+    for (const auto& [i, text] : edits) numbered.emplace_back(i + 1, text);
+    return with_lines(original_.dumps[2], numbered);
   }
 
   static std::vector<std::uint8_t>* image_;
@@ -128,15 +125,9 @@ TEST(DictionaryEditLimits, AnEntryThatWouldExpandPastItsSlotIsRefused) {
   inputs.opcode_file = testing_support::small_opcode_file();
   const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
   ASSERT_FALSE(dumps.failure);
-  std::vector<std::string_view> lines = split_lines(dumps.dumps[2]);
   std::string common_text;
   for (int i = 0; i < 60; ++i) common_text += "\x82\xA2";  // い, the unit 0x0080
-  std::string edited;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    edited += i == 0 ? "0410:" + common_text : std::string(lines[i]);
-    edited += "\r\n";
-  }
-  inputs.edited[2] = edited;
+  inputs.edited[2] = with_lines(dumps.dumps[2], {{1, "0410:" + common_text}});
   InsertResult result;
   const Outcome refused = run_insert(inputs, {}, result);
   ASSERT_TRUE(refused);

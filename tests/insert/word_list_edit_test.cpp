@@ -33,16 +33,14 @@ class WordListEdit : public testing::Test {
     lines_ = split_lines(owned_);
     // Lines whose message is theirs alone: no other entry and no message of
     // the sequential block has its address.
-    std::map<int, int> users;
     for (const auto& group : sample_->layout.group_pointers) {
-      for (const int address : group) ++users[address];
+      for (const int address : group) ++users_[address];
     }
-    std::set<int> sequential;
-    for (const auto& [address, units] : sample_->layout.sequential) sequential.insert(address);
+    for (const auto& [address, units] : sample_->layout.sequential) sequential_.insert(address);
     std::size_t line = 0;
     for (const auto& group : sample_->layout.group_pointers) {
       for (const int address : group) {
-        if (users[address] == 1 && !sequential.count(address)) private_.push_back(line);
+        if (users_[address] == 1 && !sequential_.count(address)) private_.push_back(line);
         ++line;
       }
     }
@@ -50,19 +48,17 @@ class WordListEdit : public testing::Test {
 
   // The edited dump: line i (0-based) replaced where `edits` says.
   std::string edited(const std::map<std::size_t, std::string>& edits) const {
-    std::string out;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-      const auto found = edits.find(i);
-      out += found == edits.end() ? std::string(lines_[i]) : found->second;
-      out += "\r\n";
-    }
-    return out;
+    std::vector<std::pair<std::size_t, std::string>> numbered;
+    for (const auto& [i, text] : edits) numbered.emplace_back(i + 1, text);
+    return with_lines(owned_, numbered);
   }
 
   static sample::SampleCartridge* sample_;
   InsertInputs inputs_;
   std::string owned_;
   std::vector<std::string_view> lines_;
+  std::map<int, int> users_;  // message address -> entries that point at it
+  std::set<int> sequential_;  // addresses of the sequential block's messages
   std::vector<std::size_t> private_;
 };
 
@@ -138,17 +134,11 @@ TEST_F(WordListEdit, RefusesWhatItCannotPutBackInPlace) {
   // A line whose message the sequential block shows too, one of two lines
   // sharing a message, and a line made much longer.
   std::size_t in_block = 0, shared = 0;
-  std::map<int, int> users;
-  for (const auto& group : sample_->layout.group_pointers) {
-    for (const int address : group) ++users[address];
-  }
-  std::set<int> sequential;
-  for (const auto& [address, units] : sample_->layout.sequential) sequential.insert(address);
   std::size_t line = 0;
   for (const auto& group : sample_->layout.group_pointers) {
     for (const int address : group) {
-      if (!in_block && sequential.count(address) && users[address] == 1) in_block = line;
-      if (!shared && users[address] > 1 && !sequential.count(address)) shared = line;
+      if (!in_block && sequential_.count(address) && users_.at(address) == 1) in_block = line;
+      if (!shared && users_.at(address) > 1 && !sequential_.count(address)) shared = line;
       ++line;
     }
   }
@@ -182,14 +172,8 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   inputs.opcode_file = testing_support::small_opcode_file();
   const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
   ASSERT_FALSE(dumps.failure);
-  std::vector<std::string_view> lines = split_lines(dumps.dumps[0]);
-  ASSERT_EQ(lines[1].substr(0, 5), "0001:");
-  std::string edited;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    edited += i == 1 ? std::string("0001:\x81I\x82\xA0") : std::string(lines[i]);  // ！あ
-    edited += "\r\n";
-  }
-  inputs.edited[0] = edited;
+  ASSERT_EQ(split_lines(dumps.dumps[0])[1].substr(0, 5), "0001:");
+  inputs.edited[0] = with_lines(dumps.dumps[0], {{2, "0001:\x81I\x82\xA0"}});  // ！あ
   InsertResult result;
   const Outcome refused = run_insert(inputs, {}, result);
   ASSERT_TRUE(refused);
