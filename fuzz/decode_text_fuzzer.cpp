@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TextBuffer text;
   render_codes(codes, written, {}, text);
 
-  const int entry = decode_dict_entry(indexed, in.rest(), limit, codes);
-  if (entry < 0 || entry > kCodeStreamCap || entry != decode_dict_entry(plain, in.rest(), limit, check)) __builtin_trap();
+  const int entry = decode_dict_entry(indexed, in.rest(), limit, codes).written;
+  if (entry < 0 || entry > kCodeStreamCap || entry != decode_dict_entry(plain, in.rest(), limit, check).written) __builtin_trap();
   return 0;
 }

@@ -1,13 +1,18 @@
-// The whole insert, in memory, on edits a fuzzer chooses: the input is text
-// that replaces the text of a word-list or dictionary line (the first byte
-// picks the dump and the line) of the cut-down sample. Every run must insert or refuse; an insert
-// whose own proof fails (an "internal error") is a finding.
+// The whole insert, in memory, on edits a fuzzer chooses: texts that replace
+// those of word-list or dictionary lines of the cut-down sample, with the
+// end of bank FB free for moved messages. Every run must insert or refuse;
+// an insert whose own proof fails (an "internal error") is a finding.
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "cartridge/cartridge_map.hpp"
 #include "dump/dump_run.hpp"
+#include "dump/load_tables.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
+#include "insert/word_list_map.hpp"
 #include "sample/sample_content.hpp"
 #include "small_sample.hpp"
 
@@ -23,26 +28,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     inputs.edited[2] = dumps.dumps[2];
     return inputs;
   }();
+  // Bank FB after the last word-list message, free for moved ones.
+  static const InsertSettings settings = [] {
+    Cartridge cart;
+    cart.bytes = original.image_file;
+    auto tables = std::make_unique<Tables>();
+    InsertSettings free;
+    if (load_image_tables(cart, *tables)) return free;
+    int end = 0;
+    for (const auto& [address, message] : map_word_lists(cart, *tables).messages) end = std::max(end, address + message.size);
+    if (end < 0x10000) free.free.push_back({cartridge_map::kMessageBank, {end, 0x10000}});
+    return free;
+  }();
   if (size == 0) return 0;
+  // The first byte picks the dump; then edits separated by LF, each a byte
+  // that picks the line and the text that replaces the line's.
   const std::size_t dump = data[0] & 1 ? 2 : 0;
   const char* const name = dump == 2 ? "sublist.txt" : "wordlist.txt";
   const std::vector<std::string_view> lines = split_lines(*original.edited[dump]);
-  const std::size_t chosen = (data[0] >> 1) % lines.size();
-  std::string edited;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view line = lines[i];
-    if (i == chosen) {
-      edited += line.substr(0, line_identifier(name, line).size());
-      edited += std::string_view(reinterpret_cast<const char*>(data + 1), size - 1);
-    } else {
-      edited += line;
-    }
-    edited += "\r\n";
+  std::vector<std::pair<std::size_t, std::string>> replaced;
+  const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+  for (std::size_t at = 0; at < rest.size();) {
+    const std::size_t end = std::min(rest.find('\n', at), rest.size());
+    const std::string_view edit = rest.substr(at, end - at);
+    at = end + 1;
+    if (edit.empty()) continue;
+    const std::size_t chosen = (static_cast<unsigned char>(edit[0]) * 7 + static_cast<std::size_t>(data[0] >> 1)) % lines.size();
+    replaced.emplace_back(chosen + 1, std::string(line_identifier(name, lines[chosen])) + std::string(edit.substr(1)));
   }
   InsertInputs inputs = original;
-  inputs.edited[dump] = std::move(edited);
+  inputs.edited[dump] = with_lines(*original.edited[dump], replaced);
   InsertResult result;
-  const Outcome outcome = run_insert(inputs, {}, result);
+  const Outcome outcome = run_insert(inputs, settings, result);
   if (outcome && outcome->text().find("internal error") != std::string::npos) __builtin_trap();
   return 0;
 }

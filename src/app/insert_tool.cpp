@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <memory>
@@ -30,14 +31,15 @@ namespace {
 
 constexpr const char* kProgram = "ambergale-insert";
 
-enum Option : std::size_t { kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kChecksum, kNewline, kCheck, kHelp, kVersion };
-constexpr std::array<CommandOption, 11> kOptions = {{
+enum Option : std::size_t { kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kFree, kChecksum, kNewline, kCheck, kHelp, kVersion };
+constexpr std::array<CommandOption, 12> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"mescmd", 'm', true, false},
     {"encoding", 0, true, false},
     {"bps", 0, true, false},
     {"ips", 0, true, false},
+    {"free", 0, true, false},
     {"checksum", 0, true, false},
     {"newline", 0, true, false},
     {"check", 0, false, false},
@@ -53,6 +55,12 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     case kEncoding: return take_encoding(value, options.settings.encoding);
     case kBps: options.bps = value; break;
     case kIps: options.ips = value; break;
+    case kFree: {
+      DeclaredRange range;
+      if (Outcome failure = parse_declared_range(value, range)) return failure;
+      options.settings.free.push_back(range);
+      break;
+    }
     case kChecksum: {
       const std::string_view policy(value);
       if (policy == "auto") {
@@ -142,6 +150,9 @@ class Outputs {
   std::vector<std::string> paths_;
 };
 
+// The report is written beside the new image, named after it.
+constexpr const char* kReportSuffix = ".report.txt";
+
 // The most an edited dump may hold: the dump tool's default ceiling.
 constexpr std::size_t kMostEditedDump = std::size_t{1} << 30;
 
@@ -169,7 +180,8 @@ Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
 
 int run(const InsertOptions& options) {
   if (!options.check && options.output.empty()) return fail(Failure{{}, "no new image: give -o FILE, or --check"});
-  for (const std::string* output : {&options.output, &options.bps, &options.ips}) {
+  const std::string report_path = options.output.empty() ? "" : options.output + kReportSuffix;
+  for (const std::string* output : {&options.output, &report_path, &options.bps, &options.ips}) {
     if (!output->empty() && (*output == options.image || same_file(*output, options.image))) {
       return fail(Failure{*output, "is the input image; write the new files elsewhere"});
     }
@@ -179,16 +191,13 @@ int run(const InsertOptions& options) {
   InsertResult result;
   if (Outcome failure = run_insert(inputs, options.settings, result)) return fail(*failure);
 
-  const std::string summary = std::to_string(result.lines_changed) + " lines changed" +
-                              (result.messages_written > 0 ? ", " + std::to_string(result.messages_written) +
-                                                                 " messages rewritten in place (" +
-                                                                 std::to_string(result.bytes_written) + " bytes)"
-                                                           : "") +
-                              (result.checksum_rewritten ? ", header checksum rewritten" : "");
+  const std::string report = report_text(result.report);
   if (options.check) {
-    const std::string verdict = result.lines_changed == 0 ? "the dumps are a dump of " + inputs.image_name
-                                                          : "the edits can be inserted into " + inputs.image_name;
-    write_console(STDOUT_FILENO, std::string(kProgram) + ": " + verdict + "; " + summary + "\n");
+    const bool unchanged = std::all_of(result.report.lines_changed.begin(), result.report.lines_changed.end(),
+                                       [](std::size_t count) { return count == 0; });
+    const std::string verdict = unchanged ? "the dumps are a dump of " + inputs.image_name
+                                          : "the edits can be inserted into " + inputs.image_name;
+    write_console(STDOUT_FILENO, std::string(kProgram) + ": " + verdict + "; nothing written\n" + report);
     return 0;
   }
   Outputs outputs;
@@ -201,8 +210,9 @@ int run(const InsertOptions& options) {
   if (!options.bps.empty()) {
     if (Outcome failure = outputs.add(options.bps, result.bps)) return fail(*failure);
   }
+  if (Outcome failure = outputs.add(report_path, report)) return fail(*failure);
   if (Outcome failure = outputs.install()) return fail(*failure);
-  write_console(STDOUT_FILENO, std::string(kProgram) + ": wrote " + options.output + "; " + summary + "\n");
+  write_console(STDOUT_FILENO, std::string(kProgram) + ": wrote " + options.output + " and its report " + report_path + "\n" + report);
   return 0;
 }
 
@@ -229,13 +239,16 @@ const char* insert_usage_text() {
   return "Usage: ambergale-insert [OPTION]... (-o NEW | --check) IMAGE\n"
          "Put the edited dumps of IMAGE back into a new image, proven by dumping it again.\n"
          "\n"
-         "  -o, --output FILE       write the new image to FILE (never IMAGE itself)\n"
+         "  -o, --output FILE       write the new image to FILE (never IMAGE itself), and\n"
+         "                          what the run did to FILE.report.txt\n"
          "  -d, --dumps DIR         the folder holding the edited dumps (default: the working\n"
          "                          folder); a dump missing there counts as unchanged\n"
          "  -m, --mescmd FILE       the opcode file the dumps were made with (default: mescmd.dat)\n"
          "      --encoding ENC      the encoding of the dumps: shift-jis (default) or utf-8\n"
          "      --bps FILE          also write a BPS patch from IMAGE to the new image\n"
          "      --ips FILE          also write an IPS patch\n"
+         "      --free BB:AAAA-BBBB bytes of bank FB that moved word-list messages may take\n"
+         "                          (both ends included; repeatable)\n"
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700 the code of a line break the original line does not decide\n"

@@ -1,9 +1,10 @@
 // The insert tool: its command line, and the run that reads the image, the
 // opcode file and the edited dumps, inserts the edits and writes the new
-// image and its patches.
+// image, its patches and a report of what the run did.
 //
 //   ambergale-insert [-d DIR] [-m FILE] [--encoding ENC] [--bps FILE] [--ips FILE]
-//                    [--checksum auto|fix|keep] [--newline 1200|1700] (-o FILE | --check) IMAGE
+//                    [--free BB:AAAA-BBBB]... [--checksum auto|fix|keep] [--newline 1200|1700]
+//                    (-o FILE | --check) IMAGE
 #pragma once
 
 #include <string>

@@ -79,6 +79,14 @@ std::string address_text(int bank, int address) {
   return text;
 }
 
+std::string range_text(int bank, int start, int end) {
+  char text[16];
+  std::snprintf(text, sizeof text, "-%04X", (end - 1) & 0xFFFF);
+  return address_text(bank, start) + text;
+}
+
+std::string bank_text(int bank) { return address_text(bank, 0).substr(0, 2); }
+
 int rom_offset(int bank, int address) {
   return (bank & 0x3F) * 0x10000 + (address & 0xFFFF);
 }

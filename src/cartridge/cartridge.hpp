@@ -68,6 +68,12 @@ Outcome frame_cartridge(const ImageFile& file, Cartridge& cart, ImageFrame& fram
 // bank:address as the console writes it, "BB:AAAA".
 std::string address_text(int bank, int address);
 
+// The bytes [start, end) of a bank as "BB:AAAA-BBBB", the last one included.
+std::string range_text(int bank, int start, int end);
+
+// A bank alone, "BB".
+std::string bank_text(int bank);
+
 // File offset of bank:address. Only the low six bits of the bank count, and
 // the address wraps within its bank.
 int rom_offset(int bank, int address);

@@ -115,10 +115,11 @@ TextDecode decode_text_at(const Cartridge& cart, const TreePair& trees, int bank
   return decode_text(trees, rom_view(cart, bank, address), kTextWindow, out);
 }
 
-int decode_dict_entry(const TreePair& trees, std::span<const std::uint8_t> input,
-                      std::int32_t length, CodeBuffer& out) {
+TextDecode decode_dict_entry(const TreePair& trees, std::span<const std::uint8_t> input,
+                             std::int32_t length, CodeBuffer& out) {
   BitReader reader(input, length);
-  return decode_codes(trees, out, reader);
+  const int written = decode_codes(trees, out, reader);
+  return {written, consumed_length(reader)};
 }
 
 }  // namespace ambergale

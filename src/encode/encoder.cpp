@@ -222,13 +222,13 @@ ScriptTreeCode build_script_tree_code(const std::map<int, std::uint64_t>& freque
   return result;
 }
 
-void put_bytes(std::vector<std::uint8_t>& image, int bank, int address, std::span<const std::uint8_t> bytes) {
+void put_bytes(std::span<std::uint8_t> image, int bank, int address, std::span<const std::uint8_t> bytes) {
   const auto offset = static_cast<std::size_t>(rom_offset(bank, address));
   if (offset + bytes.size() > image.size()) throw std::out_of_range("write past the image");
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-void put_word(std::vector<std::uint8_t>& image, int bank, int address, int word) {
+void put_word(std::span<std::uint8_t> image, int bank, int address, int word) {
   const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(word & 0xFF), static_cast<std::uint8_t>(word >> 8)};
   put_bytes(image, bank, address, bytes);
 }

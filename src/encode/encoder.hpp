@@ -77,7 +77,7 @@ struct ScriptTreeCode {
 ScriptTreeCode build_script_tree_code(const std::map<int, std::uint64_t>& frequency, int extra_pairs = 0);
 
 // Writes `bytes` at bank:address of a 4 MiB image, running on into the next bank.
-void put_bytes(std::vector<std::uint8_t>& image, int bank, int address, std::span<const std::uint8_t> bytes);
-void put_word(std::vector<std::uint8_t>& image, int bank, int address, int word);
+void put_bytes(std::span<std::uint8_t> image, int bank, int address, std::span<const std::uint8_t> bytes);
+void put_word(std::span<std::uint8_t> image, int bank, int address, int word);
 
 }  // namespace ambergale::encode

@@ -1,11 +1,12 @@
 #include "insert/dictionary_edit.hpp"
 
 #include <algorithm>
+#include <map>
 
 #include "cartridge/cartridge_map.hpp"
+#include "encode/encoder.hpp"
 #include "encode/message_encoder.hpp"
-#include "insert/line_units.hpp"
-#include "insert/text_parse.hpp"
+#include "insert/line_encoding.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
 
@@ -16,8 +17,11 @@ namespace {
 using namespace cartridge_map;
 
 constexpr const char* kFile = "sublist.txt";
+constexpr int kBank = kDictionaryPointers.bank;
 // An entry is expanded into a slot of 200 bytes: 100 units.
 constexpr std::size_t kExpansionUnits = 100;
+// An entry is read with the three bytes after it into 400 bytes.
+constexpr int kMostEntryBytes = 397;
 
 std::string where(std::size_t line) { return std::string(kFile) + ":" + std::to_string(line); }
 
@@ -42,82 +46,220 @@ CodeStream stream_of(const std::vector<std::uint16_t>& units) {
   return stream;
 }
 
+// The entries an entry's units name directly.
+std::vector<int> references(const CodeStream& stream) {
+  std::vector<int> named;
+  for (const std::uint16_t u : units_of(stream)) {
+    if (u >= kFirstReference && u <= kLastReference && u - kFirstReference < kDictionaryEntries) named.push_back(u - kFirstReference);
+  }
+  return named;
+}
+
+// Whether entry `from` reaches entry `to` through references.
+bool reaches(const std::vector<CodeStream>& decoded, int from, int to) {
+  std::vector<bool> seen(decoded.size(), false);
+  std::vector<int> pending{from};
+  while (!pending.empty()) {
+    const int e = pending.back();
+    pending.pop_back();
+    if (e == to) return true;
+    if (seen[static_cast<std::size_t>(e)]) continue;
+    seen[static_cast<std::size_t>(e)] = true;
+    for (const int next : references(decoded[static_cast<std::size_t>(e)])) pending.push_back(next);
+  }
+  return false;
+}
+
+// Every entry that reaches one of `edited`, the edited ones included.
+std::vector<bool> users_of(const std::vector<CodeStream>& decoded, const std::vector<int>& edited) {
+  std::vector<std::vector<int>> used_by(decoded.size());
+  for (std::size_t e = 0; e < decoded.size(); ++e) {
+    for (const int d : references(decoded[e])) used_by[static_cast<std::size_t>(d)].push_back(static_cast<int>(e));
+  }
+  std::vector<bool> reached(decoded.size(), false);
+  std::vector<int> pending = edited;
+  while (!pending.empty()) {
+    const auto e = static_cast<std::size_t>(pending.back());
+    pending.pop_back();
+    if (reached[e]) continue;
+    reached[e] = true;
+    for (const int user : used_by[e]) pending.push_back(user);
+  }
+  return reached;
+}
+
+// An entry as it lies in an image.
+struct Stored {
+  int start = 0;
+  int size = 0;  // its slot; may be 0 or negative
+  int bits = 0;  // the bytes holding the bits its decode took
+  int bits_end() const { return start + std::min(bits, std::max(size, 0)); }
+};
+
+Stored stored_entry(const Cartridge& cart, const TreePair& dict_trees, int e) {
+  const EntrySlot slot = dictionary_slot(cart, e);
+  CodeBuffer codes;
+  const TextDecode read = decode_dict_entry(dict_trees, rom_view(cart, kBank, slot.start), slot.size + 3, codes);
+  return {slot.start, slot.size, read.consumed};
+}
+
 }  // namespace
 
 Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std::uint16_t newline,
                                 const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                                std::vector<CodeStream>& decoded, std::vector<PlannedWrite>& writes) {
-  // The dictionary trees' codes; entries are written without references.
-  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.dict_trees, Dictionary{}));
-  std::vector<int> starts(kDictionaryEntries);
-  for (int e = 0; e < kDictionaryEntries; ++e) starts[e] = dictionary_slot(cart, e).start;
-  std::vector<std::pair<std::size_t, int>> edited;  // line, entry
+                                std::vector<CodeStream>& decoded, DictionaryEdits& edits) {
+  std::vector<Stored> stored(kDictionaryEntries);
+  for (int e = 0; e < kDictionaryEntries; ++e) stored[static_cast<std::size_t>(e)] = stored_entry(cart, tables.dict_trees, e);
+  edits.end_before = stored.back().bits_end();
+  std::vector<int> edited;
+  for (const ChangedLine& line : changed) edited.push_back(static_cast<int>(line.number) - 1);
+  // Entries found again by their text must not change with the edits.
+  const std::vector<bool> reaching = users_of(decoded, edited);
+  Dictionary usable;
+  usable.codes = tables.dictionary.codes;
+  for (std::size_t e = 0; e < usable.codes.size(); ++e) {
+    if (reaching[e]) usable.codes[e].clear();
+  }
+  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.dict_trees, usable));
+
+  std::map<int, std::vector<std::uint8_t>> new_bytes;  // entry -> its new bits
+  std::map<int, std::size_t> line_of;                  // entry -> its line
   for (const ChangedLine& line : changed) {
     const int e = static_cast<int>(line.number) - 1;
-    const EntrySlot slot = dictionary_slot(cart, e);
-    if (slot.size <= 0) {
-      return Failure{where(line.number), "entry " + code_name(e) + " has no bytes of its own (its pointer is not below the next one's)"};
+    EncodedLine encoded;
+    if (Outcome failure = encode_line(where(line.number), line.edited.substr(line_identifier(kFile, line.edited).size()),
+                                      units_of(decoded[static_cast<std::size_t>(e)]), tables.dictionary, *coder, newline,
+                                      "dictionary trees", encoded)) {
+      return failure;
     }
-    for (int other = 0; other < kDictionaryEntries; ++other) {
-      if (other != e && starts[other] >= slot.start && starts[other] < slot.start + slot.size) {
-        return Failure{where(line.number), "the bytes of entry " + code_name(e) + " are shared with entry " + code_name(other)};
-      }
+    for (std::size_t i = 0; i < encoded.literal.size(); ++i) {
+      const int u = encoded.literal[i];
+      if (u < kFirstReference || u > kLastReference || u - kFirstReference >= kDictionaryEntries) continue;
+      const int d = u - kFirstReference;
+      if (!reaching[static_cast<std::size_t>(d)]) continue;
+      const std::string at = where(line.number) + ":" + std::to_string(encoded.columns[i]);
+      if (d == e || reaches(decoded, d, e)) return Failure{at, "entry " + code_name(e) + " would refer to itself through " + code_name(d)};
+      return Failure{at, "entry " + code_name(e) + " would use entry " + code_name(d) +
+                             ", which uses an entry this run changes: edit them in separate runs, or write its text"};
     }
-    const std::string_view text = line.edited.substr(line_identifier(kFile, line.edited).size());
-    std::vector<TextPiece> pieces;
-    if (Outcome failure = parse_line_text(text, pieces)) {
-      return Failure{where(line.number) + ":" + failure->file, failure->reason};
+    if (encoded.encoded.bytes.size() > static_cast<std::size_t>(kMostEntryBytes)) {
+      return Failure{where(line.number), "entry " + code_name(e) + " needs " + std::to_string(encoded.encoded.bytes.size()) +
+                                             " bytes, more than the " + std::to_string(kMostEntryBytes) + " an entry may take"};
     }
-    std::vector<std::uint16_t> literal;
-    std::vector<std::size_t> columns;
-    const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(*coder, u) > 0; }, newline};
-    if (Outcome failure = line_units(pieces, units_of(decoded[static_cast<std::size_t>(e)]), tables.dictionary, rules,
-                                     literal, columns)) {
-      return Failure{where(line.number) + ":" + failure->file, failure->reason};
-    }
-    for (std::size_t i = 0; i < literal.size(); ++i) {
-      if (literal[i] >= kFirstDictionaryCode && literal[i] <= 0x0FFF) {
-        return Failure{where(line.number) + ":" + std::to_string(columns[i]),
-                       "references to other entries are not inserted yet: write the text they hold"};
-      }
-    }
-    encode::EncodedMessage encoded;
-    std::size_t unencodable = 0;
-    if (!encode::encode_message(*coder, literal, encoded, unencodable)) {
-      const std::string column = unencodable < columns.size() ? ":" + std::to_string(columns[unencodable]) : "";
-      TextBuffer unit;
-      append_hex(unit, unencodable < literal.size() ? literal[unencodable] : 0xFFFF, 4);
-      return Failure{where(line.number) + column, "code " + std::string(unit.view()) + " has no code in the dictionary trees"};
-    }
-    if (encoded.bytes.size() > static_cast<std::size_t>(slot.size)) {
-      return Failure{where(line.number), "entry " + code_name(e) + " needs " + std::to_string(encoded.bytes.size()) +
-                                             " bytes, its slot at " + address_text(kDictionaryPointers.bank, slot.start) +
-                                             " holds " + std::to_string(slot.size) + ": " +
-                                             std::to_string(encoded.bytes.size() - static_cast<std::size_t>(slot.size)) +
-                                             " bytes missing (shorten it; laying the entries out again is not built yet)"};
-    }
-    std::string as_written;
-    for (const TextPiece& piece : pieces) {
-      as_written += piece.kind == TextPiece::Kind::escape ? rendered(piece.units, tables.dictionary) : std::string(piece.text);
-    }
-    if (rendered(encoded.units, tables.dictionary) != as_written) {
-      return Failure{where(line.number), "the text would not read back as written (a control takes the units after it, "
-                                         "or a unit is written otherwise by the dump)"};
-    }
-    decoded[static_cast<std::size_t>(e)] = stream_of(encoded.units);
-    const std::size_t offset = static_cast<std::size_t>(rom_offset(kDictionaryPointers.bank, slot.start));
-    std::copy(encoded.bytes.begin(), encoded.bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
-    writes.push_back({offset, encoded.bytes.size()});
-    edited.emplace_back(line.number, e);
+    decoded[static_cast<std::size_t>(e)] = stream_of(encoded.encoded.units);
+    new_bytes[e] = std::move(encoded.encoded.bytes);
+    line_of[e] = line.number;
   }
+
+  // In place up to the first edited entry that does not fit its slot.
+  int first_moved = kDictionaryEntries;
+  for (const auto& [e, bytes] : new_bytes) {
+    if (static_cast<int>(bytes.size()) > stored[static_cast<std::size_t>(e)].size) {
+      first_moved = e;
+      break;
+    }
+  }
+  for (const auto& [e, bytes] : new_bytes) {
+    if (e >= first_moved) break;
+    const int start = stored[static_cast<std::size_t>(e)].start;
+    encode::put_bytes(image, kBank, start, bytes);
+    edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, start)), bytes.size()});
+    ++edits.in_place;
+  }
+  if (first_moved < kDictionaryEntries) {
+    const std::size_t line = line_of.at(first_moved);
+    const int start = stored[static_cast<std::size_t>(first_moved)].start;
+    // Only entries stored in index order from there on can be laid out again.
+    for (int e = 0; e < kDictionaryEntries; ++e) {
+      const int at = stored[static_cast<std::size_t>(e)].start;
+      const bool in_order = e < first_moved ? at <= start : at >= start && stored[static_cast<std::size_t>(e)].size >= 0;
+      if (!in_order) {
+        return Failure{where(line), "entry " + code_name(first_moved) + " does not fit its slot, and the entries from it on "
+                                    "cannot be laid out again: entry " + code_name(e) + " is not stored in index order"};
+      }
+    }
+    // Unchanged entries keep their slots, or only their bits when that is
+    // what it takes to fit.
+    const int room = kDictionaryEnd - start;
+    const auto sizes_of = [&](bool trimmed) {
+      std::vector<int> sizes;
+      for (int e = first_moved; e < kDictionaryEntries; ++e) {
+        const Stored& entry = stored[static_cast<std::size_t>(e)];
+        const bool last_entry = e + 1 == kDictionaryEntries;
+        if (new_bytes.count(e)) {
+          sizes.push_back(static_cast<int>(new_bytes.at(e).size()));
+        } else {
+          sizes.push_back((trimmed || last_entry) && entry.bits <= entry.size ? entry.bits : entry.size);
+        }
+      }
+      return sizes;
+    };
+    std::vector<int> sizes = sizes_of(false);
+    const auto total = [](const std::vector<int>& all) {
+      int sum = 0;
+      for (const int size : all) sum += size;
+      return sum;
+    };
+    if (total(sizes) > room) sizes = sizes_of(true);
+    if (total(sizes) > room) {
+      int end = start, first_out = first_moved;
+      for (std::size_t k = 0; k < sizes.size() && end + sizes[k] <= kDictionaryEnd; ++k) {
+        end += sizes[k];
+        first_out = first_moved + static_cast<int>(k) + 1;
+      }
+      return Failure{where(line), "entry " + code_name(first_out) + " does not fit: the entries from " + code_name(first_moved) +
+                                      " on need " + std::to_string(total(sizes)) + " bytes, " + range_text(kBank, start, kDictionaryEnd) +
+                                      " holds " + std::to_string(room) + ": " + std::to_string(total(sizes) - room) +
+                                      " bytes missing"};
+    }
+    // The bytes left over widen the last slot, then those from the first on,
+    // each to at most what an entry may take.
+    int spare = room - total(sizes);
+    const auto widen = [&](std::size_t k) {
+      const int by = std::min(spare, std::max(kMostEntryBytes - sizes[k], 0));
+      sizes[k] += by;
+      spare -= by;
+    };
+    widen(sizes.size() - 1);
+    for (std::size_t k = 0; k + 1 < sizes.size() && spare > 0; ++k) widen(k);
+    sizes.back() += spare;  // only when the image's own slots were larger still
+    int at = start;
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+      const int e = first_moved + static_cast<int>(k);
+      const Stored& entry = stored[static_cast<std::size_t>(e)];
+      if (at != entry.start) {
+        const int word = kDictionaryPointers.address + 2 * e;
+        encode::put_word(image, kBank, word, at);
+        edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, word)), 2});
+      }
+      const std::span<const std::uint8_t> bytes =
+          new_bytes.count(e) ? std::span<const std::uint8_t>(new_bytes.at(e))
+                             : rom_view(cart, kBank, entry.start).first(static_cast<std::size_t>(std::min(sizes[k], std::max(entry.size, 0))));
+      encode::put_bytes(image, kBank, at, bytes);
+      edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, at)), bytes.size()});
+      at += sizes[k];
+      ++edits.laid_out;
+    }
+  }
+  // No entry but the edited ones may read differently.
+  Cartridge made;
+  made.bytes = image;
+  for (int e = 0; e < kDictionaryEntries; ++e) {
+    if (load_dictionary_entry(made, tables.dict_trees, e) == decoded[static_cast<std::size_t>(e)]) continue;
+    const std::size_t line = line_of.count(e) ? line_of.at(e) : line_of.begin()->second;
+    return Failure{where(line), "entry " + code_name(e) + (line_of.count(e) ? "" : " (line " + std::to_string(e + 1) + ")") +
+                                    " would read differently: its bits are not all inside its own slot"};
+  }
+  edits.end_after = stored_entry(made, tables.dict_trees, kDictionaryEntries - 1).bits_end();
   // Every entry the edits reach must still expand into its slot.
   Dictionary after;
   build_dictionary_from(decoded, after);
   for (std::size_t e = 0; e < after.codes.size(); ++e) {
     if (after.codes[e] == tables.dictionary.codes[e] || after.codes[e].size() <= 2 * kExpansionUnits) continue;
-    return Failure{where(edited.front().first), "entry " + code_name(static_cast<int>(e)) + " would expand to " +
-                                                    std::to_string(after.codes[e].size() / 2) + " units, more than the " +
-                                                    std::to_string(kExpansionUnits) + " of a slot"};
+    const std::size_t line = line_of.begin()->second;
+    return Failure{where(line), "entry " + code_name(static_cast<int>(e)) + " would expand to " +
+                                    std::to_string(after.codes[e].size() / 2) + " units, more than the " +
+                                    std::to_string(kExpansionUnits) + " of a slot"};
   }
   return std::nullopt;
 }

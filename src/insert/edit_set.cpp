@@ -83,4 +83,13 @@ Outcome match_dump(const std::string& name, std::string_view original, std::stri
   return std::nullopt;
 }
 
+std::vector<std::size_t> different_lines(std::string_view a, std::string_view b) {
+  const std::vector<std::string_view> first = split_lines(a), second = split_lines(b);
+  std::vector<std::size_t> numbers;
+  for (std::size_t i = 0; i < std::min(first.size(), second.size()); ++i) {
+    if (first[i] != second[i]) numbers.push_back(i + 1);
+  }
+  return numbers;
+}
+
 }  // namespace ambergale

@@ -25,6 +25,10 @@ std::string_view line_identifier(std::string_view dump_name, std::string_view li
 // `dump` with the given lines (1-based) replaced, CR LF after each line.
 std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced);
 
+// The numbers (1-based) of the lines where two texts differ, up to the
+// shorter one's end.
+std::vector<std::size_t> different_lines(std::string_view a, std::string_view b);
+
 struct ChangedLine {
   std::size_t number = 0;     // 1-based
   std::string_view original;  // as the dump of the image has it

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cartridge/cartridge.hpp"
+#include "cartridge/cartridge_map.hpp"
 #include "dump/dumps.hpp"
 #include "dump/load_tables.hpp"
 #include "encode/message_encoder.hpp"
@@ -11,6 +12,7 @@
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
 #include "insert/word_list_edit.hpp"
+#include "insert/word_list_map.hpp"
 
 namespace ambergale {
 
@@ -57,6 +59,7 @@ Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const Memor
 }  // namespace
 
 Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, InsertResult& result) {
+  result = {};
   const ImageFrame frame = frame_image(inputs.image_file.size());
   if (frame.size != kImageSize || frame.truncated) {
     return Failure{inputs.image_name, std::to_string(inputs.image_file.size()) +
@@ -74,7 +77,6 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     if (!inputs.edited[d]) continue;
     const std::string name = kDumpFiles[d].name;
     if (Outcome failure = match_dump(name, original.dumps[d], *inputs.edited[d], changed[d])) return failure;
-    result.lines_changed += changed[d].size();
     if (!changed[d].empty() && d != kWordList && d != kDictionary) {
       return Failure{name + ":" + std::to_string(changed[d].front().number),
                      "lines of " + name + " cannot be changed yet: only wordlist.txt and sublist.txt are inserted"};
@@ -112,13 +114,16 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   Cartridge cart;
   cart.bytes = source;
   auto tables = std::make_unique<Tables>();
-  if (!changed[kWordList].empty() || !changed[kDictionary].empty()) {
+  InsertReport& report = result.report;
+  const bool word_lists = !changed[kWordList].empty() || !settings.free.empty();
+  if (word_lists || !changed[kDictionary].empty()) {
     if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
   }
   if (!changed[kDictionary].empty()) {
     std::vector<CodeStream> decoded(kDictionaryEntries);
     for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, tables->dict_trees, e);
-    if (Outcome failure = insert_dictionary_edits(cart, *tables, settings.newline, changed[kDictionary], target, decoded, writes)) {
+    DictionaryEdits edits;
+    if (Outcome failure = insert_dictionary_edits(cart, *tables, settings.newline, changed[kDictionary], target, decoded, edits)) {
       return failure;
     }
     // Every line that shows an edited entry, in all four dumps, is the
@@ -127,13 +132,21 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
                                             [&](Tables& amend) { build_dictionary_from(decoded, amend.dictionary); });
     if (amended.failure) return Failure(*amended.failure).about(inputs.image_name);
     expected = amended.dumps;
-    result.messages_written = changed[kDictionary].size();
-    for (const PlannedWrite& write : writes) result.bytes_written += write.size;
+    report.entries_in_place = edits.in_place;
+    report.entries_laid_out = edits.laid_out;
+    report.dictionary_end_before = edits.end_before;
+    report.dictionary_end_after = edits.end_after;
+    writes = std::move(edits.writes);
   }
-  if (!changed[kWordList].empty()) {
+  if (word_lists) {
+    const WordListMap map = map_word_lists(cart, *tables);
+    if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
     const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
     WordListEdits edits;
-    if (Outcome failure = insert_word_list_edits(cart, *tables, *coder, settings.newline, changed[kWordList], target, edits)) return failure;
+    if (Outcome failure = insert_word_list_edits(map, *tables, *coder, settings.newline, settings.free, changed[kWordList],
+                                                 target, edits)) {
+      return failure;
+    }
     if (utf8) {
       const Cp932ToUtf8 to_utf8;
       for (auto& [number, text] : edits.expected) {
@@ -143,18 +156,64 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
       }
     }
     expected[kWordList] = with_lines(original.dumps[kWordList], edits.expected);
-    result.messages_written = edits.writes.size();
-    for (const PlannedWrite& write : edits.writes) result.bytes_written += write.size;
-    writes = std::move(edits.writes);
+    report.messages_in_place = edits.in_place;
+    report.messages_moved = edits.moved;
+    report.free_before = edits.free_before;
+    report.free_after = edits.free_after;
+    writes.insert(writes.end(), edits.writes.begin(), edits.writes.end());
+  }
+  for (const PlannedWrite& write : writes) report.bytes_written += write.size;
+  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
+    report.lines_changed[d] = changed[d].size();
+    for (const std::size_t number : different_lines(original.dumps[d], expected[d])) {
+      const bool edited = std::any_of(changed[d].begin(), changed[d].end(), [&](const ChangedLine& line) { return line.number == number; });
+      if (!edited) ++report.lines_reshown[d];
+    }
   }
   // No changed byte, no byte written: the checksum follows the edits only.
   if (!std::equal(source.begin(), source.end(), target.begin())) {
-    result.checksum_rewritten = apply_checksum_policy(settings.checksum, source, target);
+    result.report.checksum_rewritten = apply_checksum_policy(settings.checksum, source, target);
     writes.push_back({header_checksum_offset(), 4});
   }
   result.ips = make_ips(source, target);
   result.bps = make_bps(source, target);
   return verify(inputs, dump, original, expected, source, target, writes, result);
+}
+
+std::string report_text(const InsertReport& report) {
+  std::string text = "lines changed:";
+  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
+    text += std::string(d == 0 ? " " : ", ") + kDumpFiles[d].name + " " + std::to_string(report.lines_changed[d]);
+  }
+  text += "\n";
+  std::size_t reshown = 0;
+  for (const std::size_t count : report.lines_reshown) reshown += count;
+  if (reshown > 0) {
+    text += "unchanged lines that show an edited dictionary entry:";
+    for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
+      text += std::string(d == 0 ? " " : ", ") + kDumpFiles[d].name + " " + std::to_string(report.lines_reshown[d]);
+    }
+    text += "\n";
+  }
+  if (report.messages_in_place + report.messages_moved > 0 || report.free_before > 0) {
+    text += "word-list messages: " + std::to_string(report.messages_in_place) + " in their own bytes, " +
+            std::to_string(report.messages_moved) + " moved (their pointer words rewritten)\n";
+    text += "bank " + bank_text(cartridge_map::kMessageBank) + " free for moved messages: " + std::to_string(report.free_before) + " bytes, " +
+            std::to_string(report.free_before - report.free_after) + " used, " + std::to_string(report.free_after) + " left\n";
+  }
+  if (report.entries_in_place + report.entries_laid_out > 0) {
+    using cartridge_map::kDictionaryEnd;
+    const int bank = cartridge_map::kDictionaryPointers.bank;
+    text += "dictionary entries: " + std::to_string(report.entries_in_place) + " in their own slots, " +
+            std::to_string(report.entries_laid_out) + " laid out again\n";
+    text += "dictionary up to " + address_text(bank, kDictionaryEnd) + ": the last entry ended at " +
+            address_text(bank, report.dictionary_end_before) + " (" + std::to_string(kDictionaryEnd - report.dictionary_end_before) +
+            " bytes left) and ends at " + address_text(bank, report.dictionary_end_after) + " (" +
+            std::to_string(kDictionaryEnd - report.dictionary_end_after) + " bytes left)\n";
+  }
+  text += "image bytes rewritten: " + std::to_string(report.bytes_written) +
+          (report.checksum_rewritten ? ", and the header checksum\n" : "\n");
+  return text;
 }
 
 }  // namespace ambergale

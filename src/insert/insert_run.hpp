@@ -12,6 +12,7 @@
 
 #include "dump/dump_run.hpp"
 #include "insert/checksum.hpp"
+#include "insert/free_space.hpp"
 #include "platform/failure.hpp"
 
 namespace ambergale {
@@ -28,18 +29,35 @@ struct InsertInputs {
 struct InsertSettings {
   Encoding encoding = Encoding::shift_jis;  // of the edited dumps
   ChecksumPolicy checksum = ChecksumPolicy::automatic;
-  std::uint16_t newline = 0;  // the code of a new "\n": 0x0012, 0x0017, or 0 for the original's
+  std::uint16_t newline = 0;         // the code of a new "\n": 0x0012, 0x0017, or 0 for the original's
+  std::vector<DeclaredRange> free;   // bytes moved messages may take, besides those the edits free
+};
+
+// What a run did, for its report.
+struct InsertReport {
+  std::array<std::size_t, 4> lines_changed{};   // by dump, in run order
+  std::array<std::size_t, 4> lines_reshown{};   // unchanged lines that show an edited dictionary entry
+  std::size_t messages_in_place = 0;            // word-list messages in their own old bytes
+  std::size_t messages_moved = 0;               // word-list messages written elsewhere
+  int free_before = 0;                          // bytes of bank FB moved messages could take
+  int free_after = 0;
+  std::size_t entries_in_place = 0;             // dictionary entries in their own slots
+  std::size_t entries_laid_out = 0;             // entries laid out again
+  int dictionary_end_before = 0;                // where the last entry's bits end in F8
+  int dictionary_end_after = 0;
+  std::size_t bytes_written = 0;                // of messages and entries
+  bool checksum_rewritten = false;
 };
 
 struct InsertResult {
   std::vector<std::uint8_t> image_file;  // the new file, copier header kept
   std::string ips;                       // both patches against the headerless images
   std::string bps;
-  std::size_t lines_changed = 0;
-  std::size_t messages_written = 0;  // each into its own old bytes
-  std::size_t bytes_written = 0;     // of messages, in the image
-  bool checksum_rewritten = false;
+  InsertReport report;
 };
+
+// The report, a few lines of text, each ending in LF.
+std::string report_text(const InsertReport& report);
 
 // Refused, naming FILE[:LINE[:COLUMN]]: an image file that is not exactly an
 // image (with or without a copier header), edited dumps that are not a dump

@@ -1,6 +1,7 @@
 // Edited lines of "wordlist.txt" put back into the image: each message
 // re-encoded with the image's own text trees and written into its own old
-// bytes, when they are its alone and the new bits fit them.
+// bytes when it may, else into bytes the edits freed or the user declared
+// free in bank FB, its pointer words rewritten.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,8 @@
 #include "dump/tables.hpp"
 #include "encode/message_encoder.hpp"
 #include "insert/edit_set.hpp"
+#include "insert/free_space.hpp"
+#include "insert/word_list_map.hpp"
 #include "platform/failure.hpp"
 
 namespace ambergale {
@@ -26,17 +29,24 @@ struct PlannedWrite {
 struct WordListEdits {
   std::vector<std::pair<std::size_t, std::string>> expected;  // line number and the line as the dump will write it
   std::vector<PlannedWrite> writes;
+  std::size_t in_place = 0;  // messages written into their own old bytes
+  std::size_t moved = 0;     // messages written elsewhere, their pointer words rewritten
+  std::size_t bytes = 0;     // message bytes written
+  int free_before = 0;       // bytes of bank FB that moved messages could take
+  int free_after = 0;        // of those, the bytes left
 };
 
 // Encodes the changed lines and writes them into `image` (the image being
-// made; `cart` is the original). Refused, naming wordlist.txt:LINE[:COLUMN]:
-// text the trees cannot write, lines that share a message edited apart,
-// messages whose bytes are not theirs alone (the sequential block, another
-// message, event scripts), a new text longer than its old bytes, and text
-// that would not read back as written.
+// made; `cart` is the original). A message goes back into its old bytes
+// when they are its own, every entry pointing at it changed, and the new
+// bits fit; lines that share a message may be edited apart, each new text
+// then stored once. Refused, naming wordlist.txt:LINE[:COLUMN]: text the
+// trees cannot write or that would not read back as written, lines that are
+// one pointer word edited apart, and a message that finds no room.
 // `newline` is the code of a new "\n" (0 to take the original's).
-Outcome insert_word_list_edits(const Cartridge& cart, const Tables& tables, const encode::MessageCoder& coder,
-                               std::uint16_t newline, const std::vector<ChangedLine>& changed,
-                               std::span<std::uint8_t> image, WordListEdits& edits);
+Outcome insert_word_list_edits(const WordListMap& map, const Tables& tables, const encode::MessageCoder& coder,
+                               std::uint16_t newline, std::span<const DeclaredRange> declared,
+                               const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
+                               WordListEdits& edits);
 
 }  // namespace ambergale

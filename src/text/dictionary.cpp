@@ -74,9 +74,9 @@ CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_tre
   // stands, with that limit.
   const EntrySlot slot = dictionary_slot(cart, e);
   CodeBuffer decoded;
-  const int length = decode_dict_entry(dict_trees, rom_view(cart, cartridge_map::kDictionaryPointers.bank, slot.start),
-                                       slot.size + 3, decoded);
-  return CodeStream(decoded.begin(), decoded.begin() + length);
+  const TextDecode entry = decode_dict_entry(
+      dict_trees, rom_view(cart, cartridge_map::kDictionaryPointers.bank, slot.start), slot.size + 3, decoded);
+  return CodeStream(decoded.begin(), decoded.begin() + entry.written);
 }
 
 namespace {

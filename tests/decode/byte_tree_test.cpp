@@ -112,8 +112,8 @@ TEST(DecodeDictEntry, UsesTheLengthUnraised) {
   CodeBuffer out;
   // Length 7: the walk that fetches the word at 6 ends the decode, where
   // decode_text would raise the limit to 8 and decode that word too.
-  EXPECT_EQ(decode_dict_entry(trees, endless, 7, out), 2 * 8 * 3);
-  EXPECT_EQ(decode_dict_entry(trees, endless, 8, out), 2 * 8 * 4);
+  EXPECT_EQ(decode_dict_entry(trees, endless, 7, out).written, 2 * 8 * 3);
+  EXPECT_EQ(decode_dict_entry(trees, endless, 8, out).written, 2 * 8 * 4);
   EXPECT_EQ(decode_text(trees, endless, 7, out).written, 2 * 8 * 4);
 }
 

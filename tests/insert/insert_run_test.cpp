@@ -36,8 +36,8 @@ void expect_image_back(const InsertInputs& inputs, const InsertSettings& setting
   const Outcome failure = run_insert(inputs, settings, result);
   ASSERT_FALSE(failure) << failure->text();
   EXPECT_TRUE(result.image_file == inputs.image_file);
-  EXPECT_EQ(result.lines_changed, 0u);
-  EXPECT_FALSE(result.checksum_rewritten);
+  EXPECT_EQ(result.report.lines_changed, (std::array<std::size_t, 4>{}));
+  EXPECT_FALSE(result.report.checksum_rewritten);
   EXPECT_EQ(result.ips, "PATCHEOF");
 }
 
@@ -113,12 +113,17 @@ TEST(InsertTool, WritesTheImageAndPatchesOrChecksOnly) {
   const testing_support::ProcessResult check =
       testing_support::run_tool(dir.path(), {"--check", "Ambergale.smc"}, {}, AMBERGALE_INSERT_PATH);
   EXPECT_EQ(check.status, 0) << check.err;
-  EXPECT_EQ(check.out, "ambergale-insert: the dumps are a dump of Ambergale.smc; 0 lines changed\n");
+  EXPECT_EQ(check.out,
+            "ambergale-insert: the dumps are a dump of Ambergale.smc; nothing written\n"
+            "lines changed: wordlist.txt 0, wordlist2.txt 0, sublist.txt 0, messcript.txt 0\n"
+            "image bytes rewritten: 0\n");
   const testing_support::ProcessResult written = testing_support::run_tool(
       dir.path(), {"Ambergale.smc", "-o", "new.smc", "--ips", "p.ips", "--bps=p.bps"}, {}, AMBERGALE_INSERT_PATH);
   EXPECT_EQ(written.status, 0) << written.err;
   EXPECT_EQ(testing_support::read_file(dir.file("new.smc")), testing_support::read_file(dir.file("Ambergale.smc")));
   EXPECT_EQ(testing_support::read_file(dir.file("p.ips")), "PATCHEOF");
+  EXPECT_EQ(written.out.substr(0, written.out.find('\n') + 1), "ambergale-insert: wrote new.smc and its report new.smc.report.txt\n");
+  EXPECT_EQ(testing_support::read_file(dir.file("new.smc.report.txt")), check.out.substr(check.out.find('\n') + 1));
   const std::string bps = testing_support::read_file(dir.file("p.bps"));
   Bytes applied;
   EXPECT_FALSE(apply_bps(testing_support::small_image(), bps, applied));

@@ -2,20 +2,27 @@
 // run, each proven by the dump of the new image.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
 
+#include "cartridge/cartridge_map.hpp"
 #include "dump/dump_run.hpp"
+#include "encode/encoder.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
+#include "insert/word_list_map.hpp"
 #include "sample/sample_content.hpp"
+#include "support/image_maps.hpp"
 #include "support/small_cartridge.hpp"
 
 namespace ambergale {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+using testing_support::word_list_map_of;
 
 class WordListEdit : public testing::Test {
  protected:
@@ -46,6 +53,22 @@ class WordListEdit : public testing::Test {
     }
   }
 
+  // Where the last character of line i starts, when it is a two-byte one
+  // and not the first of the text.
+  std::optional<std::size_t> last_two_byte(std::size_t i) const {
+    const std::string_view line = lines_[i];
+    std::size_t last = std::string::npos;
+    bool two_bytes = false;
+    for (std::size_t at = line.find(':') + 1; at < line.size();) {
+      const auto byte = static_cast<unsigned char>(line[at]);
+      two_bytes = (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
+      last = at;
+      at += two_bytes ? 2 : 1;
+    }
+    if (!two_bytes || last == line.find(':') + 1) return std::nullopt;
+    return last;
+  }
+
   // The edited dump: line i (0-based) replaced where `edits` says.
   std::string edited(const std::map<std::size_t, std::string>& edits) const {
     std::vector<std::pair<std::size_t, std::string>> numbered;
@@ -69,22 +92,12 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   // The last character of many private lines dropped, in one run.
   std::map<std::size_t, std::string> edits;
   for (const std::size_t i : private_) {
-    const std::string_view line = lines_[i];
     if (edits.size() == 60) break;
-    // A two-byte character at the end, read from the start of the text.
-    std::size_t last = std::string::npos;
-    bool two_bytes = false;
-    for (std::size_t at = line.find(':') + 1; at < line.size();) {
-      const auto byte = static_cast<unsigned char>(line[at]);
-      two_bytes = (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
-      last = at;
-      at += two_bytes ? 2 : 1;
-    }
-    if (!two_bytes || last == line.find(':') + 1) continue;
-    edits[i] = std::string(line.substr(0, last));
+    if (const auto last = last_two_byte(i)) edits[i] = std::string(lines_[i].substr(0, *last));
   }
   // Dropping a character can undo a dictionary match and need more bytes:
-  // such a refusal names its line, which leaves the campaign.
+  // such a message moves into bytes the others left free, and when none is
+  // large enough the refusal names its line, which leaves the campaign.
   InsertResult result;
   std::size_t refused = 0;
   for (;;) {
@@ -96,10 +109,11 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
     ASSERT_EQ(edits.erase(std::stoul(failure->text().substr(13)) - 1), 1u);
     ++refused;
   }
-  EXPECT_LT(refused, edits.size());
-  EXPECT_EQ(result.lines_changed, edits.size());
-  EXPECT_EQ(result.messages_written, edits.size());
-  EXPECT_GT(result.bytes_written, edits.size());
+  EXPECT_LT(refused, 5u);
+  EXPECT_EQ(result.report.lines_changed[0], edits.size());
+  EXPECT_EQ(result.report.messages_in_place + result.report.messages_moved, edits.size());
+  EXPECT_GT(result.report.messages_in_place, edits.size() / 2);
+  EXPECT_GT(result.report.bytes_written, edits.size());
   EXPECT_NE(result.image_file, inputs_.image_file);
   // The proof the run made, made again here: the new image dumps to the edits.
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
@@ -118,8 +132,8 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   InsertSettings utf8;
   utf8.encoding = Encoding::utf8;
   InsertResult from_utf8;
-  const Outcome failure = run_insert(in_utf8, utf8, from_utf8);
-  ASSERT_FALSE(failure) << failure->text();
+  const Outcome utf8_failure = run_insert(in_utf8, utf8, from_utf8);
+  ASSERT_FALSE(utf8_failure) << utf8_failure->text();
   EXPECT_TRUE(from_utf8.image_file == result.image_file);
   // A changed line that is not UTF-8 is named.
   std::string& dump = *in_utf8.edited[0];
@@ -130,28 +144,71 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   EXPECT_NE(bad->text().find(" is not UTF-8, or starts a character Shift-JIS does not have"), std::string::npos);
 }
 
-TEST_F(WordListEdit, RefusesWhatItCannotPutBackInPlace) {
-  // A line whose message the sequential block shows too, one of two lines
-  // sharing a message, and a line made much longer.
-  std::size_t in_block = 0, shared = 0;
-  std::size_t line = 0;
-  for (const auto& group : sample_->layout.group_pointers) {
-    for (const int address : group) {
-      if (!in_block && sequential_.count(address) && users_.at(address) == 1) in_block = line;
-      if (!shared && users_.at(address) > 1 && !sequential_.count(address)) shared = line;
-      ++line;
-    }
+TEST_F(WordListEdit, GrownAndSharedLinesMoveIntoFreeSpace) {
+  // Free space: bank FB after the last message.
+  const WordListMap before = word_list_map_of(inputs_.image_file);
+  int end = 0;
+  for (const auto& [address, message] : before.messages) end = std::max(end, address + message.size);
+  ASSERT_LT(end, 0xFF00);
+  InsertSettings settings;
+  settings.free = {{0xFB, {end, 0x10000}}};
+  // Lines grown by their last character three times; a line whose message
+  // the sequential block shows; the lines of shared messages edited alike,
+  // apart, and one of two alone.
+  std::map<std::size_t, std::string> edits;
+  for (const std::size_t i : private_) {
+    if (edits.size() == 30) break;
+    const auto last = last_two_byte(i);
+    if (!last) continue;
+    const std::string character(lines_[i].substr(*last, 2));
+    edits[i] = std::string(lines_[i]) + character + character + character;
   }
-  ASSERT_GT(in_block, 0u);
-  ASSERT_GT(shared, 0u);
+  std::vector<std::size_t> in_block;
+  std::map<int, std::vector<std::size_t>> sharing;  // address -> lines
+  for (std::size_t i = 0; i < before.entries.size(); ++i) {
+    const int address = before.entries[i].address;
+    if (sequential_.count(address) && users_.at(address) == 1) in_block.push_back(i);
+    if (!sequential_.count(address) && users_.at(address) == 2) sharing[address].push_back(i);
+  }
+  ASSERT_GE(in_block.size(), 1u);
+  ASSERT_GE(sharing.size(), 3u);
+  const auto add = [&](std::size_t i, const char* text) { edits[i] = std::string(lines_[i]) + text; };
+  add(in_block[0], "\x81H");  // ？
+  auto pair = sharing.begin();
+  const std::vector<std::size_t> alike = (pair++)->second, apart = (pair++)->second, alone = (pair++)->second;
+  add(alike[0], "\x81H");
+  add(alike[1], "\x81H");
+  add(apart[0], "\x81H");
+  add(apart[1], "\x81I");  // ！
+  add(alone[0], "\x81H");
+  inputs_.edited[0] = edited(edits);
+  InsertResult result;
+  const Outcome failure = run_insert(inputs_, settings, result);
+  ASSERT_FALSE(failure) << failure->text();
+  EXPECT_GT(result.report.messages_moved, 20u);
+  EXPECT_LT(result.report.free_after, result.report.free_before);
+
+  const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
+  ASSERT_FALSE(again.failure);
+  EXPECT_EQ(again.dumps[0], *inputs_.edited[0]);
+  const MemoryRun first = run_in_memory(inputs_.image_file, inputs_.opcode_file, DumpSettings{}, true);
+  for (std::size_t d = 1; d < 4; ++d) EXPECT_EQ(again.dumps[d], first.dumps[d]) << d;
+  const WordListMap after = word_list_map_of(result.image_file);
+  const auto address = [&](std::size_t i) { return after.entries[i].address; };
+  EXPECT_EQ(address(alike[0]), address(alike[1]));
+  EXPECT_NE(address(apart[0]), address(apart[1]));
+  EXPECT_EQ(address(alone[1]), before.entries[alone[1]].address);  // the unchanged one keeps the old bytes
+  EXPECT_NE(address(alone[0]), before.entries[alone[0]].address);
+  EXPECT_FALSE(address(in_block[0]) >= after.sequential.start && address(in_block[0]) < after.sequential.end);
+}
+
+TEST_F(WordListEdit, RefusesWhatItCannotPlaceOrRead) {
   // あいうえおかきくけこさしすせそたちつてと
   const std::string grown = std::string(lines_[private_[0]]) +
                             "\x82\xA0\x82\xA2\x82\xA4\x82\xA6\x82\xA8\x82\xA9\x82\xAB\x82\xAD\x82\xAF\x82\xB1"
                             "\x82\xB3\x82\xB5\x82\xB7\x82\xB9\x82\xBB\x82\xBD\x82\xBF\x82\xC2\x82\xC4\x82\xC6";
   const std::pair<std::map<std::size_t, std::string>, std::string> cases[] = {
-      {{{in_block, std::string(lines_[in_block]) + "\x81H"}}, "are shared with the sequential block"},
-      {{{shared, std::string(lines_[shared]) + "\x81H"}}, "edit both the same way"},
-      {{{private_[0], grown}}, "bytes missing"},
+      {{{private_[0], grown}}, " bytes in bank FB; the largest free range is FB:"},
       {{{private_[0], std::string(lines_[private_[0]]) + "\\t"}}, "a '\\' not followed by 'n'"},
   };
   for (const auto& [edits, reason] : cases) {
@@ -178,6 +235,76 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   const Outcome refused = run_insert(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "wordlist.txt:2:2: code 007F has no code in the text trees");
+}
+
+// The small cartridge with its image changed by hand, and its word-list dump.
+struct HandMade {
+  InsertInputs inputs;
+  std::string words;
+  WordListMap map;
+  explicit HandMade(const std::function<void(std::vector<std::uint8_t>&, const WordListMap&)>& change) {
+    std::vector<std::uint8_t> image = testing_support::small_image();
+    change(image, word_list_map_of(image));
+    inputs.image_file = image;
+    inputs.image_name = "hand.smc";
+    inputs.opcode_file = testing_support::small_opcode_file();
+    const MemoryRun dumps = run_in_memory(image, inputs.opcode_file, DumpSettings{}, true);
+    EXPECT_FALSE(dumps.failure);
+    words = dumps.dumps[0];
+    map = word_list_map_of(image);
+  }
+};
+
+TEST(WordListEditSmall, GroupsSharingAListAreOnePointerWord) {
+  // Group 02 made to point at group 00's list: both now run to group 0E's.
+  const HandMade made([](std::vector<std::uint8_t>& image, const WordListMap& map) {
+    encode::put_word(image, cartridge_map::kGroupPointers.bank, cartridge_map::kGroupPointers.address + 4, map.entries[0].word);
+  });
+  ASSERT_EQ(made.map.entries.size(), 7u);
+  ASSERT_EQ(made.map.entries[3].word, made.map.entries[0].word);
+  InsertInputs inputs = made.inputs;
+  inputs.edited[0] = with_lines(made.words, {{1, "0000:\x81I"}});  // ！
+  InsertResult result;
+  const Outcome refused = run_insert(inputs, {}, result);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->text(), "wordlist.txt:1: entry 0000 and line 4 (entry 0200) are one pointer word " +
+                                 address_text(0xC4, made.map.entries[0].word) +
+                                 " (groups 00 and 02 share a list): edit both the same way");
+  // Edited alike, they are one new message behind one rewritten word; the
+  // old message stays for entry 0002, which points at it too.
+  inputs.edited[0] = with_lines(made.words, {{1, "0000:\x81I"}, {4, "0200:\x81I"}});
+  InsertSettings settings;
+  settings.free = {{0xFB, {0xF000, 0xF100}}};
+  const Outcome alike = run_insert(inputs, settings, result);
+  ASSERT_FALSE(alike) << alike->text();
+  EXPECT_EQ(result.report.messages_moved, 1u);
+  const WordListMap after = word_list_map_of(result.image_file);
+  EXPECT_EQ(after.entries[0].address, 0xF000);
+  EXPECT_EQ(after.entries[3].address, 0xF000);
+  EXPECT_EQ(after.entries[2].address, made.map.entries[2].address);
+}
+
+TEST(WordListEditSmall, AMessageSharingPartOfItsBytesMovesIntoDeclaredSpace) {
+  // Entry 0200 pointed one byte into the message of entry 0000.
+  const HandMade made([](std::vector<std::uint8_t>& image, const WordListMap& map) {
+    encode::put_word(image, cartridge_map::kGroupPointers.bank, map.entries[2].word, map.entries[0].address + 1);
+  });
+  InsertInputs inputs = made.inputs;
+  inputs.edited[0] = with_lines(made.words, {{1, "0000:\x81I"}});
+  InsertResult result;
+  const Outcome refused = run_insert(inputs, {}, result);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->text(), "wordlist.txt:1: entry 0000 needs 2 bytes in bank FB; no byte there is free: 2 bytes missing "
+                             "(add --free BB:AAAA-BBBB or shorten it)");
+  InsertSettings settings;
+  settings.free = {{0xFB, {0xF000, 0xF100}}};
+  const Outcome moved = run_insert(inputs, settings, result);
+  ASSERT_FALSE(moved) << moved->text();
+  EXPECT_EQ(result.report.messages_moved, 1u);
+  EXPECT_EQ(result.report.free_before - result.report.free_after, 2);
+  const WordListMap after = word_list_map_of(result.image_file);
+  EXPECT_EQ(after.entries[0].address, 0xF000);
+  EXPECT_EQ(after.entries[2].address, made.map.entries[2].address);
 }
 
 }  // namespace

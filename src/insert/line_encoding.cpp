@@ -1,0 +1,39 @@
+#include "insert/line_encoding.hpp"
+
+#include "insert/line_units.hpp"
+#include "insert/text_parse.hpp"
+#include "text/hex.hpp"
+
+namespace ambergale {
+
+Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
+                    const Dictionary& dictionary, const encode::MessageCoder& coder, std::uint16_t newline,
+                    std::string_view trees, EncodedLine& out) {
+  std::vector<TextPiece> pieces;
+  if (Outcome failure = parse_line_text(text, pieces)) return Failure{where + ":" + failure->file, failure->reason};
+  const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coder, u) > 0; }, newline};
+  if (Outcome failure = line_units(pieces, original, dictionary, rules, out.literal, out.columns)) {
+    return Failure{where + ":" + failure->file, failure->reason};
+  }
+  std::size_t unencodable = 0;
+  if (!encode::encode_message(coder, out.literal, out.encoded, unencodable)) {
+    const std::string column = unencodable < out.columns.size() ? ":" + std::to_string(out.columns[unencodable]) : "";
+    TextBuffer unit;
+    append_hex(unit, unencodable < out.literal.size() ? out.literal[unencodable] : 0xFFFF, 4);
+    return Failure{where + column, "code " + std::string(unit.view()) + " has no code in the " + std::string(trees)};
+  }
+  // The new bits must read back as the line says, its escapes written as
+  // the dump writes them.
+  std::string as_written;
+  for (const TextPiece& piece : pieces) {
+    as_written += piece.kind == TextPiece::Kind::escape ? rendered(piece.units, dictionary) : std::string(piece.text);
+  }
+  out.read_back = rendered(out.encoded.units, dictionary);
+  if (out.read_back != as_written) {
+    return Failure{where, "the text would not read back as written (a control takes the units after it, "
+                          "or a unit is written otherwise by the dump)"};
+  }
+  return std::nullopt;
+}
+
+}  // namespace ambergale

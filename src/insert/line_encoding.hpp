@@ -1,0 +1,35 @@
+// One changed line made into bits: its text read into pieces and units
+// against the original message, encoded by the shortest parse, and checked
+// to read back exactly as written.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "encode/message_encoder.hpp"
+#include "platform/failure.hpp"
+#include "text/dictionary.hpp"
+
+namespace ambergale {
+
+struct EncodedLine {
+  std::vector<std::uint16_t> literal;  // the units the text means, without the end code
+  std::vector<std::size_t> columns;    // the column of each literal unit
+  encode::EncodedMessage encoded;
+  std::string read_back;  // the text as the dump will write it
+};
+
+// Reads `text` (the line after its identifier; `where` is FILE:LINE) against
+// `original`, the units the image holds for it, and encodes it with `coder`,
+// whose trees `trees` names in a refusal. `newline` is the code of a new
+// "\n", or 0 for the original's. Refused, naming FILE:LINE[:COLUMN]: text
+// that does not parse or cannot be read into units, a unit the trees cannot
+// write, and text that would not read back as written.
+Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
+                    const Dictionary& dictionary, const encode::MessageCoder& coder, std::uint16_t newline,
+                    std::string_view trees, EncodedLine& out);
+
+}  // namespace ambergale

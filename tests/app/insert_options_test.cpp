@@ -1,0 +1,50 @@
+#include "app/insert_tool.hpp"
+
+#include <gtest/gtest.h>
+
+namespace ambergale {
+namespace {
+
+struct Parsed {
+  std::string error;
+  InsertOptions options;
+};
+
+Parsed parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "ambergale-insert");
+  Parsed parsed;
+  if (const Outcome failure = parse_insert_options(static_cast<int>(args.size()), args.data(), parsed.options)) {
+    parsed.error = failure->text();
+  }
+  return parsed;
+}
+
+TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
+  const Parsed parsed = parse({"--free", "FB:F000-F0FF", "--free=fb:7ff2-7fff", "--checksum", "keep", "--newline=1700",
+                               "-o", "new.smc", "--check", "image.smc"});
+  ASSERT_EQ(parsed.error, "");
+  const InsertSettings& settings = parsed.options.settings;
+  ASSERT_EQ(settings.free.size(), 2u);
+  EXPECT_EQ(declared_text(settings.free[0]), "FB:F000-F0FF");
+  EXPECT_EQ(declared_text(settings.free[1]), "FB:7FF2-7FFF");
+  EXPECT_EQ(settings.checksum, ChecksumPolicy::keep);
+  EXPECT_EQ(settings.newline, 0x0017);
+  EXPECT_TRUE(parsed.options.check);
+  EXPECT_EQ(parsed.options.output, "new.smc");
+  EXPECT_EQ(parsed.options.image, "image.smc");
+}
+
+TEST(ParseInsertOptions, NamesWhatIsWrong) {
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
+      {{"--free", "FB:F000", "i.smc"}, "invalid free range 'FB:F000' (write BB:AAAA-BBBB, hex, both ends included)"},
+      {{"--free", "FB:F100-F0FF", "i.smc"}, "invalid free range 'FB:F100-F0FF': it ends before it starts"},
+      {{"--checksum", "maybe", "i.smc"}, "invalid checksum policy 'maybe' (use auto, fix or keep)"},
+      {{"--newline", "0012", "i.smc"}, "invalid line break '0012' (use 1200 or 1700, the units 0012 and 0017)"},
+      {{"-o", "n.smc"}, "no image given"},
+      {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
+  };
+  for (const auto& [args, error] : cases) EXPECT_EQ(parse(args).error, error);
+}
+
+}  // namespace
+}  // namespace ambergale
