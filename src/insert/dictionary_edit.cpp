@@ -103,14 +103,16 @@ Stored stored_entry(const Cartridge& cart, const TreePair& dict_trees, int e) {
   return {slot.start, slot.size, read.consumed};
 }
 
-}  // namespace
+// The edited entries' new bits, by entry, and the line of each.
+struct NewEntries {
+  std::map<int, std::vector<std::uint8_t>> bytes;
+  std::map<int, std::size_t> line_of;
+};
 
-Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std::uint16_t newline,
-                                const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                                std::vector<CodeStream>& decoded, DictionaryEdits& edits) {
-  std::vector<Stored> stored(kDictionaryEntries);
-  for (int e = 0; e < kDictionaryEntries; ++e) stored[static_cast<std::size_t>(e)] = stored_entry(cart, tables.dict_trees, e);
-  edits.end_before = stored.back().bits_end();
+// Encodes each changed line with the dictionary trees, using only entries
+// the edits do not reach, and sets its entry of `decoded` to the new units.
+Outcome encode_entries(const Tables& tables, std::uint16_t newline, const std::vector<ChangedLine>& changed,
+                       std::vector<CodeStream>& decoded, NewEntries& entries) {
   std::vector<int> edited;
   for (const ChangedLine& line : changed) edited.push_back(static_cast<int>(line.number) - 1);
   // Entries found again by their text must not change with the edits.
@@ -121,14 +123,11 @@ Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std
     if (reaching[e]) usable.codes[e].clear();
   }
   const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.dict_trees, usable));
-
-  std::map<int, std::vector<std::uint8_t>> new_bytes;  // entry -> its new bits
-  std::map<int, std::size_t> line_of;                  // entry -> its line
   for (const ChangedLine& line : changed) {
     const int e = static_cast<int>(line.number) - 1;
     EncodedLine encoded;
     if (Outcome failure = encode_line(where(line.number), line.edited.substr(line_identifier(kFile, line.edited).size()),
-                                      units_of(decoded[static_cast<std::size_t>(e)]), tables.dictionary, *coder, newline,
+                                      units_of(decoded[static_cast<std::size_t>(e)]), {tables.dictionary, tables.dictionary}, *coder, newline,
                                       "dictionary trees", encoded)) {
       return failure;
     }
@@ -147,108 +146,134 @@ Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std
                                              " bytes, more than the " + std::to_string(kMostEntryBytes) + " an entry may take"};
     }
     decoded[static_cast<std::size_t>(e)] = stream_of(encoded.encoded.units);
-    new_bytes[e] = std::move(encoded.encoded.bytes);
-    line_of[e] = line.number;
+    entries.bytes[e] = std::move(encoded.encoded.bytes);
+    entries.line_of[e] = line.number;
   }
+  return std::nullopt;
+}
 
+int sum(const std::vector<int>& sizes) {
+  int total = 0;
+  for (const int size : sizes) total += size;
+  return total;
+}
+
+// The slot sizes of entries `first`..3048 laid out back to back from the
+// start of `first` to the dictionary's end: edited entries take their new
+// bits, unchanged ones their old slots, or only their bits when that is
+// what it takes to fit; the bytes left over widen the last slot, then
+// those from the first on, each to at most what an entry may take.
+Outcome plan_layout(const std::vector<Stored>& stored, const NewEntries& entries, int first, std::vector<int>& sizes) {
+  const std::size_t line = entries.line_of.at(first);
+  const int start = stored[static_cast<std::size_t>(first)].start;
+  // Only entries stored in index order from there on can be laid out again.
+  for (int e = 0; e < kDictionaryEntries; ++e) {
+    const Stored& entry = stored[static_cast<std::size_t>(e)];
+    const bool in_order = e < first ? entry.start <= start : entry.start >= start && entry.size >= 0;
+    if (!in_order) {
+      return Failure{where(line), "entry " + code_name(first) + " does not fit its slot, and the entries from it on "
+                                  "cannot be laid out again: entry " + code_name(e) + " is not stored in index order"};
+    }
+  }
+  const auto sizes_of = [&](bool trimmed) {
+    std::vector<int> all;
+    for (int e = first; e < kDictionaryEntries; ++e) {
+      const Stored& entry = stored[static_cast<std::size_t>(e)];
+      const bool last_entry = e + 1 == kDictionaryEntries;  // its slot runs to the end whatever its size
+      if (const auto edited = entries.bytes.find(e); edited != entries.bytes.end()) {
+        all.push_back(static_cast<int>(edited->second.size()));
+      } else {
+        all.push_back((trimmed || last_entry) && entry.bits <= entry.size ? entry.bits : entry.size);
+      }
+    }
+    return all;
+  };
+  const int room = kDictionaryEnd - start;
+  sizes = sizes_of(false);
+  if (sum(sizes) > room) sizes = sizes_of(true);
+  if (sum(sizes) > room) {
+    int end = start, first_out = first;
+    for (std::size_t k = 0; k < sizes.size() && end + sizes[k] <= kDictionaryEnd; ++k) {
+      end += sizes[k];
+      first_out = first + static_cast<int>(k) + 1;
+    }
+    return Failure{where(line), "entry " + code_name(first_out) + " does not fit: the entries from " + code_name(first) +
+                                    " on need " + std::to_string(sum(sizes)) + " bytes, " + range_text(kBank, start, kDictionaryEnd) +
+                                    " holds " + std::to_string(room) + ": " + std::to_string(sum(sizes) - room) + " bytes missing"};
+  }
+  int spare = room - sum(sizes);
+  const auto widen = [&](std::size_t k) {
+    const int by = std::min(spare, std::max(kMostEntryBytes - sizes[k], 0));
+    sizes[k] += by;
+    spare -= by;
+  };
+  widen(sizes.size() - 1);
+  for (std::size_t k = 0; k + 1 < sizes.size() && spare > 0; ++k) widen(k);
+  sizes.back() += spare;  // only when the image's own slots were larger still
+  return std::nullopt;
+}
+
+// Writes entries `first`.. at the sizes planned, rewriting the pointer
+// words that change; unchanged entries are copied from the original image.
+void write_layout(const Cartridge& cart, const std::vector<Stored>& stored, const NewEntries& entries, int first,
+                  const std::vector<int>& sizes, std::span<std::uint8_t> image, DictionaryEdits& edits) {
+  int at = stored[static_cast<std::size_t>(first)].start;
+  for (std::size_t k = 0; k < sizes.size(); ++k) {
+    const int e = first + static_cast<int>(k);
+    const Stored& entry = stored[static_cast<std::size_t>(e)];
+    if (at != entry.start) {
+      const int word = kDictionaryPointers.address + 2 * e;
+      encode::put_word(image, kBank, word, at);
+      edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, word)), 2});
+    }
+    const auto edited = entries.bytes.find(e);
+    const std::span<const std::uint8_t> bytes =
+        edited != entries.bytes.end()
+            ? std::span<const std::uint8_t>(edited->second)
+            : rom_view(cart, kBank, entry.start).first(static_cast<std::size_t>(std::min(sizes[k], std::max(entry.size, 0))));
+    encode::put_bytes(image, kBank, at, bytes);
+    edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, at)), bytes.size()});
+    at += sizes[k];
+    ++edits.laid_out;
+  }
+}
+
+}  // namespace
+
+Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std::uint16_t newline,
+                                const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
+                                std::vector<CodeStream>& decoded, DictionaryEdits& edits) {
+  std::vector<Stored> stored(kDictionaryEntries);
+  for (int e = 0; e < kDictionaryEntries; ++e) stored[static_cast<std::size_t>(e)] = stored_entry(cart, tables.dict_trees, e);
+  edits.end_before = stored.back().bits_end();
+  NewEntries entries;
+  if (Outcome failure = encode_entries(tables, newline, changed, decoded, entries)) return failure;
   // In place up to the first edited entry that does not fit its slot.
   int first_moved = kDictionaryEntries;
-  for (const auto& [e, bytes] : new_bytes) {
+  for (const auto& [e, bytes] : entries.bytes) {
     if (static_cast<int>(bytes.size()) > stored[static_cast<std::size_t>(e)].size) {
       first_moved = e;
       break;
     }
-  }
-  for (const auto& [e, bytes] : new_bytes) {
-    if (e >= first_moved) break;
-    const int start = stored[static_cast<std::size_t>(e)].start;
-    encode::put_bytes(image, kBank, start, bytes);
-    edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, start)), bytes.size()});
+    encode::put_bytes(image, kBank, stored[static_cast<std::size_t>(e)].start, bytes);
+    edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, stored[static_cast<std::size_t>(e)].start)), bytes.size()});
     ++edits.in_place;
   }
   if (first_moved < kDictionaryEntries) {
-    const std::size_t line = line_of.at(first_moved);
-    const int start = stored[static_cast<std::size_t>(first_moved)].start;
-    // Only entries stored in index order from there on can be laid out again.
-    for (int e = 0; e < kDictionaryEntries; ++e) {
-      const int at = stored[static_cast<std::size_t>(e)].start;
-      const bool in_order = e < first_moved ? at <= start : at >= start && stored[static_cast<std::size_t>(e)].size >= 0;
-      if (!in_order) {
-        return Failure{where(line), "entry " + code_name(first_moved) + " does not fit its slot, and the entries from it on "
-                                    "cannot be laid out again: entry " + code_name(e) + " is not stored in index order"};
-      }
-    }
-    // Unchanged entries keep their slots, or only their bits when that is
-    // what it takes to fit.
-    const int room = kDictionaryEnd - start;
-    const auto sizes_of = [&](bool trimmed) {
-      std::vector<int> sizes;
-      for (int e = first_moved; e < kDictionaryEntries; ++e) {
-        const Stored& entry = stored[static_cast<std::size_t>(e)];
-        const bool last_entry = e + 1 == kDictionaryEntries;
-        if (new_bytes.count(e)) {
-          sizes.push_back(static_cast<int>(new_bytes.at(e).size()));
-        } else {
-          sizes.push_back((trimmed || last_entry) && entry.bits <= entry.size ? entry.bits : entry.size);
-        }
-      }
-      return sizes;
-    };
-    std::vector<int> sizes = sizes_of(false);
-    const auto total = [](const std::vector<int>& all) {
-      int sum = 0;
-      for (const int size : all) sum += size;
-      return sum;
-    };
-    if (total(sizes) > room) sizes = sizes_of(true);
-    if (total(sizes) > room) {
-      int end = start, first_out = first_moved;
-      for (std::size_t k = 0; k < sizes.size() && end + sizes[k] <= kDictionaryEnd; ++k) {
-        end += sizes[k];
-        first_out = first_moved + static_cast<int>(k) + 1;
-      }
-      return Failure{where(line), "entry " + code_name(first_out) + " does not fit: the entries from " + code_name(first_moved) +
-                                      " on need " + std::to_string(total(sizes)) + " bytes, " + range_text(kBank, start, kDictionaryEnd) +
-                                      " holds " + std::to_string(room) + ": " + std::to_string(total(sizes) - room) +
-                                      " bytes missing"};
-    }
-    // The bytes left over widen the last slot, then those from the first on,
-    // each to at most what an entry may take.
-    int spare = room - total(sizes);
-    const auto widen = [&](std::size_t k) {
-      const int by = std::min(spare, std::max(kMostEntryBytes - sizes[k], 0));
-      sizes[k] += by;
-      spare -= by;
-    };
-    widen(sizes.size() - 1);
-    for (std::size_t k = 0; k + 1 < sizes.size() && spare > 0; ++k) widen(k);
-    sizes.back() += spare;  // only when the image's own slots were larger still
-    int at = start;
-    for (std::size_t k = 0; k < sizes.size(); ++k) {
-      const int e = first_moved + static_cast<int>(k);
-      const Stored& entry = stored[static_cast<std::size_t>(e)];
-      if (at != entry.start) {
-        const int word = kDictionaryPointers.address + 2 * e;
-        encode::put_word(image, kBank, word, at);
-        edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, word)), 2});
-      }
-      const std::span<const std::uint8_t> bytes =
-          new_bytes.count(e) ? std::span<const std::uint8_t>(new_bytes.at(e))
-                             : rom_view(cart, kBank, entry.start).first(static_cast<std::size_t>(std::min(sizes[k], std::max(entry.size, 0))));
-      encode::put_bytes(image, kBank, at, bytes);
-      edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, at)), bytes.size()});
-      at += sizes[k];
-      ++edits.laid_out;
-    }
+    std::vector<int> sizes;
+    if (Outcome failure = plan_layout(stored, entries, first_moved, sizes)) return failure;
+    write_layout(cart, stored, entries, first_moved, sizes, image, edits);
   }
   // No entry but the edited ones may read differently.
   Cartridge made;
   made.bytes = image;
+  const std::size_t first_line = entries.line_of.begin()->second;
   for (int e = 0; e < kDictionaryEntries; ++e) {
     if (load_dictionary_entry(made, tables.dict_trees, e) == decoded[static_cast<std::size_t>(e)]) continue;
-    const std::size_t line = line_of.count(e) ? line_of.at(e) : line_of.begin()->second;
-    return Failure{where(line), "entry " + code_name(e) + (line_of.count(e) ? "" : " (line " + std::to_string(e + 1) + ")") +
-                                    " would read differently: its bits are not all inside its own slot"};
+    const auto line = entries.line_of.find(e);
+    return Failure{where(line != entries.line_of.end() ? line->second : first_line),
+                   "entry " + code_name(e) + (line != entries.line_of.end() ? "" : " (line " + std::to_string(e + 1) + ")") +
+                       " would read differently: its bits are not all inside its own slot"};
   }
   edits.end_after = stored_entry(made, tables.dict_trees, kDictionaryEntries - 1).bits_end();
   // Every entry the edits reach must still expand into its slot.
@@ -256,10 +281,9 @@ Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std
   build_dictionary_from(decoded, after);
   for (std::size_t e = 0; e < after.codes.size(); ++e) {
     if (after.codes[e] == tables.dictionary.codes[e] || after.codes[e].size() <= 2 * kExpansionUnits) continue;
-    const std::size_t line = line_of.begin()->second;
-    return Failure{where(line), "entry " + code_name(static_cast<int>(e)) + " would expand to " +
-                                    std::to_string(after.codes[e].size() / 2) + " units, more than the " +
-                                    std::to_string(kExpansionUnits) + " of a slot"};
+    return Failure{where(first_line), "entry " + code_name(static_cast<int>(e)) + " would expand to " +
+                                          std::to_string(after.codes[e].size() / 2) + " units, more than the " +
+                                          std::to_string(kExpansionUnits) + " of a slot"};
   }
   return std::nullopt;
 }

@@ -82,10 +82,6 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
                      "lines of " + name + " cannot be changed yet: only wordlist.txt and sublist.txt are inserted"};
     }
   }
-  if (!changed[kWordList].empty() && !changed[kDictionary].empty()) {
-    return Failure{std::string(kDumpFiles[kDictionary].name) + ":" + std::to_string(changed[kDictionary].front().number),
-                   "edit the dictionary and the word lists in separate runs: word-list lines are read with the dictionary as it is"};
-  }
   // Edited lines in UTF-8 are read as the Shift-JIS the dump converted from.
   std::vector<std::string> converted(changed[kWordList].size() + changed[kDictionary].size());
   const bool utf8 = settings.encoding == Encoding::utf8;
@@ -119,6 +115,9 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   if (word_lists || !changed[kDictionary].empty()) {
     if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
   }
+  // The dictionary the new image holds: the image's own, or as edited.
+  auto edited_dictionary = std::make_unique<Dictionary>();
+  const Dictionary* dictionary = &tables->dictionary;
   if (!changed[kDictionary].empty()) {
     std::vector<CodeStream> decoded(kDictionaryEntries);
     for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, tables->dict_trees, e);
@@ -132,6 +131,8 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
                                             [&](Tables& amend) { build_dictionary_from(decoded, amend.dictionary); });
     if (amended.failure) return Failure(*amended.failure).about(inputs.image_name);
     expected = amended.dumps;
+    build_dictionary_from(std::move(decoded), *edited_dictionary);
+    dictionary = edited_dictionary.get();
     report.entries_in_place = edits.in_place;
     report.entries_laid_out = edits.laid_out;
     report.dictionary_end_before = edits.end_before;
@@ -141,10 +142,10 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   if (word_lists) {
     const WordListMap map = map_word_lists(cart, *tables);
     if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
-    const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
+    const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, *dictionary));
     WordListEdits edits;
-    if (Outcome failure = insert_word_list_edits(map, *tables, *coder, settings.newline, settings.free, changed[kWordList],
-                                                 target, edits)) {
+    if (Outcome failure = insert_word_list_edits(map, {tables->dictionary, *dictionary}, *coder, settings.newline, settings.free,
+                                                 changed[kWordList], target, edits)) {
       return failure;
     }
     if (utf8) {
@@ -155,7 +156,7 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
         text = std::move(line);
       }
     }
-    expected[kWordList] = with_lines(original.dumps[kWordList], edits.expected);
+    expected[kWordList] = with_lines(expected[kWordList], edits.expected);
     report.messages_in_place = edits.in_place;
     report.messages_moved = edits.moved;
     report.free_before = edits.free_before;

@@ -7,12 +7,12 @@
 namespace ambergale {
 
 Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
-                    const Dictionary& dictionary, const encode::MessageCoder& coder, std::uint16_t newline,
+                    LineDictionaries dictionaries, const encode::MessageCoder& coder, std::uint16_t newline,
                     std::string_view trees, EncodedLine& out) {
   std::vector<TextPiece> pieces;
   if (Outcome failure = parse_line_text(text, pieces)) return Failure{where + ":" + failure->file, failure->reason};
   const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coder, u) > 0; }, newline};
-  if (Outcome failure = line_units(pieces, original, dictionary, rules, out.literal, out.columns)) {
+  if (Outcome failure = line_units(pieces, original, dictionaries.original, rules, out.literal, out.columns)) {
     return Failure{where + ":" + failure->file, failure->reason};
   }
   std::size_t unencodable = 0;
@@ -26,9 +26,9 @@ Outcome encode_line(const std::string& where, std::string_view text, std::span<c
   // the dump writes them.
   std::string as_written;
   for (const TextPiece& piece : pieces) {
-    as_written += piece.kind == TextPiece::Kind::escape ? rendered(piece.units, dictionary) : std::string(piece.text);
+    as_written += piece.kind == TextPiece::Kind::escape ? rendered(piece.units, dictionaries.written) : std::string(piece.text);
   }
-  out.read_back = rendered(out.encoded.units, dictionary);
+  out.read_back = rendered(out.encoded.units, dictionaries.written);
   if (out.read_back != as_written) {
     return Failure{where, "the text would not read back as written (a control takes the units after it, "
                           "or a unit is written otherwise by the dump)"};

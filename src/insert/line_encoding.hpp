@@ -22,6 +22,14 @@ struct EncodedLine {
   std::string read_back;  // the text as the dump will write it
 };
 
+// The dictionaries a line is read and written with: the one the original
+// dump showed, and the one the new image holds (the same unless the run
+// edits the dictionary too).
+struct LineDictionaries {
+  const Dictionary& original;
+  const Dictionary& written;
+};
+
 // Reads `text` (the line after its identifier; `where` is FILE:LINE) against
 // `original`, the units the image holds for it, and encodes it with `coder`,
 // whose trees `trees` names in a refusal. `newline` is the code of a new
@@ -29,7 +37,7 @@ struct EncodedLine {
 // that does not parse or cannot be read into units, a unit the trees cannot
 // write, and text that would not read back as written.
 Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
-                    const Dictionary& dictionary, const encode::MessageCoder& coder, std::uint16_t newline,
+                    LineDictionaries dictionaries, const encode::MessageCoder& coder, std::uint16_t newline,
                     std::string_view trees, EncodedLine& out);
 
 }  // namespace ambergale

@@ -40,7 +40,7 @@ void write_bytes(std::span<std::uint8_t> image, int bank, int address, std::span
 
 }  // namespace
 
-Outcome insert_word_list_edits(const WordListMap& map, const Tables& tables, const encode::MessageCoder& coder,
+Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictionaries, const encode::MessageCoder& coder,
                                std::uint16_t newline, std::span<const DeclaredRange> declared,
                                const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
                                WordListEdits& edits) {
@@ -74,7 +74,7 @@ Outcome insert_word_list_edits(const WordListMap& map, const Tables& tables, con
     NewMessage message;
     message.old_address = address;
     message.lines.push_back(number);
-    if (Outcome failure = encode_line(where(number), text, map.messages.at(address).units, tables.dictionary, coder,
+    if (Outcome failure = encode_line(where(number), text, map.messages.at(address).units, dictionaries, coder,
                                       newline, "text trees", message.line)) {
       return failure;
     }

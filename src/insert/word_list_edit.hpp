@@ -15,6 +15,7 @@
 #include "encode/message_encoder.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/free_space.hpp"
+#include "insert/line_encoding.hpp"
 #include "insert/word_list_map.hpp"
 #include "platform/failure.hpp"
 
@@ -44,7 +45,9 @@ struct WordListEdits {
 // trees cannot write or that would not read back as written, lines that are
 // one pointer word edited apart, and a message that finds no room.
 // `newline` is the code of a new "\n" (0 to take the original's).
-Outcome insert_word_list_edits(const WordListMap& map, const Tables& tables, const encode::MessageCoder& coder,
+// `dictionaries` are the dictionary as the original lines show it and as the
+// new image holds it; `coder` writes with the second.
+Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictionaries, const encode::MessageCoder& coder,
                                std::uint16_t newline, std::span<const DeclaredRange> declared,
                                const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
                                WordListEdits& edits);

@@ -11,6 +11,7 @@
 #include "insert/insert_run.hpp"
 #include "sample/cartridge_layout.hpp"
 #include "sample/sample_content.hpp"
+#include "support/image_maps.hpp"
 #include "support/small_cartridge.hpp"
 
 namespace ambergale {
@@ -136,15 +137,31 @@ TEST_F(DictionaryEdit, RefusesWhatItCannotPutBack) {
     EXPECT_EQ(refused->text().rfind("sublist.txt:11", 0), 0u) << refused->text();
     EXPECT_NE(refused->text().find(reason), std::string::npos) << refused->text();
   }
-  // A word-list line and a dictionary line in one run.
+}
+
+TEST_F(DictionaryEdit, GoesWithWordListEditsInOneRun) {
+  // Entry 10 shortened and the first word-list line grown: the word-list
+  // line is written with the dictionary as edited, and every other line
+  // that shows entry 10 is shown anew.
   inputs_.edited[2] = edited({{10, std::string(lines_[10].substr(0, 5))}});
   std::string words = original_.dumps[0];
-  words.insert(words.find("\r\n"), "\x81H");
+  words.insert(words.find("\r\n"), "\x81H");  // ？
   inputs_.edited[0] = words;
+  int end = 0;
+  for (const auto& [address, message] : testing_support::word_list_map_of(*image_).messages) {
+    end = std::max(end, address + message.size);
+  }
+  InsertSettings settings;
+  settings.free = {{0xFB, {end, 0x10000}}};
   InsertResult result;
-  const Outcome both = run_insert(inputs_, {}, result);
-  ASSERT_TRUE(both);
-  EXPECT_NE(both->text().find("edit the dictionary and the word lists in separate runs"), std::string::npos);
+  const Outcome both = run_insert(inputs_, settings, result);
+  ASSERT_FALSE(both) << both->text();
+  EXPECT_EQ(result.report.lines_changed[0], 1u);
+  EXPECT_EQ(result.report.lines_changed[2], 1u);
+  const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
+  ASSERT_FALSE(again.failure);
+  EXPECT_EQ(split_lines(again.dumps[0])[0], split_lines(words)[0]);
+  EXPECT_EQ(split_lines(again.dumps[2])[10], lines_[10].substr(0, 5));
 }
 
 TEST(DictionaryEditLimits, AnEntryThatWouldExpandPastItsSlotIsRefused) {

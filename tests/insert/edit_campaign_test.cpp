@@ -1,0 +1,126 @@
+// Random edit campaigns: on several sample cartridges, many word-list and
+// dictionary lines changed at random in one run. Every refusal names a line
+// and leaves the campaign; what is left must insert, and the new image must
+// dump to exactly the edited lines.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+#include <random>
+#include <regex>
+
+#include "dump/dump_run.hpp"
+#include "insert/edit_set.hpp"
+#include "insert/insert_run.hpp"
+#include "sample/sample_content.hpp"
+#include "support/image_maps.hpp"
+
+namespace ambergale {
+namespace {
+
+// The start of each character of a line's text (after its identifier).
+std::vector<std::size_t> characters(std::string_view line) {
+  std::vector<std::size_t> starts;
+  for (std::size_t at = line.find(':') + 1; at < line.size();) {
+    starts.push_back(at);
+    const auto byte = static_cast<unsigned char>(line[at]);
+    at += (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0 ? 2 : 1;
+  }
+  return starts;
+}
+
+bool two_bytes(std::string_view line, std::size_t at) { return static_cast<unsigned char>(line[at]) >= 0x81; }
+
+// One random change of a line's text: a character dropped, doubled or
+// replaced by another of the line, the text emptied, or a ？ added.
+std::string changed_line(std::string_view line, std::mt19937& random) {
+  const std::vector<std::size_t> starts = characters(line);
+  // Characters inside a name "(…)" are not touched: the name would not be one.
+  std::vector<std::size_t> wide;
+  bool in_name = false;
+  for (const std::size_t at : starts) {
+    if (line[at] == '(' || line[at] == ')') in_name = line[at] == '(';
+    if (two_bytes(line, at) && !in_name) wide.push_back(at);
+  }
+  std::string text(line);
+  const int kind = wide.empty() ? 4 : static_cast<int>(random() % 5);
+  if (kind == 3) return std::string(line.substr(0, line.find(':') + 1));
+  if (kind == 4) return text + "\x81H";
+  const std::size_t at = wide[random() % wide.size()];
+  if (kind == 0) return text.erase(at, 2);
+  if (kind == 1) return text.insert(at, line.substr(at, 2));
+  return text.replace(at, 2, line.substr(wide[random() % wide.size()], 2));
+}
+
+TEST(EditCampaign, RandomEditsOfWordListsAndDictionaryOnSampleSeeds) {
+  std::map<std::string, int> refusals;
+  std::size_t tried = 0, inserted = 0;
+  for (const std::uint32_t seed : {21u, 22u, 23u}) {
+    SCOPED_TRACE(seed);
+    const std::vector<std::uint8_t> image = sample::make_sample(seed).layout.image;
+    InsertInputs inputs;
+    inputs.image_file = image;
+    inputs.image_name = "image.smc";
+    inputs.opcode_file = sample::sample_opcode_file();
+    const MemoryRun original = run_in_memory(image, inputs.opcode_file, DumpSettings{}, true);
+    ASSERT_FALSE(original.failure);
+    const WordListMap map = testing_support::word_list_map_of(image);
+    int end = 0;
+    for (const auto& [address, message] : map.messages) end = std::max(end, address + message.size);
+    InsertSettings settings;
+    settings.free = {{0xFB, {end, 0x10000}}};
+
+    std::mt19937 random(seed);
+    std::array<std::map<std::size_t, std::string>, 4> edits;  // by dump: line (1-based) -> new line
+    const std::vector<std::string_view> words = split_lines(original.dumps[0]);
+    const std::vector<std::string_view> entries = split_lines(original.dumps[2]);
+    while (edits[0].size() < 200) {
+      const std::size_t i = random() % words.size();
+      const std::string line = changed_line(words[i], random);
+      edits[0][i + 1] = line;
+      // Half the time every line of a shared message changes alike.
+      if (random() % 2 == 0) continue;
+      for (std::size_t j = 0; j < map.entries.size(); ++j) {
+        if (j != i && map.entries[j].address == map.entries[i].address) {
+          edits[0][j + 1] = std::string(line_identifier("wordlist.txt", words[j])) + line.substr(line.find(':') + 1);
+        }
+      }
+    }
+    while (edits[2].size() < 50) {
+      const std::size_t i = random() % entries.size();
+      edits[2][i + 1] = changed_line(entries[i], random);
+    }
+    tried += edits[0].size() + edits[2].size();
+    InsertResult result;
+    for (;;) {
+      for (const std::size_t d : {0u, 2u}) {
+        inputs.edited[d] = with_lines(original.dumps[d], {edits[d].begin(), edits[d].end()});
+      }
+      const Outcome failure = run_insert(inputs, settings, result);
+      if (!failure) break;
+      const std::string text = failure->text();
+      ASSERT_EQ(text.find("internal error"), std::string::npos) << text;
+      const std::size_t d = text.rfind("wordlist.txt:", 0) == 0 ? 0 : 2;
+      ASSERT_TRUE(d == 0 || text.rfind("sublist.txt:", 0) == 0) << text;
+      const std::size_t colon = text.find(':');
+      ASSERT_EQ(edits[d].erase(std::stoul(text.substr(colon + 1))), 1u) << text;
+      // The reason, without the numbers that differ from line to line.
+      static const std::regex numbers("[0-9A-F]{2,}|[0-9]+");
+      ++refusals[std::regex_replace(text.substr(text.find(": ", colon) + 2), numbers, "#").substr(0, 70)];
+    }
+    inserted += edits[0].size() + edits[2].size();
+    const MemoryRun again = run_in_memory(result.image_file, inputs.opcode_file, DumpSettings{}, true);
+    ASSERT_FALSE(again.failure);
+    for (const std::size_t d : {0u, 2u}) {
+      const std::vector<std::string_view> lines = split_lines(again.dumps[d]);
+      for (const auto& [number, line] : edits[d]) EXPECT_EQ(lines[number - 1], line) << d << ":" << number;
+    }
+  }
+  // Most edits go in; the refusals are there to read when something changes.
+  EXPECT_GT(inserted, tried * 9 / 10);
+  std::cout << "edits tried " << tried << ", inserted " << inserted << "\n";
+  for (const auto& [kind, count] : refusals) std::cout << "  refused " << count << ": " << kind << "\n";
+}
+
+}  // namespace
+}  // namespace ambergale
