@@ -13,51 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
+using bench::run;
+using bench::Sample;
+using bench::Summary;
+using bench::summarize;
 
 const char* const kDumps[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
-
-struct Sample {
-  double wall_ms;
-  double cpu_ms;
-  long peak_kib;
-};
-
-// Runs `argv` in `dir` through the measuring launcher; exits on failure.
-Sample run(const std::string& measure, const fs::path& dir, const std::vector<std::string>& argv) {
-  std::string command = "'" + measure + "' '" + dir.string() + "'";
-  for (const std::string& arg : argv) command += " '" + arg + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  Sample sample{};
-  const bool read = pipe && std::fscanf(pipe, "%lf %lf %ld", &sample.wall_ms, &sample.cpu_ms, &sample.peak_kib) == 3;
-  if (!pipe || pclose(pipe) != 0 || !read) {
-    std::fprintf(stderr, "bench: %s failed in %s\n", argv[0].c_str(), dir.c_str());
-    std::exit(1);
-  }
-  return sample;
-}
-
-struct Summary {
-  double wall_ms;
-  double cpu_ms;
-  double peak_mib;
-};
-
-Summary summarize(const std::vector<Sample>& samples) {
-  std::vector<double> wall;
-  std::vector<double> cpu;
-  long peak = 0;
-  for (const Sample& s : samples) {
-    wall.push_back(s.wall_ms);
-    cpu.push_back(s.cpu_ms);
-    peak = std::max(peak, s.peak_kib);
-  }
-  std::sort(wall.begin(), wall.end());
-  std::sort(cpu.begin(), cpu.end());
-  return {wall[wall.size() / 2], cpu[cpu.size() / 2], peak / 1024.0};
-}
 
 }  // namespace
 

@@ -2,12 +2,16 @@
 # Builds the tool in Release, makes the sample cartridge and a worst-case
 # one (random data under the sample's script tree: word lists that decode to
 # their caps) in build/bench/, and times the whole run as a process against
-# the floor, alternated. Usage: tools/bench.sh [RUNS]
+# the floor, alternated; then times the insert of the sample's dumps,
+# unchanged and with every word-list and dictionary line changed, against
+# one dump run. Usage: tools/bench.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target ambergale-dump make-sample bench_dump bench_floor bench_measure >/dev/null
+cmake --build --preset default --target ambergale-dump ambergale-insert make-sample bench_dump bench_insert bench_floor \
+  bench_measure >/dev/null
 build/tools/make-sample build/bench/sample
 build/tools/make-sample --worst-case build/bench/worst-case
 build/bench/bench_dump build/bench/bench_measure build/ambergale-dump build/bench/bench_floor "${1:-15}" build/bench/sample build/bench/worst-case
+build/bench/bench_insert build/bench/bench_measure build/ambergale-dump build/ambergale-insert "${1:-15}" build/bench/sample

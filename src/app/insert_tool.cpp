@@ -106,7 +106,7 @@ bool same_file(const std::string& a, const std::string& b) {
 // once each, however they are spelled.
 class Outputs {
  public:
-  Outcome add(const std::string& path, std::string bytes) {
+  Outcome add(const std::string& path, std::string_view bytes) {
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -158,11 +158,9 @@ constexpr std::size_t kMostEditedDump = std::size_t{1} << 30;
 
 Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
   inputs.image_name = input_name(options.image);
-  std::string image;
-  if (Outcome failure = read_whole_file(options.image, kImageSize + kCopierHeaderSize, image)) {
+  if (Outcome failure = read_whole_file(options.image, kImageSize + kCopierHeaderSize, inputs.image_file)) {
     return failure->about(inputs.image_name);
   }
-  inputs.image_file.assign(image.begin(), image.end());
   if (Outcome failure = read_opcode_file(options.opcode_file, inputs.opcode_file)) {
     return failure->about(input_name(options.opcode_file));
   }
@@ -201,7 +199,8 @@ int run(const InsertOptions& options) {
     return 0;
   }
   Outputs outputs;
-  if (Outcome failure = outputs.add(options.output, std::string(result.image_file.begin(), result.image_file.end()))) {
+  if (Outcome failure = outputs.add(options.output, std::string_view(reinterpret_cast<const char*>(result.image_file.data()),
+                                                                       result.image_file.size()))) {
     return fail(*failure);
   }
   if (!options.ips.empty()) {

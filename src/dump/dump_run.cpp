@@ -19,16 +19,15 @@ void note_framing(const std::string& name, const ImageFrame& frame, const std::f
   }
 }
 
-}  // namespace
-
-Outcome run_dump(const DumpInputs& inputs, const DumpSettings& settings, DumpSink& sink,
-                 const std::function<void(const std::string&)>& note) {
+// The run, its tables kept in `tables`.
+Outcome run_dump_keeping(const DumpInputs& inputs, const DumpSettings& settings, DumpSink& sink,
+                         const std::function<void(const std::string&)>& note, std::shared_ptr<Tables>& tables) {
   Cartridge cart;
   ImageFrame frame;
   if (Outcome failure = frame_cartridge(inputs.image, cart, frame)) return failure->about(inputs.image_name);
   note_framing(inputs.image_name, frame, note);
 
-  auto tables = std::make_unique<Tables>();
+  tables = std::make_shared<Tables>();
   if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
   if (inputs.amend_tables) inputs.amend_tables(*tables);
   std::string opcode_file;
@@ -54,6 +53,14 @@ Outcome run_dump(const DumpInputs& inputs, const DumpSettings& settings, DumpSin
   return sink.commit();
 }
 
+}  // namespace
+
+Outcome run_dump(const DumpInputs& inputs, const DumpSettings& settings, DumpSink& sink,
+                 const std::function<void(const std::string&)>& note) {
+  std::shared_ptr<Tables> tables;
+  return run_dump_keeping(inputs, settings, sink, note, tables);
+}
+
 TextOutput& MemorySink::open(const std::string& name, OutputBudget& budget, const TextFormat& format) {
   outputs_.push_back(std::make_unique<MemoryOutput>(name, budget, format, keep_));
   return *outputs_.back();
@@ -75,9 +82,11 @@ MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_vi
                           amend_tables};
   MemorySink sink(keep_dumps);
   MemoryRun run;
-  run.failure = run_dump(inputs, settings, sink, [](const std::string&) {});
+  std::shared_ptr<Tables> tables;
+  run.failure = run_dump_keeping(inputs, settings, sink, [](const std::string&) {}, tables);
+  run.tables = std::move(tables);
   for (std::size_t d = 0; d < sink.outputs().size(); ++d) {
-    run.dumps[d] = sink.outputs()[d]->contents();
+    run.dumps[d] = sink.output(d).take_contents();
     run.sizes[d] = sink.outputs()[d]->size();
   }
   return run;

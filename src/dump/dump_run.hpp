@@ -69,6 +69,7 @@ class MemorySink : public DumpSink {
 
   // The dumps in run order.
   const std::vector<std::unique_ptr<MemoryOutput>>& outputs() const { return outputs_; }
+  MemoryOutput& output(std::size_t d) { return *outputs_[d]; }
 
  private:
   bool keep_;
@@ -82,6 +83,7 @@ struct MemoryRun {
   Outcome failure;
   std::array<std::string, 4> dumps;  // the files in run order, when kept
   std::array<std::uint64_t, 4> sizes{};
+  std::shared_ptr<const Tables> tables;  // the tables the dumps were made with, once built
 };
 MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_view opcode_file,
                         const DumpSettings& settings, bool keep_dumps,

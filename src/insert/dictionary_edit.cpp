@@ -242,7 +242,7 @@ void write_layout(const Cartridge& cart, const std::vector<Stored>& stored, cons
 
 Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std::uint16_t newline,
                                 const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                                std::vector<CodeStream>& decoded, DictionaryEdits& edits) {
+                                std::vector<CodeStream>& decoded, Dictionary& edited, DictionaryEdits& edits) {
   std::vector<Stored> stored(kDictionaryEntries);
   for (int e = 0; e < kDictionaryEntries; ++e) stored[static_cast<std::size_t>(e)] = stored_entry(cart, tables.dict_trees, e);
   edits.end_before = stored.back().bits_end();
@@ -277,12 +277,11 @@ Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std
   }
   edits.end_after = stored_entry(made, tables.dict_trees, kDictionaryEntries - 1).bits_end();
   // Every entry the edits reach must still expand into its slot.
-  Dictionary after;
-  build_dictionary_from(decoded, after);
-  for (std::size_t e = 0; e < after.codes.size(); ++e) {
-    if (after.codes[e] == tables.dictionary.codes[e] || after.codes[e].size() <= 2 * kExpansionUnits) continue;
+  build_dictionary_from(decoded, edited);
+  for (std::size_t e = 0; e < edited.codes.size(); ++e) {
+    if (edited.codes[e] == tables.dictionary.codes[e] || edited.codes[e].size() <= 2 * kExpansionUnits) continue;
     return Failure{where(first_line), "entry " + code_name(static_cast<int>(e)) + " would expand to " +
-                                          std::to_string(after.codes[e].size() / 2) + " units, more than the " +
+                                          std::to_string(edited.codes[e].size() / 2) + " units, more than the " +
                                           std::to_string(kExpansionUnits) + " of a slot"};
   }
   return std::nullopt;

@@ -23,9 +23,9 @@ struct DictionaryEdits {
   int end_after = 0;
 };
 
-// Encodes the changed lines, writes them into `image` and sets the entries
-// of `decoded` (every entry as decoded, before expansion) to their new
-// units. An edited entry may use other entries, found again by their text,
+// Encodes the changed lines, writes them into `image`, sets the entries of
+// `decoded` (every entry as decoded, before expansion) to their new units
+// and builds `edited`, the dictionary as the new image holds it. An edited entry may use other entries, found again by their text,
 // when they are clean and do not use an edited one. Refused, naming
 // sublist.txt:LINE[:COLUMN]: text the trees cannot write or that would not
 // read back as written, a reference to an entry that uses an edited one,
@@ -34,6 +34,6 @@ struct DictionaryEdits {
 // expansion past the 100 units of a slot (this entry's or one that uses it).
 Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std::uint16_t newline,
                                 const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                                std::vector<CodeStream>& decoded, DictionaryEdits& edits);
+                                std::vector<CodeStream>& decoded, Dictionary& edited, DictionaryEdits& edits);
 
 }  // namespace ambergale

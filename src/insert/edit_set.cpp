@@ -4,18 +4,24 @@
 
 namespace ambergale {
 
+namespace {
+
+// The line at `at`, without its line end; `at` moves past the line end.
+std::string_view take_line(std::string_view text, std::size_t& at) {
+  std::size_t end = text.find('\n', at);
+  const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+  if (end == std::string_view::npos) end = text.size();
+  std::string_view line = text.substr(at, end - at);
+  if (end < text.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+  at = next;
+  return line;
+}
+
+}  // namespace
+
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(at, end - at);
-    if (end < text.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    at = next;
-  }
+  for (std::size_t at = 0; at < text.size();) lines.push_back(take_line(text, at));
   return lines;
 }
 
@@ -49,45 +55,61 @@ std::string shown(std::string_view dump_name, std::string_view line) {
 
 }  // namespace
 
-Outcome match_dump(const std::string& name, std::string_view original, std::string_view edited,
-                   std::vector<ChangedLine>& changed) {
+namespace {
+
+// A different count of lines, named with the first line out of place.
+Outcome count_mismatch(const std::string& name, std::string_view original, std::string_view edited) {
   const std::vector<std::string_view> before = split_lines(original);
   const std::vector<std::string_view> after = split_lines(edited);
-  if (before.size() != after.size()) {
-    std::size_t first = 0;
-    while (first < std::min(before.size(), after.size()) &&
-           line_identifier(name, before[first]) == line_identifier(name, after[first]) &&
-           (!line_identifier(name, before[first]).empty() || before[first] == after[first])) {
-      ++first;
-    }
-    std::string detail;
-    if (first < std::min(before.size(), after.size())) {
-      detail = " (first out of place: line " + std::to_string(first + 1) + ", " + shown(name, after[first]) +
-               " where " + shown(name, before[first]) + " was expected)";
-    }
-    return Failure{name, std::to_string(after.size()) + " lines, the dump of the image has " +
-                             std::to_string(before.size()) + "; lines may be changed, not added or removed" + detail};
+  if (before.size() == after.size()) return std::nullopt;
+  std::size_t first = 0;
+  while (first < std::min(before.size(), after.size()) &&
+         line_identifier(name, before[first]) == line_identifier(name, after[first]) &&
+         (!line_identifier(name, before[first]).empty() || before[first] == after[first])) {
+    ++first;
   }
-  for (std::size_t i = 0; i < before.size(); ++i) {
-    if (before[i] == after[i]) continue;
-    const std::string_view id = line_identifier(name, before[i]);
-    if (!id.empty() && after[i].substr(0, id.size()) != id) {
-      return Failure{where(name, i + 1), "the line starts " + shown(name, after[i]) + ", the dump has " +
-                                             std::string(id) + " here; what names the line cannot change"};
-    }
-    if (const std::size_t nul = after[i].find('\0'); nul != std::string_view::npos) {
-      return Failure{where(name, i + 1) + ":" + std::to_string(nul + 1), "a NUL byte"};
-    }
-    changed.push_back({i + 1, before[i], after[i]});
+  std::string detail;
+  if (first < std::min(before.size(), after.size())) {
+    detail = " (first out of place: line " + std::to_string(first + 1) + ", " + shown(name, after[first]) + " where " +
+             shown(name, before[first]) + " was expected)";
   }
+  return Failure{name, std::to_string(after.size()) + " lines, the dump of the image has " + std::to_string(before.size()) +
+                           "; lines may be changed, not added or removed" + detail};
+}
+
+}  // namespace
+
+Outcome match_dump(const std::string& name, std::string_view original, std::string_view edited,
+                   std::vector<ChangedLine>& changed) {
+  if (edited == original) return std::nullopt;
+  // Line by line in step; a refusal first checks that the counts agree, as
+  // a line added or removed is the likelier mistake.
+  std::size_t a = 0, b = 0;
+  for (std::size_t number = 1; a < original.size() && b < edited.size(); ++number) {
+    const std::string_view before = take_line(original, a), after = take_line(edited, b);
+    if (before == after) continue;
+    const std::string_view id = line_identifier(name, before);
+    if (!id.empty() && after.substr(0, id.size()) != id) {
+      if (Outcome failure = count_mismatch(name, original, edited)) return failure;
+      return Failure{where(name, number), "the line starts " + shown(name, after) + ", the dump has " +
+                                              std::string(id) + " here; what names the line cannot change"};
+    }
+    if (const std::size_t nul = after.find('\0'); nul != std::string_view::npos) {
+      if (Outcome failure = count_mismatch(name, original, edited)) return failure;
+      return Failure{where(name, number) + ":" + std::to_string(nul + 1), "a NUL byte"};
+    }
+    changed.push_back({number, before, after});
+  }
+  if (a < original.size() || b < edited.size()) return count_mismatch(name, original, edited);
   return std::nullopt;
 }
 
 std::vector<std::size_t> different_lines(std::string_view a, std::string_view b) {
-  const std::vector<std::string_view> first = split_lines(a), second = split_lines(b);
   std::vector<std::size_t> numbers;
-  for (std::size_t i = 0; i < std::min(first.size(), second.size()); ++i) {
-    if (first[i] != second[i]) numbers.push_back(i + 1);
+  if (a == b) return numbers;
+  std::size_t in_a = 0, in_b = 0;
+  for (std::size_t number = 1; in_a < a.size() && in_b < b.size(); ++number) {
+    if (take_line(a, in_a) != take_line(b, in_b)) numbers.push_back(number);
   }
   return numbers;
 }

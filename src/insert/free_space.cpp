@@ -10,35 +10,32 @@ namespace ambergale {
 
 void FreeSpace::add(ByteRange range) {
   if (range.size() <= 0) return;
-  std::vector<ByteRange> merged;
-  for (const ByteRange& free : ranges_) {
-    if (free.end < range.start || free.start > range.end) {
-      merged.push_back(free);
-    } else {
-      range = {std::min(free.start, range.start), std::max(free.end, range.end)};
-    }
+  // Swallow every range that touches or overlaps it.
+  auto it = ranges_.upper_bound(range.start);
+  if (it != ranges_.begin() && std::prev(it)->second >= range.start) --it;
+  while (it != ranges_.end() && it->first <= range.end) {
+    range = {std::min(it->first, range.start), std::max(it->second, range.end)};
+    it = ranges_.erase(it);
   }
-  merged.push_back(range);
-  std::sort(merged.begin(), merged.end(), [](const ByteRange& a, const ByteRange& b) { return a.start < b.start; });
-  ranges_ = std::move(merged);
+  ranges_.emplace(range.start, range.end);
 }
 
 bool FreeSpace::take_at(int address, int size) {
-  for (std::size_t i = 0; i < ranges_.size(); ++i) {
-    const ByteRange free = ranges_[i];
-    if (address < free.start || address + size > free.end) continue;
-    ranges_.erase(ranges_.begin() + static_cast<std::ptrdiff_t>(i));
-    add({free.start, address});
-    add({address + size, free.end});
-    return true;
-  }
-  return false;
+  auto it = ranges_.upper_bound(address);
+  if (it == ranges_.begin()) return false;
+  --it;
+  const ByteRange free{it->first, it->second};
+  if (address + size > free.end) return false;
+  ranges_.erase(it);
+  add({free.start, address});
+  add({address + size, free.end});
+  return true;
 }
 
 std::optional<int> FreeSpace::take(int size) {
-  for (const ByteRange& free : ranges_) {
-    if (free.size() < size) continue;
-    const int address = free.start;
+  for (const auto& [start, end] : ranges_) {
+    if (end - start < size) continue;
+    const int address = start;
     take_at(address, size);
     return address;
   }
@@ -47,15 +44,15 @@ std::optional<int> FreeSpace::take(int size) {
 
 ByteRange FreeSpace::largest() const {
   ByteRange best;
-  for (const ByteRange& free : ranges_) {
-    if (free.size() > best.size()) best = free;
+  for (const auto& [start, end] : ranges_) {
+    if (end - start > best.size()) best = {start, end};
   }
   return best;
 }
 
 int FreeSpace::total() const {
   int total = 0;
-  for (const ByteRange& free : ranges_) total += free.size();
+  for (const auto& [start, end] : ranges_) total += end - start;
   return total;
 }
 

@@ -3,9 +3,9 @@
 // address order so that the same edits always land at the same addresses.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "platform/failure.hpp"
 
@@ -31,7 +31,7 @@ class FreeSpace {
   int total() const;
 
  private:
-  std::vector<ByteRange> ranges_;  // sorted, disjoint, none empty, none touching another
+  std::map<int, int> ranges_;  // start -> end: disjoint, none empty, none touching another
 };
 
 // A range given on the command line as BB:AAAA-BBBB (hex, both ends

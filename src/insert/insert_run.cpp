@@ -1,12 +1,12 @@
 #include "insert/insert_run.hpp"
 
 #include <algorithm>
+#include <future>
 #include <memory>
 
 #include "cartridge/cartridge.hpp"
 #include "cartridge/cartridge_map.hpp"
 #include "dump/dumps.hpp"
-#include "dump/load_tables.hpp"
 #include "encode/message_encoder.hpp"
 #include "insert/dictionary_edit.hpp"
 #include "insert/edit_set.hpp"
@@ -21,16 +21,11 @@ namespace {
 constexpr std::size_t kWordList = 0;
 constexpr std::size_t kDictionary = 2;
 
-// Checks that the dump of the new image is `expected`, that no byte changed
-// outside the planned writes, and that both patches give the new image.
-Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const MemoryRun& original,
-               const std::array<std::string, 4>& expected, std::span<const std::uint8_t> source,
+// Checks that `again`, the dump of the new image, is `expected`, that no
+// byte changed outside the planned writes, and that both patches give the
+// new image.
+Outcome verify(const MemoryRun& again, const std::array<std::string, 4>& expected, std::span<const std::uint8_t> source,
                std::span<const std::uint8_t> target, const std::vector<PlannedWrite>& writes, const InsertResult& result) {
-  // An image left as it was dumps as it did: only a changed one is dumped again.
-  const bool unchanged = std::equal(source.begin(), source.end(), target.begin());
-  MemoryRun dumped;
-  if (!unchanged) dumped = run_in_memory(result.image_file, inputs.opcode_file, dump, true);
-  const MemoryRun& again = unchanged ? original : dumped;
   if (again.failure) return Failure{{}, "internal error: the new image cannot be dumped: " + again.failure->text()};
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     if (again.dumps[d] != expected[d]) {
@@ -40,17 +35,15 @@ Outcome verify(const InsertInputs& inputs, const DumpSettings& dump, const Memor
   }
   std::vector<bool> planned(target.size(), false);
   for (const PlannedWrite& write : writes) std::fill_n(planned.begin() + static_cast<std::ptrdiff_t>(write.offset), write.size, true);
-  for (std::size_t i = 0; i < target.size(); ++i) {
-    if (source[i] != target[i] && !planned[i]) {
-      return Failure{{}, "internal error: a byte outside the planned writes changed; nothing written"};
-    }
+  for (std::size_t at = first_difference(source, target, 0); at < target.size(); at = first_difference(source, target, at + 1)) {
+    if (!planned[at]) return Failure{{}, "internal error: a byte outside the planned writes changed; nothing written"};
   }
-  const std::vector<std::uint8_t> wanted(target.begin(), target.end());
   std::vector<std::uint8_t> applied;
-  if (Outcome failure = apply_ips(source, result.ips, applied); failure || applied != wanted) {
+  const auto gives_target = [&] { return std::equal(applied.begin(), applied.end(), target.begin(), target.end()); };
+  if (Outcome failure = apply_ips(source, result.ips, applied); failure || !gives_target()) {
     return Failure{{}, "internal error: the IPS patch does not give the new image; nothing written"};
   }
-  if (Outcome failure = apply_bps(source, result.bps, applied); failure || applied != wanted) {
+  if (Outcome failure = apply_bps(source, result.bps, applied); failure || !gives_target()) {
     return Failure{{}, "internal error: the BPS patch does not give the new image; nothing written"};
   }
   return std::nullopt;
@@ -105,33 +98,33 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   result.image_file = inputs.image_file;
   const std::span<const std::uint8_t> source = std::span(inputs.image_file).subspan(frame.offset, frame.size);
   const std::span<std::uint8_t> target = std::span(result.image_file).subspan(frame.offset, frame.size);
-  std::array<std::string, 4> expected = original.dumps;
+  std::array<std::string, 4> expected;
   std::vector<PlannedWrite> writes;
   Cartridge cart;
   cart.bytes = source;
-  auto tables = std::make_unique<Tables>();
+  const Tables& tables = *original.tables;  // the image's own, as its dump built them
   InsertReport& report = result.report;
   const bool word_lists = !changed[kWordList].empty() || !settings.free.empty();
-  if (word_lists || !changed[kDictionary].empty()) {
-    if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
-  }
   // The dictionary the new image holds: the image's own, or as edited.
   auto edited_dictionary = std::make_unique<Dictionary>();
-  const Dictionary* dictionary = &tables->dictionary;
+  const Dictionary* dictionary = &tables.dictionary;
+  // The dumps with the dictionary as edited are made on a thread of their
+  // own while the word lists are edited.
+  std::future<MemoryRun> amended;
   if (!changed[kDictionary].empty()) {
     std::vector<CodeStream> decoded(kDictionaryEntries);
-    for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, tables->dict_trees, e);
+    for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, tables.dict_trees, e);
     DictionaryEdits edits;
-    if (Outcome failure = insert_dictionary_edits(cart, *tables, settings.newline, changed[kDictionary], target, decoded, edits)) {
+    if (Outcome failure = insert_dictionary_edits(cart, tables, settings.newline, changed[kDictionary], target, decoded,
+                                                  *edited_dictionary, edits)) {
       return failure;
     }
     // Every line that shows an edited entry, in all four dumps, is the
     // image's own dump with the dictionary as edited.
-    const MemoryRun amended = run_in_memory(inputs.image_file, inputs.opcode_file, dump, true,
-                                            [&](Tables& amend) { build_dictionary_from(decoded, amend.dictionary); });
-    if (amended.failure) return Failure(*amended.failure).about(inputs.image_name);
-    expected = amended.dumps;
-    build_dictionary_from(std::move(decoded), *edited_dictionary);
+    amended = std::async(std::launch::async, [&inputs, &dump, decoded = std::move(decoded)] {
+      return run_in_memory(inputs.image_file, inputs.opcode_file, dump, true,
+                           [&](Tables& amend) { build_dictionary_from(decoded, amend.dictionary); });
+    });
     dictionary = edited_dictionary.get();
     report.entries_in_place = edits.in_place;
     report.entries_laid_out = edits.laid_out;
@@ -139,12 +132,13 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     report.dictionary_end_after = edits.end_after;
     writes = std::move(edits.writes);
   }
+  std::vector<std::pair<std::size_t, std::string>> word_lines;  // the changed lines as the dump will write them
   if (word_lists) {
-    const WordListMap map = map_word_lists(cart, *tables);
+    const WordListMap map = map_word_lists(cart, tables);
     if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
-    const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, *dictionary));
+    const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
     WordListEdits edits;
-    if (Outcome failure = insert_word_list_edits(map, {tables->dictionary, *dictionary}, *coder, settings.newline, settings.free,
+    if (Outcome failure = insert_word_list_edits(map, {tables.dictionary, *dictionary}, *coder, settings.newline, settings.free,
                                                  changed[kWordList], target, edits)) {
       return failure;
     }
@@ -156,19 +150,29 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
         text = std::move(line);
       }
     }
-    expected[kWordList] = with_lines(expected[kWordList], edits.expected);
+    word_lines = std::move(edits.expected);
     report.messages_in_place = edits.in_place;
     report.messages_moved = edits.moved;
     report.free_before = edits.free_before;
     report.free_after = edits.free_after;
     writes.insert(writes.end(), edits.writes.begin(), edits.writes.end());
   }
+  if (amended.valid()) {
+    MemoryRun run = amended.get();
+    if (run.failure) return Failure(*run.failure).about(inputs.image_name);
+    expected = std::move(run.dumps);
+  } else {
+    expected = original.dumps;
+  }
+  if (!word_lines.empty()) expected[kWordList] = with_lines(expected[kWordList], word_lines);
   for (const PlannedWrite& write : writes) report.bytes_written += write.size;
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     report.lines_changed[d] = changed[d].size();
+    // Both lists are in line order.
+    auto line = changed[d].begin();
     for (const std::size_t number : different_lines(original.dumps[d], expected[d])) {
-      const bool edited = std::any_of(changed[d].begin(), changed[d].end(), [&](const ChangedLine& line) { return line.number == number; });
-      if (!edited) ++report.lines_reshown[d];
+      while (line != changed[d].end() && line->number < number) ++line;
+      if (line == changed[d].end() || line->number != number) ++report.lines_reshown[d];
     }
   }
   // No changed byte, no byte written: the checksum follows the edits only.
@@ -176,9 +180,17 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     result.report.checksum_rewritten = apply_checksum_policy(settings.checksum, source, target);
     writes.push_back({header_checksum_offset(), 4});
   }
+  // An image left as it was dumps as it did: only a changed one is dumped
+  // again, on a thread of its own while the patches are made.
+  std::future<MemoryRun> again;
+  const bool image_changed = !std::equal(source.begin(), source.end(), target.begin());
+  if (image_changed) {
+    again = std::async(std::launch::async, [&] { return run_in_memory(result.image_file, inputs.opcode_file, dump, true); });
+  }
   result.ips = make_ips(source, target);
   result.bps = make_bps(source, target);
-  return verify(inputs, dump, original, expected, source, target, writes, result);
+  const MemoryRun dumped = image_changed ? again.get() : MemoryRun{};
+  return verify(image_changed ? dumped : original, expected, source, target, writes, result);
 }
 
 std::string report_text(const InsertReport& report) {

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace ambergale {
 
@@ -27,11 +28,8 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
 std::vector<std::pair<std::size_t, std::size_t>> changed_runs(std::span<const std::uint8_t> source,
                                                               std::span<const std::uint8_t> target, std::size_t gap) {
   std::vector<std::pair<std::size_t, std::size_t>> runs;
-  for (std::size_t at = 0; at < target.size();) {
-    if (source[at] == target[at]) {
-      ++at;
-      continue;
-    }
+  for (std::size_t at = first_difference(source, target, 0); at < target.size();
+       at = first_difference(source, target, at)) {
     std::size_t end = at;
     while (end < target.size() && source[end] != target[end]) ++end;
     if (!runs.empty() && at - runs.back().second <= gap) {
@@ -108,6 +106,15 @@ Outcome malformed(const char* format, const std::string& why) {
 }
 
 }  // namespace
+
+std::size_t first_difference(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, std::size_t from) {
+  // Whole blocks with memcmp, then the bytes of the block that differs.
+  constexpr std::size_t kBlock = 256;
+  const std::size_t size = std::min(a.size(), b.size());
+  while (from + kBlock <= size && std::memcmp(a.data() + from, b.data() + from, kBlock) == 0) from += kBlock;
+  while (from < size && a[from] == b[from]) ++from;
+  return from;
+}
 
 std::string make_ips(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target) {
   std::string patch = "PATCH";

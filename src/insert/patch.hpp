@@ -21,6 +21,10 @@
 
 namespace ambergale {
 
+// The first offset at or after `from` where two images of one size differ,
+// or their size when none does.
+std::size_t first_difference(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, std::size_t from);
+
 // Both images have the same size.
 std::string make_ips(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target);
 std::string make_bps(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target);

@@ -47,20 +47,38 @@ Outcome InputFile::read(std::span<std::uint8_t> out, std::size_t& got) {
   return std::nullopt;
 }
 
-Outcome read_whole_file(const std::string& path, std::size_t most, std::string& contents) {
+namespace {
+
+template <class Bytes>
+Outcome read_whole(const std::string& path, std::size_t most, Bytes& contents) {
   InputFile file;
   if (Outcome failure = file.open(path)) return failure;
+  // Read straight into the buffer: sized for a regular file (and a byte, to
+  // see that it ends there), doubled for anything else.
+  const std::size_t first = std::max<std::size_t>(std::min<std::uint64_t>(file.size(), most) + 1, 1 << 16);
   contents.clear();
-  std::uint8_t chunk[1 << 16];
+  std::size_t filled = 0;
   for (;;) {
+    if (filled == contents.size()) contents.resize(std::min(std::max(first, 2 * contents.size()), most + 1));
+    const std::span room(reinterpret_cast<std::uint8_t*>(contents.data()) + filled, contents.size() - filled);
     std::size_t got = 0;
-    if (Outcome failure = file.read(std::span(chunk).first(std::min(sizeof chunk, most + 1 - contents.size())), got)) {
-      return failure;
-    }
-    contents.append(reinterpret_cast<const char*>(chunk), got);
-    if (contents.size() > most) return Failure{{}, "larger than " + std::to_string(most) + " bytes"};
-    if (got == 0) return std::nullopt;
+    if (Outcome failure = file.read(room, got)) return failure;
+    filled += got;
+    if (filled > most) return Failure{{}, "larger than " + std::to_string(most) + " bytes"};
+    if (got < room.size()) break;  // the file ended
   }
+  contents.resize(filled);
+  return std::nullopt;
+}
+
+}  // namespace
+
+Outcome read_whole_file(const std::string& path, std::size_t most, std::string& contents) {
+  return read_whole(path, most, contents);
+}
+
+Outcome read_whole_file(const std::string& path, std::size_t most, std::vector<std::uint8_t>& contents) {
+  return read_whole(path, most, contents);
 }
 
 }  // namespace ambergale

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/failure.hpp"
 
@@ -53,5 +54,6 @@ class InputFile {
 // Reads the whole file at `path` ("-": standard input), refusing one that
 // holds more than `most` bytes after reading no more than that and a byte.
 Outcome read_whole_file(const std::string& path, std::size_t most, std::string& contents);
+Outcome read_whole_file(const std::string& path, std::size_t most, std::vector<std::uint8_t>& contents);
 
 }  // namespace ambergale

@@ -88,6 +88,8 @@ class MemoryOutput : public TextOutput {
 
   // Everything handed on so far (empty when not kept).
   const std::string& contents() const { return contents_; }
+  // Hands the bytes over, leaving the output empty.
+  std::string take_contents() { return std::move(contents_); }
   std::uint64_t size() const { return size_; }
 
  private:

@@ -25,6 +25,18 @@ Pair pair_with(std::size_t size, const std::vector<std::pair<std::size_t, std::s
   return p;
 }
 
+TEST(Patches, FirstDifferenceFindsTheNextChangedByte) {
+  const std::vector<std::uint8_t> a(1000, 7);
+  for (const std::size_t changed : {0u, 255u, 256u, 257u, 511u, 999u}) {
+    std::vector<std::uint8_t> b = a;
+    b[changed] = 8;
+    EXPECT_EQ(first_difference(a, b, 0), changed);
+    EXPECT_EQ(first_difference(a, b, changed), changed);
+    EXPECT_EQ(first_difference(a, b, changed + 1), a.size());
+  }
+  EXPECT_EQ(first_difference(a, a, 0), a.size());
+}
+
 TEST(Patches, UnchangedImagesGiveTheSmallestPatches) {
   const Pair p = pair_with(4 << 20, {});
   EXPECT_EQ(make_ips(p.source, p.target), "PATCHEOF");

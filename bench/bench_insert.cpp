@@ -1,0 +1,139 @@
+// bench_insert MEASURE DUMP INSERT RUNS DIR
+// Times the insert tool as a user runs it, a whole process, against one run
+// of the dump tool on the cartridge folder DIR (Ambergale.smc and
+// mescmd.dat): the insert of its unchanged dumps, and the insert of dumps
+// whose every word-list and dictionary line lost its last character, with
+// the end of bank FB declared free. Lines whose change cannot be inserted
+// (dropping a character can undo a dictionary match, and the dictionary may
+// have no room to grow) are left as they were and counted. The three run in
+// turn, RUNS times each; the table gives medians and the ratios to the dump.
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "bench_timing.hpp"
+#include "cartridge/cartridge.hpp"
+#include "dump/load_tables.hpp"
+#include "insert/edit_set.hpp"
+#include "insert/insert_run.hpp"
+#include "insert/word_list_map.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace ambergale;
+
+const char* const kDumps[] = {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"};
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// The line without its last character, when that is not part of a name.
+std::string shortened(std::string_view line) {
+  std::size_t last = line.size();
+  for (std::size_t at = line.find(':') + 1; at < line.size();) {
+    const auto byte = static_cast<unsigned char>(line[at]);
+    last = at;
+    at += (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0 ? 2 : 1;
+  }
+  if (last == line.size() || line[last] == ')') return std::string(line) + "\x81H";  // ？
+  return std::string(line.substr(0, last));
+}
+
+// Bank FB after the last word-list message.
+DeclaredRange end_of_bank(const std::vector<std::uint8_t>& image) {
+  Cartridge cart;
+  cart.bytes = image;
+  auto tables = std::make_unique<Tables>();
+  if (load_image_tables(cart, *tables)) return {};
+  int end = 0;
+  for (const auto& [address, message] : map_word_lists(cart, *tables).messages) end = std::max(end, address + message.size);
+  return {0xFB, {end, 0x10000}};
+}
+
+// Writes DIR/edited: the dumps with every word-list and dictionary line
+// changed that can be; returns the lines changed and the lines tried.
+std::pair<std::size_t, std::size_t> make_edited(const fs::path& dir, const DeclaredRange& free) {
+  InsertInputs inputs;
+  const std::string image = read_file(dir / "Ambergale.smc");
+  inputs.image_file.assign(image.begin(), image.end());
+  inputs.image_name = "Ambergale.smc";
+  inputs.opcode_file = read_file(dir / "mescmd.dat");
+  std::array<std::map<std::size_t, std::string>, 4> edits;
+  std::array<std::string, 4> dumps;
+  std::size_t tried = 0;
+  for (std::size_t d = 0; d < 4; ++d) {
+    dumps[d] = read_file(dir / "unchanged" / kDumps[d]);
+    inputs.edited[d] = dumps[d];
+    if (d % 2 != 0) continue;
+    const std::vector<std::string_view> lines = split_lines(dumps[d]);
+    for (std::size_t i = 0; i < lines.size(); ++i) edits[d][i + 1] = shortened(lines[i]);
+    tried += lines.size();
+  }
+  InsertSettings settings;
+  settings.free = {free};
+  for (;;) {
+    for (const std::size_t d : {0u, 2u}) inputs.edited[d] = with_lines(dumps[d], {edits[d].begin(), edits[d].end()});
+    InsertResult result;
+    const Outcome failure = run_insert(inputs, settings, result);
+    if (!failure) break;
+    const std::string text = failure->text();
+    const std::size_t d = text.rfind("wordlist.txt:", 0) == 0 ? 0 : 2;
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || edits[d].erase(std::strtoul(text.c_str() + colon + 1, nullptr, 10)) != 1) {
+      std::fprintf(stderr, "bench: %s\n", text.c_str());
+      std::exit(1);
+    }
+  }
+  fs::create_directories(dir / "edited");
+  for (std::size_t d = 0; d < 4; ++d) write_file(dir / "edited" / kDumps[d], *inputs.edited[d]);
+  return {edits[0].size() + edits[2].size(), tried};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 6) {
+    std::fprintf(stderr, "usage: bench_insert MEASURE DUMP INSERT RUNS DIR\n");
+    return 2;
+  }
+  const std::string measure = fs::absolute(argv[1]).string();
+  const std::string dump = fs::absolute(argv[2]).string();
+  const std::string insert = fs::absolute(argv[3]).string();
+  const int runs = std::max(1, std::atoi(argv[4]));
+  const fs::path dir = fs::absolute(argv[5]);
+  fs::create_directories(dir / "unchanged");
+  bench::run(measure, dir, {dump, "-o", "unchanged"});
+  const std::string image = read_file(dir / "Ambergale.smc");
+  const DeclaredRange free = end_of_bank(std::vector<std::uint8_t>(image.begin(), image.end()));
+  const auto [changed, lines] = make_edited(dir, free);
+  const std::string free_option = "--free=" + declared_text(free);
+
+  std::vector<bench::Sample> dumps, unchanged, edited;
+  for (int i = 0; i < runs; ++i) {
+    dumps.push_back(bench::run(measure, dir, {dump, "-o", "unchanged"}));
+    unchanged.push_back(bench::run(measure, dir, {insert, "-d", "unchanged", "-o", "unchanged.smc", "Ambergale.smc"}));
+    edited.push_back(bench::run(measure, dir, {insert, "-d", "edited", "-o", "edited.smc", free_option, "Ambergale.smc"}));
+  }
+  const bench::Summary base = bench::summarize(dumps);
+  std::printf("%-34s %9s %9s %9s   %s\n", "run", "CPU ms", "wall ms", "peak MiB", "CPU / dump, wall / dump");
+  std::printf("%-34s %9.2f %9.2f %9.2f\n", "ambergale-dump", base.cpu_ms, base.wall_ms, base.peak_mib);
+  const auto row = [&](const char* name, const std::vector<bench::Sample>& samples) {
+    const bench::Summary s = bench::summarize(samples);
+    std::printf("%-34s %9.2f %9.2f %9.2f   %5.2f, %5.2f\n", name, s.cpu_ms, s.wall_ms, s.peak_mib, s.cpu_ms / base.cpu_ms,
+                s.wall_ms / base.wall_ms);
+  };
+  row("ambergale-insert, unchanged", unchanged);
+  row("ambergale-insert, lines changed", edited);
+  std::printf("%zu of the %zu word-list and dictionary lines changed (%s); medians of %d alternated runs each\n", changed,
+              lines, free_option.c_str(), runs);
+  return 0;
+}

@@ -1,0 +1,56 @@
+// The timing both benchmarks share: a run of a program as a process,
+// started by the measuring launcher, and the medians of many runs.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+namespace fs = std::filesystem;
+
+struct Sample {
+  double wall_ms;
+  double cpu_ms;
+  long peak_kib;
+};
+
+// Runs `argv` in `dir` through the measuring launcher; exits on failure.
+inline Sample run(const std::string& measure, const fs::path& dir, const std::vector<std::string>& argv) {
+  std::string command = "'" + measure + "' '" + dir.string() + "'";
+  for (const std::string& arg : argv) command += " '" + arg + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  Sample sample{};
+  const bool read = pipe && std::fscanf(pipe, "%lf %lf %ld", &sample.wall_ms, &sample.cpu_ms, &sample.peak_kib) == 3;
+  if (!pipe || pclose(pipe) != 0 || !read) {
+    std::fprintf(stderr, "bench: %s failed in %s\n", argv[0].c_str(), dir.c_str());
+    std::exit(1);
+  }
+  return sample;
+}
+
+struct Summary {
+  double wall_ms;
+  double cpu_ms;
+  double peak_mib;
+};
+
+inline Summary summarize(const std::vector<Sample>& samples) {
+  std::vector<double> wall;
+  std::vector<double> cpu;
+  long peak = 0;
+  for (const Sample& s : samples) {
+    wall.push_back(s.wall_ms);
+    cpu.push_back(s.cpu_ms);
+    peak = std::max(peak, s.peak_kib);
+  }
+  std::sort(wall.begin(), wall.end());
+  std::sort(cpu.begin(), cpu.end());
+  return {wall[wall.size() / 2], cpu[cpu.size() / 2], peak / 1024.0};
+}
+
+}  // namespace bench
