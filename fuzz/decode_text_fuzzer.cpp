@@ -18,10 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int limit = in.take_int16();
 
   CodeBuffer codes, check;
-  const auto [written, consumed] = decode_text(indexed, in.rest(), limit, codes);
-  const auto [written_plain, consumed_plain] = decode_text(plain, in.rest(), limit, check);
+  const auto [written, consumed, bits] = decode_text(indexed, in.rest(), limit, codes);
+  const auto [written_plain, consumed_plain, bits_plain] = decode_text(plain, in.rest(), limit, check);
   if (written < 0 || written > kCodeStreamCap || written % 2 != 0 || consumed < 1) __builtin_trap();
-  if (written != written_plain || consumed != consumed_plain || !std::equal(codes.begin(), codes.begin() + written, check.begin())) {
+  // The consumed bytes are the bytes the bits taken touch.
+  if (consumed != (bits + 7) / 8) __builtin_trap();
+  if (written != written_plain || consumed != consumed_plain || bits != bits_plain ||
+      !std::equal(codes.begin(), codes.begin() + written, check.begin())) {
     __builtin_trap();
   }
   TextBuffer text;

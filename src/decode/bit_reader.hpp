@@ -77,4 +77,7 @@ inline void skip_bits(BitReader& reader, int n) {
 // second byte of the last word counts only once a bit of it was taken.
 std::int32_t consumed_length(const BitReader& reader);
 
+// The number of bits taken so far.
+inline std::int32_t bits_taken(const BitReader& reader) { return reader.position * 8 - (reader.bit_index + 1); }
+
 }  // namespace ambergale

@@ -108,7 +108,7 @@ TextDecode decode_text(const TreePair& trees, std::span<const std::uint8_t> inpu
                        CodeBuffer& out) {
   BitReader reader(input, limit % 2 != 0 ? std::int64_t{limit} + 1 : limit);
   const int written = decode_codes(trees, out, reader);
-  return {written, consumed_length(reader)};
+  return {written, consumed_length(reader), bits_taken(reader)};
 }
 
 TextDecode decode_text_at(const Cartridge& cart, const TreePair& trees, int bank, int address, CodeBuffer& out) {
@@ -119,7 +119,7 @@ TextDecode decode_dict_entry(const TreePair& trees, std::span<const std::uint8_t
                              std::int32_t length, CodeBuffer& out) {
   BitReader reader(input, length);
   const int written = decode_codes(trees, out, reader);
-  return {written, consumed_length(reader)};
+  return {written, consumed_length(reader), bits_taken(reader)};
 }
 
 }  // namespace ambergale

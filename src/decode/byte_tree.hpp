@@ -64,6 +64,7 @@ int decode_symbol(const ByteTree& tree, BitReader& reader, const WalkSteps& step
 struct TextDecode {
   int written = 0;            // bytes written to the output: even, at most kCodeStreamCap
   std::int32_t consumed = 0;  // input bytes holding a bit the decode took (consumed_length)
+  std::int32_t bits = 0;      // the bits the decode took
 };
 
 // Decodes one message with the text trees. `limit` is the number of input

@@ -1,5 +1,7 @@
 #include "encode/message_encoder.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "text/char_table.hpp"
@@ -55,16 +57,71 @@ int unit_bits(const MessageCoder& coder, std::uint16_t unit) {
   return 0;
 }
 
-bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> literal, EncodedMessage& out,
-                    std::size_t& unencodable) {
+namespace {
+
+// The edges out of each place of a literal: the unit itself, then every
+// clean entry that matches from there, with the bits each takes.
+struct Edge {
+  std::uint16_t unit;
+  std::size_t next;
+  std::size_t bits;
+};
+
+std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<const std::uint16_t> literal) {
   const std::size_t n = literal.size();
-  // Positions inside a control's arguments, where no entry may start or end.
   std::vector<bool> boundary(n + 1, true);
   for (std::size_t i = 0; i < n; ++i) {
     const int arguments = argument_units(literal[i]);
     for (int k = 1; k <= arguments && i + k < n; ++k) boundary[i + k] = false;
     i += static_cast<std::size_t>(arguments);
   }
+  std::vector<std::vector<Edge>> edges(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (const int bits = unit_bits(coder, literal[i]); bits > 0) edges[i].push_back({literal[i], i + 1, static_cast<std::size_t>(bits)});
+    if (!boundary[i] || literal[i] >= coder.starting.size()) continue;
+    for (const int e : coder.starting[literal[i]]) {
+      const Units& entry = coder.clean[static_cast<std::size_t>(e)];
+      if (i + entry.size() > n || !boundary[i + entry.size()]) continue;
+      if (!std::equal(entry.begin(), entry.end(), literal.begin() + static_cast<std::ptrdiff_t>(i))) continue;
+      const auto code = static_cast<std::uint16_t>(kFirstDictionaryCode + e);
+      if (const int bits = unit_bits(coder, code); bits > 0) edges[i].push_back({code, i + entry.size(), static_cast<std::size_t>(bits)});
+    }
+  }
+  return edges;
+}
+
+// A set of bit totals 0..size-1.
+class Totals {
+ public:
+  explicit Totals(std::size_t size) : words_((size + 63) / 64, 0), size_(size) {}
+  bool has(std::size_t t) const { return t < size_ && (words_[t / 64] >> (t % 64) & 1) != 0; }
+  void add(std::size_t t) {
+    if (t < size_) words_[t / 64] |= std::uint64_t{1} << (t % 64);
+  }
+  // Adds every total of `other` raised by `shift`.
+  void add_shifted(const Totals& other, std::size_t shift) {
+    const std::size_t whole = shift / 64, part = shift % 64;
+    for (std::size_t w = words_.size(); w-- > whole;) {
+      const std::size_t from = w - whole;
+      std::uint64_t bits = other.words_[from] << part;
+      if (part != 0 && from > 0) bits |= other.words_[from - 1] >> (64 - part);
+      words_[w] |= bits;
+    }
+    if (size_ % 64 != 0) words_.back() &= (std::uint64_t{1} << (size_ % 64)) - 1;
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::vector<std::uint64_t> words_;
+  std::size_t size_;
+};
+
+}  // namespace
+
+bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> literal, EncodedMessage& out,
+                    std::size_t& unencodable) {
+  const std::size_t n = literal.size();
+  const std::vector<std::vector<Edge>> edges = parse_edges(coder, literal);
   // The best parse of each suffix, from the end: bits, units, and the first
   // unit with where the parse goes on after it.
   struct Best {
@@ -79,24 +136,15 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
     unencodable = n;
     return false;
   }
-  const auto offer = [&](std::size_t i, std::uint16_t unit, std::size_t next) {
-    const int bits = unit_bits(coder, unit);
-    if (bits == 0 || best[next].bits == std::numeric_limits<std::uint64_t>::max()) return;
-    const Best candidate{best[next].bits + static_cast<std::uint64_t>(bits), best[next].count + 1, unit, next};
-    const Best& now = best[i];
-    if (candidate.bits < now.bits || (candidate.bits == now.bits && (candidate.count < now.count ||
-                                                                    (candidate.count == now.count && unit < now.unit)))) {
-      best[i] = candidate;
-    }
-  };
   for (std::size_t i = n; i-- > 0;) {
-    offer(i, literal[i], i + 1);
-    if (!boundary[i] || literal[i] >= coder.starting.size()) continue;
-    for (const int e : coder.starting[literal[i]]) {
-      const Units& entry = coder.clean[static_cast<std::size_t>(e)];
-      if (i + entry.size() > n || !boundary[i + entry.size()] || entry.size() < 1) continue;
-      if (!std::equal(entry.begin(), entry.end(), literal.begin() + static_cast<std::ptrdiff_t>(i))) continue;
-      offer(i, static_cast<std::uint16_t>(kFirstDictionaryCode + e), i + entry.size());
+    for (const Edge& edge : edges[i]) {
+      if (best[edge.next].bits == std::numeric_limits<std::uint64_t>::max()) continue;
+      const Best candidate{best[edge.next].bits + edge.bits, best[edge.next].count + 1, edge.unit, edge.next};
+      const Best& now = best[i];
+      if (candidate.bits < now.bits || (candidate.bits == now.bits && (candidate.count < now.count ||
+                                                                      (candidate.count == now.count && edge.unit < now.unit)))) {
+        best[i] = candidate;
+      }
     }
   }
   if (best[0].bits == std::numeric_limits<std::uint64_t>::max()) {
@@ -108,6 +156,58 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
   for (std::size_t i = 0; units.empty() || units.back() != kEnd; i = best[i].next) units.push_back(best[i].unit);
   out = write_units(coder, units);
   return true;
+}
+
+WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
+                           std::size_t most, std::size_t near, EncodedMessage& out) {
+  WindowFit fit;
+  const std::size_t end_bits = static_cast<std::size_t>(unit_bits(coder, kEnd));
+  if (end_bits == 0) return fit;
+  const std::size_t n = literal.size();
+  const std::vector<std::vector<Edge>> edges = parse_edges(coder, literal);
+  // The totals each suffix can take, up to `most`; the shortest and the
+  // longest whatever their size.
+  std::vector<Totals> reach(n + 1, Totals(most + 1));
+  std::vector<std::size_t> shortest(n + 1, SIZE_MAX), longest(n + 1, 0);
+  reach[n].add(end_bits);
+  shortest[n] = longest[n] = end_bits;
+  for (std::size_t i = n; i-- > 0;) {
+    for (const Edge& edge : edges[i]) {
+      if (shortest[edge.next] == SIZE_MAX) continue;
+      reach[i].add_shifted(reach[edge.next], edge.bits);
+      shortest[i] = std::min(shortest[i], shortest[edge.next] + edge.bits);
+      longest[i] = std::max(longest[i], longest[edge.next] + edge.bits);
+    }
+  }
+  if (shortest[0] == SIZE_MAX) return fit;
+  fit.shortest = shortest[0];
+  fit.longest = longest[0];
+  // The total nearest to `near` in the window, the smaller first.
+  std::size_t total = SIZE_MAX;
+  for (std::size_t distance = 0; total == SIZE_MAX && distance <= most; ++distance) {
+    for (const std::size_t t : {near - std::min(near, distance), near + distance}) {
+      if (t >= least && t <= most && reach[0].has(t)) {
+        total = t;
+        break;
+      }
+    }
+    if (near < distance && near + distance > most) break;
+  }
+  if (total == SIZE_MAX) return fit;
+  Units units;
+  for (std::size_t i = 0, left = total; i < n;) {
+    const auto edge = std::find_if(edges[i].begin(), edges[i].end(), [&](const Edge& e) {
+      return e.bits <= left && reach[e.next].has(left - e.bits);
+    });
+    if (edge == edges[i].end()) return fit;  // never: `total` was reached from here, so an edge leads on
+    units.push_back(edge->unit);
+    left -= edge->bits;
+    i = edge->next;
+  }
+  units.push_back(kEnd);
+  out = write_units(coder, units);
+  fit.found = true;
+  return fit;
 }
 
 EncodedMessage write_units(const MessageCoder& coder, const Units& units) {

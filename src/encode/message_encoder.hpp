@@ -50,6 +50,21 @@ struct EncodedMessage {
 bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> literal, EncodedMessage& out,
                     std::size_t& unencodable);
 
+// What a search for a parse of a given length found.
+struct WindowFit {
+  bool found = false;
+  std::size_t shortest = 0;  // the fewest and most bits any parse takes, end code
+  std::size_t longest = 0;   // included (both 0 when the text cannot be written)
+};
+
+// A parse of `literal` whose bits, end code included, lie in [least, most]:
+// of the totals in the window, the one nearest to `near` (the smaller of
+// two as near), and of the parses with that total the one that takes, at
+// each place, the first edge that still leads to it (the unit itself, then
+// entries by index). Sets `out` when found.
+WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
+                           std::size_t most, std::size_t near, EncodedMessage& out);
+
 // The bits of a parse, written out; `units` ends with the end code.
 EncodedMessage write_units(const MessageCoder& coder, const Units& units);
 

@@ -105,5 +105,67 @@ TEST(EncodeMessage, EverySampleMessageDecodesBackAndNeverLosesToGreedy) {
   EXPECT_GT(better_than_greedy, 0);
 }
 
+TEST(EncodeInWindow, EverySequentialMessageFitsItsOwnLengthAgain) {
+  // Each message of the sample's sequential block, read as units with its
+  // dictionary codes opened, encoded again within the bits of its bytes.
+  const sample::SampleCartridge sample = sample::make_sample(6);
+  Cartridge cart;
+  cart.bytes = sample.layout.image;
+  auto tables = std::make_unique<Tables>();
+  ASSERT_FALSE(load_image_tables(cart, *tables));
+  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
+  std::size_t tried = 0;
+  for (const auto& [address, original] : sample.layout.sequential) {
+    CodeBuffer codes;
+    const TextDecode decoded = decode_text(tables->text_trees, rom_view(cart, 0xFB, address), 768, codes);
+    Units literal;
+    for (int j = 0; j + 1 < decoded.written; j += 2) {
+      const auto unit = static_cast<std::uint16_t>(codes[j] | codes[j + 1] << 8);
+      if (unit != 0xFFFF) literal.push_back(unit);
+    }
+    const auto bytes = static_cast<std::size_t>(decoded.consumed);
+    encode::EncodedMessage message;
+    const encode::WindowFit fit = encode::encode_in_window(*coder, literal, 8 * bytes - 7, 8 * bytes,
+                                                           static_cast<std::size_t>(decoded.bits), message);
+    ++tried;
+    ASSERT_LE(fit.shortest, static_cast<std::size_t>(decoded.bits));
+    ASSERT_GE(fit.longest, static_cast<std::size_t>(decoded.bits));
+    ASSERT_TRUE(fit.found) << address;
+    // The original total is in the window, so it is the one taken.
+    EXPECT_EQ(message.bits, static_cast<std::size_t>(decoded.bits));
+    CodeBuffer back;
+    const TextDecode again = decode_text(tables->text_trees, message.bytes, 768, back);
+    EXPECT_EQ(again.consumed, decoded.consumed);
+    Units units;
+    for (int j = 0; j + 1 < again.written; j += 2) units.push_back(static_cast<std::uint16_t>(back[j] | back[j + 1] << 8));
+    EXPECT_EQ(units, message.units);
+  }
+  EXPECT_GT(tried, 1000u);
+}
+
+TEST(EncodeInWindow, NamesTheShortestAndLongestWhenNothingFits) {
+  // The worked trees: end 1 bit, 0x21 2 bits, page 3 + low byte 3 bits.
+  TreePair trees;
+  const std::uint8_t lead[] = {0, 2, 1, 0, 1, 2, 0x00, 0x21, 0x03};
+  const std::uint8_t low[] = {0, 1, 0, 1, 0x41, 0x9C};
+  std::copy(std::begin(lead), std::end(lead), trees.lead.begin());
+  std::copy(std::begin(low), std::end(low), trees.low.begin());
+  const encode::MessageCoder coder = encode::make_message_coder(trees, Dictionary{});
+  const Units literal = {0x0021, 0x039C, 0x0021};  // 2 + 3 + 2 bits, and the end: 8
+  encode::EncodedMessage message;
+  EXPECT_TRUE(encode::encode_in_window(coder, literal, 1, 8, 8, message).found);
+  EXPECT_EQ(message.bits, 8u);
+  EXPECT_EQ(message.bytes.size(), 1u);
+  const encode::WindowFit too_long = encode::encode_in_window(coder, literal, 1, 7, 4, message);
+  EXPECT_FALSE(too_long.found);
+  EXPECT_EQ(too_long.shortest, 8u);
+  EXPECT_EQ(too_long.longest, 8u);
+  EXPECT_FALSE(encode::encode_in_window(coder, literal, 9, 16, 12, message).found);
+  const Units unwritable = {0x0022};
+  const encode::WindowFit none = encode::encode_in_window(coder, unwritable, 1, 8, 4, message);
+  EXPECT_FALSE(none.found);
+  EXPECT_EQ(none.shortest, 0u);
+}
+
 }  // namespace
 }  // namespace ambergale

@@ -212,5 +212,32 @@ TEST(DictionaryEditLimits, AnEntryReadingTheEditedOnesBytesIsNamed) {
   EXPECT_EQ(refused->text(), "sublist.txt:7: entry 0415 (line 6) would read differently: its bits are not all inside its own slot");
 }
 
+TEST(DictionaryEditLimits, AnEntryThatStillFitsStaysInItsSlot) {
+  // The last entry, か, written as its escape: the same bits, one line changed.
+  InsertInputs inputs;
+  inputs.image_file = testing_support::small_image();
+  inputs.image_name = "small.smc";
+  inputs.opcode_file = testing_support::small_opcode_file();
+  const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
+  ASSERT_FALSE(dumps.failure);
+  ASSERT_EQ(split_lines(dumps.dumps[2]).back(), "0FF8:\x82\xA9");
+  inputs.edited[2] = with_lines(dumps.dumps[2], {{3049, "0FF8:<8400>"}});
+  InsertResult result;
+  const Outcome failure = run_insert(inputs, {}, result);
+  ASSERT_FALSE(failure) << failure->text();
+  EXPECT_EQ(result.report.entries_in_place, 1u);
+  EXPECT_EQ(result.report.entries_laid_out, 0u);
+  EXPECT_EQ(result.report.dictionary_end_after, result.report.dictionary_end_before);
+  EXPECT_TRUE(result.image_file == inputs.image_file);
+  // Emptied, it ends one byte after its start: the end code alone.
+  inputs.edited[2] = with_lines(dumps.dumps[2], {{3049, "0FF8:"}});
+  ASSERT_FALSE(run_insert(inputs, {}, result));
+  using cartridge_map::kDictionaryPointers;
+  const int last = inputs.image_file[rom_offset(kDictionaryPointers.bank, kDictionaryPointers.address + 2 * 3048)] |
+                   inputs.image_file[rom_offset(kDictionaryPointers.bank, kDictionaryPointers.address + 2 * 3048 + 1)] << 8;
+  EXPECT_EQ(result.report.dictionary_end_before, cartridge_map::kDictionaryEnd);
+  EXPECT_EQ(result.report.dictionary_end_after, last + 1);
+}
+
 }  // namespace
 }  // namespace ambergale
