@@ -27,7 +27,7 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 
 std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced) {
   std::vector<std::string_view> lines = split_lines(dump);
-  for (const auto& [number, text] : replaced) lines[number - 1] = text;
+  for (const auto& [number, text] : replaced) lines.at(number - 1) = text;
   std::string out;
   out.reserve(dump.size());
   for (const std::string_view line : lines) {

@@ -11,6 +11,7 @@
 #include "insert/dictionary_edit.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
+#include "insert/sequential_edit.hpp"
 #include "insert/word_list_edit.hpp"
 #include "insert/word_list_map.hpp"
 
@@ -19,7 +20,9 @@ namespace ambergale {
 namespace {
 
 constexpr std::size_t kWordList = 0;
+constexpr std::size_t kSequential = 1;
 constexpr std::size_t kDictionary = 2;
+constexpr std::size_t kScripts = 3;
 
 // Checks that `again`, the dump of the new image, is `expected`, that no
 // byte changed outside the planned writes, and that both patches give the
@@ -70,19 +73,19 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     if (!inputs.edited[d]) continue;
     const std::string name = kDumpFiles[d].name;
     if (Outcome failure = match_dump(name, original.dumps[d], *inputs.edited[d], changed[d])) return failure;
-    if (!changed[d].empty() && d != kWordList && d != kDictionary) {
+    if (!changed[d].empty() && d == kScripts) {
       return Failure{name + ":" + std::to_string(changed[d].front().number),
-                     "lines of " + name + " cannot be changed yet: only wordlist.txt and sublist.txt are inserted"};
+                     "lines of " + name + " cannot be changed yet: only wordlist.txt, wordlist2.txt and sublist.txt are inserted"};
     }
   }
   // Edited lines in UTF-8 are read as the Shift-JIS the dump converted from.
-  std::vector<std::string> converted(changed[kWordList].size() + changed[kDictionary].size());
+  std::vector<std::string> converted(changed[kWordList].size() + changed[kSequential].size() + changed[kDictionary].size());
   const bool utf8 = settings.encoding == Encoding::utf8;
   if (utf8 && !converted.empty()) {
     const Utf8ToCp932 to_cp932;
     if (!to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
     std::size_t next = 0;
-    for (const std::size_t d : {kWordList, kDictionary}) {
+    for (const std::size_t d : {kWordList, kSequential, kDictionary}) {
       for (ChangedLine& line : changed[d]) {
         std::size_t bad_at = 0;
         std::string& text = converted[next++];
@@ -132,27 +135,32 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     report.dictionary_end_after = edits.end_after;
     writes = std::move(edits.writes);
   }
-  std::vector<std::pair<std::size_t, std::string>> word_lines;  // the changed lines as the dump will write them
-  if (word_lists) {
-    const WordListMap map = map_word_lists(cart, tables);
-    if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
-    const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
-    WordListEdits edits;
-    if (Outcome failure = insert_word_list_edits(map, {tables.dictionary, *dictionary}, *coder, settings.newline, settings.free,
-                                                 changed[kWordList], target, edits)) {
+  // The changed lines of each dump as the dump will write them.
+  std::array<std::vector<std::pair<std::size_t, std::string>>, 4> lines_written;
+  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
+  const LineDictionaries dictionaries{tables.dictionary, *dictionary};
+  SequentialEdits sequential;
+  if (!changed[kSequential].empty()) {
+    if (Outcome failure = insert_sequential_edits(map_sequential_block(cart, tables), dictionaries, *coder,
+                                                  settings.newline, changed[kSequential], target, sequential)) {
       return failure;
     }
-    if (utf8) {
-      const Cp932ToUtf8 to_utf8;
-      for (auto& [number, text] : edits.expected) {
-        std::string line;
-        to_utf8.convert(text, line);
-        text = std::move(line);
-      }
+    lines_written[kSequential] = std::move(sequential.expected);
+    report.sequential_rewritten = changed[kSequential].size();
+    writes.insert(writes.end(), sequential.writes.begin(), sequential.writes.end());
+  }
+  if (word_lists || !sequential.rewritten.empty()) {
+    const WordListMap map = map_word_lists(cart, tables);
+    if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
+    WordListEdits edits;
+    if (Outcome failure = insert_word_list_edits(cart, map, dictionaries, *coder, settings.newline, settings.free,
+                                                 sequential.rewritten, changed[kWordList], target, edits)) {
+      return failure;
     }
-    word_lines = std::move(edits.expected);
+    lines_written[kWordList] = std::move(edits.expected);
     report.messages_in_place = edits.in_place;
     report.messages_moved = edits.moved;
+    report.messages_copied = edits.copied;
     report.free_before = edits.free_before;
     report.free_after = edits.free_after;
     writes.insert(writes.end(), edits.writes.begin(), edits.writes.end());
@@ -164,7 +172,18 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   } else {
     expected = original.dumps;
   }
-  if (!word_lines.empty()) expected[kWordList] = with_lines(expected[kWordList], word_lines);
+  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
+    if (lines_written[d].empty()) continue;
+    if (utf8) {
+      const Cp932ToUtf8 to_utf8;
+      for (auto& [number, text] : lines_written[d]) {
+        std::string line;
+        to_utf8.convert(text, line);
+        text = std::move(line);
+      }
+    }
+    expected[d] = with_lines(expected[d], lines_written[d]);
+  }
   for (const PlannedWrite& write : writes) report.bytes_written += write.size;
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     report.lines_changed[d] = changed[d].size();
@@ -208,9 +227,15 @@ std::string report_text(const InsertReport& report) {
     }
     text += "\n";
   }
-  if (report.messages_in_place + report.messages_moved > 0 || report.free_before > 0) {
+  if (report.sequential_rewritten > 0) {
+    text += "sequential-block messages: " + std::to_string(report.sequential_rewritten) + " rewritten at their lengths\n";
+  }
+  if (report.messages_in_place + report.messages_moved + report.messages_copied > 0 || report.free_before > 0) {
     text += "word-list messages: " + std::to_string(report.messages_in_place) + " in their own bytes, " +
-            std::to_string(report.messages_moved) + " moved (their pointer words rewritten)\n";
+            std::to_string(report.messages_moved) + " moved (their pointer words rewritten)" +
+            (report.messages_copied > 0 ? ", " + std::to_string(report.messages_copied) +
+                                              " unchanged ones copied out of rewritten bytes\n"
+                                        : "\n");
     text += "bank " + bank_text(cartridge_map::kMessageBank) + " free for moved messages: " + std::to_string(report.free_before) + " bytes, " +
             std::to_string(report.free_before - report.free_after) + " used, " + std::to_string(report.free_after) + " left\n";
   }

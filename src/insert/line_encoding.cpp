@@ -6,9 +6,27 @@
 
 namespace ambergale {
 
+namespace {
+
+std::string window_refusal(const BitWindow& window, const encode::WindowFit& fit) {
+  const auto bytes = [](std::size_t bits) { return std::to_string((bits + 7) / 8); };
+  const std::string needs = "; the new text needs " + bytes(fit.shortest) + " to " + bytes(fit.longest) + " bytes (" +
+                            std::to_string(fit.shortest) + " to " + std::to_string(fit.longest) + " bits), the slot " +
+                            std::to_string(window.least) + " to " + std::to_string(window.most) + " bits: ";
+  if (fit.shortest > window.most) {
+    return window.what + needs + std::to_string(fit.shortest - window.most) + " bits too long in its shortest form";
+  }
+  if (fit.longest < window.least) {
+    return window.what + needs + std::to_string(window.least - fit.longest) + " bits too short in its longest form";
+  }
+  return window.what + needs + "no way of writing it takes a number of bits in the slot";
+}
+
+}  // namespace
+
 Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
                     LineDictionaries dictionaries, const encode::MessageCoder& coder, std::uint16_t newline,
-                    std::string_view trees, EncodedLine& out) {
+                    std::string_view trees, EncodedLine& out, const BitWindow* window) {
   std::vector<TextPiece> pieces;
   if (Outcome failure = parse_line_text(text, pieces)) return Failure{where + ":" + failure->file, failure->reason};
   const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coder, u) > 0; }, newline};
@@ -21,6 +39,11 @@ Outcome encode_line(const std::string& where, std::string_view text, std::span<c
     TextBuffer unit;
     append_hex(unit, unencodable < out.literal.size() ? out.literal[unencodable] : 0xFFFF, 4);
     return Failure{where + column, "code " + std::string(unit.view()) + " has no code in the " + std::string(trees)};
+  }
+  if (window) {
+    const encode::WindowFit fit =
+        encode::encode_in_window(coder, out.literal, window->least, window->most, window->near, out.encoded);
+    if (!fit.found) return Failure{where, window_refusal(*window, fit)};
   }
   // The new bits must read back as the line says, its escapes written as
   // the dump writes them.

@@ -30,14 +30,27 @@ struct LineDictionaries {
   const Dictionary& written;
 };
 
+// The bits a message that keeps its length may take: a total in
+// [least, most], nearest to `near` (the original's). `what` names the
+// message and its bytes in a refusal ("[FB:8A10] takes 23 bytes").
+struct BitWindow {
+  std::size_t least = 0;
+  std::size_t most = 0;
+  std::size_t near = 0;
+  std::string what;
+};
+
 // Reads `text` (the line after its identifier; `where` is FILE:LINE) against
 // `original`, the units the image holds for it, and encodes it with `coder`,
 // whose trees `trees` names in a refusal. `newline` is the code of a new
-// "\n", or 0 for the original's. Refused, naming FILE:LINE[:COLUMN]: text
-// that does not parse or cannot be read into units, a unit the trees cannot
-// write, and text that would not read back as written.
+// "\n", or 0 for the original's. With a `window`, the encoding is the
+// parse that takes bits in it rather than the shortest. Refused, naming
+// FILE:LINE[:COLUMN]: text that does not parse or cannot be read into
+// units, a unit the trees cannot write, no parse in the window (with the
+// bits the text needs and the bits it has), and text that would not read
+// back as written.
 Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
                     LineDictionaries dictionaries, const encode::MessageCoder& coder, std::uint16_t newline,
-                    std::string_view trees, EncodedLine& out);
+                    std::string_view trees, EncodedLine& out, const BitWindow* window = nullptr);
 
 }  // namespace ambergale

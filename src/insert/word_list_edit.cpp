@@ -30,6 +30,7 @@ struct NewMessage {
   EncodedLine line;
   std::vector<std::size_t> lines;  // 1-based, in order
   int address = -1;                // where it is written
+  bool copy = false;               // the old bytes as they were, for unchanged lines
 };
 
 void write_bytes(std::span<std::uint8_t> image, int bank, int address, std::span<const std::uint8_t> bytes,
@@ -40,8 +41,9 @@ void write_bytes(std::span<std::uint8_t> image, int bank, int address, std::span
 
 }  // namespace
 
-Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictionaries, const encode::MessageCoder& coder,
-                               std::uint16_t newline, std::span<const DeclaredRange> declared,
+Outcome insert_word_list_edits(const Cartridge& cart, const WordListMap& map, LineDictionaries dictionaries,
+                               const encode::MessageCoder& coder, std::uint16_t newline,
+                               std::span<const DeclaredRange> declared, std::span<const RewrittenMessage> rewritten,
                                const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
                                WordListEdits& edits) {
   std::map<std::size_t, std::string_view> text_of;  // line -> its text after the identifier
@@ -61,10 +63,18 @@ Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictiona
                                         " and " + hex2(twin.group) + " share a list): edit both the same way"};
     }
   }
+  // A line edited as the message it shows was rewritten keeps pointing at it.
+  std::map<std::size_t, const RewrittenMessage*> shares;
+  for (const auto& [number, text] : text_of) {
+    for (const RewrittenMessage& message : rewritten) {
+      if (message.address == map.entries[number - 1].address && message.text == text) shares[number] = &message;
+    }
+  }
   // Each new text of a message is encoded once.
   std::vector<NewMessage> messages;
   std::map<std::pair<int, std::string_view>, std::size_t> message_of;
   for (const auto& [number, text] : text_of) {
+    if (shares.count(number)) continue;
     const int address = map.entries[number - 1].address;
     const auto [it, added] = message_of.try_emplace({address, text}, messages.size());
     if (!added) {
@@ -79,6 +89,33 @@ Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictiona
       return failure;
     }
     messages.push_back(std::move(message));
+  }
+  // Unchanged lines whose message lies in rewritten bytes keep it through a
+  // copy of its bytes, which decode the same anywhere.
+  std::map<int, std::size_t> copy_of;  // old address -> its copy among `messages`
+  for (std::size_t i = 0; i < map.entries.size(); ++i) {
+    const int address = map.entries[i].address;
+    const StoredMessage& stored = map.messages.at(address);
+    const ByteRange bytes{address, address + std::max(stored.size, 1)};
+    const auto inside = std::find_if(rewritten.begin(), rewritten.end(), [&](const RewrittenMessage& message) {
+      return message.range.start < bytes.end && bytes.start < message.range.end;
+    });
+    if (text_of.count(i + 1) || inside == rewritten.end()) continue;
+    if (stored.units.empty() || stored.units.back() != 0xFFFF) {
+      return Failure{where(i + 1), "the message of entry " + entry_name(map.entries[i]) + " at " +
+                                       address_text(kMessageBank, address) + " lies in bytes another edit rewrites, and has "
+                                       "no end code, so it cannot be copied out"};
+    }
+    const auto [it, added] = copy_of.try_emplace(address, messages.size());
+    if (added) {
+      NewMessage copy;
+      copy.old_address = address;
+      copy.copy = true;
+      const std::span<const std::uint8_t> old = rom_view(cart, kMessageBank, address).first(static_cast<std::size_t>(stored.size));
+      copy.line.encoded.bytes.assign(old.begin(), old.end());
+      messages.push_back(std::move(copy));
+    }
+    messages[it->second].lines.push_back(i + 1);
   }
   // A message's own bytes are freed when every entry pointing at it changed.
   std::map<int, int> users, changed_users;
@@ -126,7 +163,7 @@ Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictiona
   for (const NewMessage& message : messages) {
     write_bytes(image, kMessageBank, message.address, message.line.encoded.bytes, edits.writes);
     edits.bytes += message.line.encoded.bytes.size();
-    ++(message.address == message.old_address ? edits.in_place : edits.moved);
+    ++(message.copy ? edits.copied : message.address == message.old_address ? edits.in_place : edits.moved);
     for (const std::size_t number : message.lines) {
       const WordListEntry& entry = map.entries[number - 1];
       // Lines of groups sharing a list are one word, written once.
@@ -137,9 +174,12 @@ Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictiona
     }
   }
   for (const ChangedLine& line : changed) {
-    const std::size_t index = message_of.at({map.entries[line.number - 1].address, text_of.at(line.number)});
-    edits.expected.emplace_back(line.number,
-                                std::string(line_identifier(kFile, line.edited)) + messages[index].line.read_back);
+    const auto shared = shares.find(line.number);
+    const std::string& read_back =
+        shared != shares.end()
+            ? shared->second->read_back
+            : messages[message_of.at({map.entries[line.number - 1].address, text_of.at(line.number)})].line.read_back;
+    edits.expected.emplace_back(line.number, std::string(line_identifier(kFile, line.edited)) + read_back);
   }
   return std::nullopt;
 }

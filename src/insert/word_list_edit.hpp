@@ -27,11 +27,23 @@ struct PlannedWrite {
   std::size_t size;
 };
 
+// Bytes of bank FB another kind of edit rewrites in place, and the new text
+// they hold: word-list lines whose message lies in them must move, or carry
+// the same text as the line that rewrites them; an unchanged line's message
+// is copied out as it is.
+struct RewrittenMessage {
+  ByteRange range;
+  int address = 0;             // where the message starts
+  std::string_view text;       // the edited text, after its identifier
+  std::string read_back;       // as the dump will write it
+};
+
 struct WordListEdits {
   std::vector<std::pair<std::size_t, std::string>> expected;  // line number and the line as the dump will write it
   std::vector<PlannedWrite> writes;
   std::size_t in_place = 0;  // messages written into their own old bytes
   std::size_t moved = 0;     // messages written elsewhere, their pointer words rewritten
+  std::size_t copied = 0;    // unchanged messages moved out of rewritten bytes
   std::size_t bytes = 0;     // message bytes written
   int free_before = 0;       // bytes of bank FB that moved messages could take
   int free_after = 0;        // of those, the bytes left
@@ -47,8 +59,10 @@ struct WordListEdits {
 // `newline` is the code of a new "\n" (0 to take the original's).
 // `dictionaries` are the dictionary as the original lines show it and as the
 // new image holds it; `coder` writes with the second.
-Outcome insert_word_list_edits(const WordListMap& map, LineDictionaries dictionaries, const encode::MessageCoder& coder,
-                               std::uint16_t newline, std::span<const DeclaredRange> declared,
+// `cart` is the original image, `rewritten` what other edits rewrote in it.
+Outcome insert_word_list_edits(const Cartridge& cart, const WordListMap& map, LineDictionaries dictionaries,
+                               const encode::MessageCoder& coder, std::uint16_t newline,
+                               std::span<const DeclaredRange> declared, std::span<const RewrittenMessage> rewritten,
                                const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
                                WordListEdits& edits);
 

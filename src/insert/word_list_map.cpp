@@ -16,26 +16,32 @@ constexpr int kBankEnd = 0x10000;
 
 bool overlap(ByteRange a, ByteRange b) { return a.start < b.end && b.start < a.end; }
 
+std::vector<std::uint16_t> units_of(const CodeBuffer& codes, int written) {
+  std::vector<std::uint16_t> units;
+  for (int j = 0; j + 1 < written; j += 2) units.push_back(static_cast<std::uint16_t>(codes[j] | codes[j + 1] << 8));
+  return units;
+}
+
 StoredMessage decode_message(const Cartridge& cart, const Tables& tables, int address) {
   CodeBuffer codes;
   const TextDecode decoded = decode_text_at(cart, tables.text_trees, kMessageBank, address, codes);
   StoredMessage message;
-  for (int j = 0; j + 1 < decoded.written; j += 2) message.units.push_back(static_cast<std::uint16_t>(codes[j] | codes[j + 1] << 8));
+  message.units = units_of(codes, decoded.written);
   message.size = decoded.consumed;
   return message;
 }
 
-// The sequential block, from its start to the end of its last message.
-ByteRange sequential_block(const Cartridge& cart, const Tables& tables) {
-  CodeBuffer codes;
-  int address = kSequentialStart;
-  while (address < kSequentialEnd) {
-    address += decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), kSequentialWindow, codes).consumed;
-  }
-  return {kSequentialStart, address};
-}
-
 }  // namespace
+
+std::vector<SequentialMessage> map_sequential_block(const Cartridge& cart, const Tables& tables) {
+  std::vector<SequentialMessage> block;
+  CodeBuffer codes;
+  for (int address = kSequentialStart; address < kSequentialEnd; address += block.back().size) {
+    const TextDecode decoded = decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), kSequentialWindow, codes);
+    block.push_back({address, decoded.consumed, decoded.bits, units_of(codes, decoded.written)});
+  }
+  return block;
+}
 
 std::string entry_name(const WordListEntry& entry) {
   TextBuffer name;
@@ -47,7 +53,8 @@ std::string entry_name(const WordListEntry& entry) {
 WordListMap map_word_lists(const Cartridge& cart, const Tables& tables) {
   WordListMap map;
   map.scripts = {0, kScriptGroups[2].end_address};
-  map.sequential = sequential_block(cart, tables);
+  const std::vector<SequentialMessage> block = map_sequential_block(cart, tables);
+  map.sequential = {kSequentialStart, block.back().address + block.back().size};
   const WordListGroups groups = read_word_list_groups(cart);
   for (int g = 0; g < kGroupCount; ++g) {
     for (int e = 0; e < groups.entries[g]; ++e) {

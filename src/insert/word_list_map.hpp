@@ -31,6 +31,18 @@ struct StoredMessage {
   bool own_bytes = false;
 };
 
+// A message of the sequential block.
+struct SequentialMessage {
+  int address = 0;                   // in FB
+  int size = 0;                      // its consumed length: the next one starts after it
+  int bits = 0;                      // the bits its decode took, the end code included
+  std::vector<std::uint16_t> units;  // as decoded, the end code last when it has one
+};
+
+// The sequential block as the dump walks it: from FB:8000, each message
+// where the one before it ends, the last the one that starts below FB:D07D.
+std::vector<SequentialMessage> map_sequential_block(const Cartridge& cart, const Tables& tables);
+
 struct WordListMap {
   std::vector<WordListEntry> entries;     // in the dump's line order
   std::map<int, StoredMessage> messages;  // by address in FB
