@@ -1,7 +1,8 @@
 // The whole insert, in memory, on edits a fuzzer chooses: texts that replace
-// those of word-list or dictionary lines of the cut-down sample, with the
-// end of bank FB free for moved messages. Every run must insert or refuse;
-// an insert whose own proof fails (an "internal error") is a finding.
+// those of word-list, sequential-block or dictionary lines of the cut-down
+// sample, with the end of bank FB free for moved messages. Every run must
+// insert or refuse; an insert whose own proof fails (an "internal error")
+// is a finding.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "cartridge/cartridge_map.hpp"
 #include "dump/dump_run.hpp"
+#include "dump/dumps.hpp"
 #include "dump/load_tables.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
@@ -24,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     inputs.image_name = "image";
     inputs.opcode_file = sample::sample_opcode_file();
     const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
-    inputs.edited[0] = dumps.dumps[0];
-    inputs.edited[2] = dumps.dumps[2];
+    for (std::size_t d = 0; d < 3; ++d) inputs.edited[d] = dumps.dumps[d];
     return inputs;
   }();
   // Bank FB after the last word-list message, free for moved ones.
@@ -43,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   // The first byte picks the dump; then edits separated by LF, each a byte
   // that picks the line and the text that replaces the line's.
-  const std::size_t dump = data[0] & 1 ? 2 : 0;
-  const char* const name = dump == 2 ? "sublist.txt" : "wordlist.txt";
+  const std::size_t dump = data[0] % 3;
+  const char* const name = kDumpFiles[dump].name;
   const std::vector<std::string_view> lines = split_lines(*original.edited[dump]);
   std::vector<std::pair<std::size_t, std::string>> replaced;
   const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view edit = rest.substr(at, end - at);
     at = end + 1;
     if (edit.empty()) continue;
-    const std::size_t chosen = (static_cast<unsigned char>(edit[0]) * 7 + static_cast<std::size_t>(data[0] >> 1)) % lines.size();
+    const std::size_t chosen = (static_cast<unsigned char>(edit[0]) * 7 + static_cast<std::size_t>(data[0] / 3)) % lines.size();
     replaced.emplace_back(chosen + 1, std::string(line_identifier(name, lines[chosen])) + std::string(edit.substr(1)));
   }
   InsertInputs inputs = original;
