@@ -210,6 +210,20 @@ WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint1
   return fit;
 }
 
+Units opened(const MessageCoder& coder, std::span<const std::uint16_t> units) {
+  Units text;
+  for (const std::uint16_t unit : units) {
+    const std::size_t e = static_cast<std::size_t>(unit) - kFirstDictionaryCode;
+    if (unit == kEnd) continue;
+    if (unit >= kFirstDictionaryCode && e < coder.clean.size() && !coder.clean[e].empty()) {
+      text.insert(text.end(), coder.clean[e].begin(), coder.clean[e].end());
+    } else {
+      text.push_back(unit);
+    }
+  }
+  return text;
+}
+
 EncodedMessage write_units(const MessageCoder& coder, const Units& units) {
   EncodedMessage out;
   BitWriter writer;

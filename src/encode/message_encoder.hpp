@@ -50,6 +50,10 @@ struct EncodedMessage {
 bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> literal, EncodedMessage& out,
                     std::size_t& unencodable);
 
+// `units` with the code of every clean entry replaced by the units it
+// expands to, and the end code dropped: the text they stand for.
+Units opened(const MessageCoder& coder, std::span<const std::uint16_t> units);
+
 // What a search for a parse of a given length found.
 struct WindowFit {
   bool found = false;

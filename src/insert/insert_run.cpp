@@ -146,7 +146,7 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
       return failure;
     }
     lines_written[kSequential] = std::move(sequential.expected);
-    report.sequential_rewritten = changed[kSequential].size();
+    report.sequential_rewritten = sequential.rewritten.size();
     writes.insert(writes.end(), sequential.writes.begin(), sequential.writes.end());
   }
   if (word_lists || !sequential.rewritten.empty()) {
@@ -227,8 +227,9 @@ std::string report_text(const InsertReport& report) {
     }
     text += "\n";
   }
-  if (report.sequential_rewritten > 0) {
-    text += "sequential-block messages: " + std::to_string(report.sequential_rewritten) + " rewritten at their lengths\n";
+  if (report.lines_changed[1] > 0) {
+    text += "sequential-block messages: " + std::to_string(report.sequential_rewritten) +
+            " rewritten at their lengths (the others read as they did and keep their bits)\n";
   }
   if (report.messages_in_place + report.messages_moved + report.messages_copied > 0 || report.free_before > 0) {
     text += "word-list messages: " + std::to_string(report.messages_in_place) + " in their own bytes, " +

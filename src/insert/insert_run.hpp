@@ -40,7 +40,7 @@ struct InsertReport {
   std::size_t messages_in_place = 0;            // word-list messages in their own old bytes
   std::size_t messages_moved = 0;               // word-list messages written elsewhere
   std::size_t messages_copied = 0;              // unchanged word-list messages copied out of rewritten bytes
-  std::size_t sequential_rewritten = 0;         // messages of the sequential block, each at its length
+  std::size_t sequential_rewritten = 0;         // messages of the sequential block whose bytes changed, each at its length
   int free_before = 0;                          // bytes of bank FB moved messages could take
   int free_after = 0;
   std::size_t entries_in_place = 0;             // dictionary entries in their own slots

@@ -44,11 +44,19 @@ Outcome insert_sequential_edits(const std::vector<SequentialMessage>& block, Lin
       const auto keep = static_cast<std::uint8_t>(0xFF00 >> used);
       written.back() = static_cast<std::uint8_t>((written.back() & keep) | (image[offset + bytes - 1] & ~keep));
     }
+    edits.expected.emplace_back(line.number, std::string(identifier) + encoded.read_back);
+    // A text that stands for what the message held keeps its bits.
+    if (encode::opened(coder, message.units) == encoded.literal) continue;
+    // Only the bytes that differ are rewritten: a message that reads them
+    // (a word-list line's) must move, one that does not can stay.
+    std::size_t first = 0, last = bytes;
+    while (first < bytes && written[first] == image[offset + first]) ++first;
+    while (last > first && written[last - 1] == image[offset + last - 1]) --last;
+    if (first == last) continue;
     encode::put_bytes(image, kMessageBank, message.address, written);
     edits.writes.push_back({offset, bytes});
-    edits.rewritten.push_back({{message.address, message.address + message.size}, message.address,
-                               line.edited.substr(identifier.size()), encoded.read_back});
-    edits.expected.emplace_back(line.number, std::string(identifier) + encoded.read_back);
+    edits.rewritten.push_back({{message.address + static_cast<int>(first), message.address + static_cast<int>(last)},
+                               message.address, line.edited.substr(identifier.size()), encoded.read_back});
   }
   return std::nullopt;
 }

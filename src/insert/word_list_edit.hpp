@@ -27,12 +27,12 @@ struct PlannedWrite {
   std::size_t size;
 };
 
-// Bytes of bank FB another kind of edit rewrites in place, and the new text
-// they hold: word-list lines whose message lies in them must move, or carry
-// the same text as the line that rewrites them; an unchanged line's message
-// is copied out as it is.
+// A message of bank FB another kind of edit rewrote in place, and the new
+// text it holds: word-list lines whose message reads the bytes that changed
+// must move, or carry the same text as the line that rewrote it; an
+// unchanged line's message is copied out as it is.
 struct RewrittenMessage {
-  ByteRange range;
+  ByteRange range;             // the bytes that changed
   int address = 0;             // where the message starts
   std::string_view text;       // the edited text, after its identifier
   std::string read_back;       // as the dump will write it
