@@ -31,8 +31,10 @@ namespace {
 
 constexpr const char* kProgram = "ambergale-insert";
 
-enum Option : std::size_t { kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kFree, kChecksum, kNewline, kCheck, kHelp, kVersion };
-constexpr std::array<CommandOption, 12> kOptions = {{
+enum Option : std::size_t {
+  kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kHelp, kVersion
+};
+constexpr std::array<CommandOption, 13> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"mescmd", 'm', true, false},
@@ -40,6 +42,7 @@ constexpr std::array<CommandOption, 12> kOptions = {{
     {"bps", 0, true, false},
     {"ips", 0, true, false},
     {"free", 0, true, false},
+    {"seq", 0, true, false},
     {"checksum", 0, true, false},
     {"newline", 0, true, false},
     {"check", 0, false, false},
@@ -61,6 +64,13 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
       options.settings.free.push_back(range);
       break;
     }
+    case kSeq:
+      // The sequential block has no pointers: its messages keep their lengths.
+      if (std::string_view(value) != "fixed") {
+        return Failure{{}, "invalid sequential-block mode '" + std::string(value) +
+                               "' (only fixed: every message keeps its length)"};
+      }
+      break;
     case kChecksum: {
       const std::string_view policy(value);
       if (policy == "auto") {
@@ -248,6 +258,7 @@ const char* insert_usage_text() {
          "      --ips FILE          also write an IPS patch\n"
          "      --free BB:AAAA-BBBB bytes of bank FB that moved word-list messages may take\n"
          "                          (both ends included; repeatable)\n"
+         "      --seq fixed         sequential-block messages keep their lengths (the only mode)\n"
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700 the code of a line break the original line does not decide\n"

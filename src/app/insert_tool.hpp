@@ -3,7 +3,7 @@
 // image, its patches and a report of what the run did.
 //
 //   ambergale-insert [-d DIR] [-m FILE] [--encoding ENC] [--bps FILE] [--ips FILE]
-//                    [--free BB:AAAA-BBBB]... [--checksum auto|fix|keep] [--newline 1200|1700]
+//                    [--free BB:AAAA-BBBB]... [--seq fixed] [--checksum auto|fix|keep] [--newline 1200|1700]
 //                    (-o FILE | --check) IMAGE
 #pragma once
 

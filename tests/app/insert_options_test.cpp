@@ -20,7 +20,7 @@ Parsed parse(std::vector<const char*> args) {
 }
 
 TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
-  const Parsed parsed = parse({"--free", "FB:F000-F0FF", "--free=fb:7ff2-7fff", "--checksum", "keep", "--newline=1700",
+  const Parsed parsed = parse({"--seq=fixed", "--free", "FB:F000-F0FF", "--free=fb:7ff2-7fff", "--checksum", "keep", "--newline=1700",
                                "-o", "new.smc", "--check", "image.smc"});
   ASSERT_EQ(parsed.error, "");
   const InsertSettings& settings = parsed.options.settings;
@@ -39,6 +39,7 @@ TEST(ParseInsertOptions, NamesWhatIsWrong) {
       {{"--free", "FB:F000", "i.smc"}, "invalid free range 'FB:F000' (write BB:AAAA-BBBB, hex, both ends included)"},
       {{"--free", "FB:F100-F0FF", "i.smc"}, "invalid free range 'FB:F100-F0FF': it ends before it starts"},
       {{"--checksum", "maybe", "i.smc"}, "invalid checksum policy 'maybe' (use auto, fix or keep)"},
+      {{"--seq", "relayout", "i.smc"}, "invalid sequential-block mode 'relayout' (only fixed: every message keeps its length)"},
       {{"--newline", "0012", "i.smc"}, "invalid line break '0012' (use 1200 or 1700, the units 0012 and 0017)"},
       {{"-o", "n.smc"}, "no image given"},
       {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
