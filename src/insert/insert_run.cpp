@@ -24,6 +24,44 @@ constexpr std::size_t kSequential = 1;
 constexpr std::size_t kDictionary = 2;
 constexpr std::size_t kScripts = 3;
 
+// Edited lines in UTF-8 are read as the Shift-JIS the dump converted from:
+// each changed line's text is converted into `converted`, which it then views.
+Outcome read_as_cp932(std::array<std::vector<ChangedLine>, 4>& changed, std::vector<std::string>& converted) {
+  std::size_t lines = 0;
+  for (const auto& dump : changed) lines += dump.size();
+  if (lines == 0) return std::nullopt;
+  const Utf8ToCp932 to_cp932;
+  if (!to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
+  converted.resize(lines);
+  std::size_t next = 0;
+  for (std::size_t d = 0; d < changed.size(); ++d) {
+    for (ChangedLine& line : changed[d]) {
+      std::size_t bad_at = 0;
+      std::string& text = converted[next++];
+      if (!to_cp932.convert(line.edited, text, bad_at)) {
+        return Failure{std::string(kDumpFiles[d].name) + ":" + std::to_string(line.number),
+                       "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have"};
+      }
+      line.edited = text;
+    }
+  }
+  return std::nullopt;
+}
+
+// The lines changed, and the unchanged lines the edits show anew.
+void count_lines(const std::array<std::string, 4>& original, const std::array<std::string, 4>& expected,
+                 const std::array<std::vector<ChangedLine>, 4>& changed, InsertReport& report) {
+  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
+    report.lines_changed[d] = changed[d].size();
+    // Both lists are in line order.
+    auto line = changed[d].begin();
+    for (const std::size_t number : different_lines(original[d], expected[d])) {
+      while (line != changed[d].end() && line->number < number) ++line;
+      if (line == changed[d].end() || line->number != number) ++report.lines_reshown[d];
+    }
+  }
+}
+
 // Checks that `again`, the dump of the new image, is `expected`, that no
 // byte changed outside the planned writes, and that both patches give the
 // new image.
@@ -78,24 +116,10 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
                      "lines of " + name + " cannot be changed yet: only wordlist.txt, wordlist2.txt and sublist.txt are inserted"};
     }
   }
-  // Edited lines in UTF-8 are read as the Shift-JIS the dump converted from.
-  std::vector<std::string> converted(changed[kWordList].size() + changed[kSequential].size() + changed[kDictionary].size());
   const bool utf8 = settings.encoding == Encoding::utf8;
-  if (utf8 && !converted.empty()) {
-    const Utf8ToCp932 to_cp932;
-    if (!to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
-    std::size_t next = 0;
-    for (const std::size_t d : {kWordList, kSequential, kDictionary}) {
-      for (ChangedLine& line : changed[d]) {
-        std::size_t bad_at = 0;
-        std::string& text = converted[next++];
-        if (!to_cp932.convert(line.edited, text, bad_at)) {
-          return Failure{std::string(kDumpFiles[d].name) + ":" + std::to_string(line.number),
-                         "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have"};
-        }
-        line.edited = text;
-      }
-    }
+  std::vector<std::string> converted;
+  if (utf8) {
+    if (Outcome failure = read_as_cp932(changed, converted)) return failure;
   }
 
   result.image_file = inputs.image_file;
@@ -185,15 +209,7 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     expected[d] = with_lines(expected[d], lines_written[d]);
   }
   for (const PlannedWrite& write : writes) report.bytes_written += write.size;
-  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
-    report.lines_changed[d] = changed[d].size();
-    // Both lists are in line order.
-    auto line = changed[d].begin();
-    for (const std::size_t number : different_lines(original.dumps[d], expected[d])) {
-      while (line != changed[d].end() && line->number < number) ++line;
-      if (line == changed[d].end() || line->number != number) ++report.lines_reshown[d];
-    }
-  }
+  count_lines(original.dumps, expected, changed, report);
   // No changed byte, no byte written: the checksum follows the edits only.
   if (!std::equal(source.begin(), source.end(), target.begin())) {
     result.report.checksum_rewritten = apply_checksum_policy(settings.checksum, source, target);
