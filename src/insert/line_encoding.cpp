@@ -1,5 +1,6 @@
 #include "insert/line_encoding.hpp"
 
+#include "decode/byte_tree.hpp"
 #include "insert/line_units.hpp"
 #include "insert/text_parse.hpp"
 #include "text/hex.hpp"
@@ -44,6 +45,11 @@ Outcome encode_line(const std::string& where, std::string_view text, std::span<c
     const encode::WindowFit fit =
         encode::encode_in_window(coder, out.literal, window->least, window->most, window->near, out.encoded);
     if (!fit.found) return Failure{where, window_refusal(*window, fit)};
+  }
+  // The decoder keeps at most kCodeStreamCap bytes of a message's units.
+  if (const std::size_t most = kCodeStreamCap / 2; out.encoded.units.size() > most) {
+    return Failure{where, "the text takes " + std::to_string(out.encoded.units.size() - 1) + " units; a message holds at most " +
+                              std::to_string(most - 1) + " before its end code"};
   }
   // The new bits must read back as the line says, its escapes written as
   // the dump writes them.

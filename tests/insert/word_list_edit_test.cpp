@@ -235,6 +235,13 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   const Outcome refused = run_insert(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "wordlist.txt:2:2: code 007F has no code in the text trees");
+  // More units than the decoder keeps of a message.
+  std::string long_text = "0001:";
+  for (int i = 0; i < 1920; ++i) long_text += "\x81I";  // ！
+  inputs.edited[0] = with_lines(dumps.dumps[0], {{2, long_text}});
+  const Outcome too_long = run_insert(inputs, {}, result);
+  ASSERT_TRUE(too_long);
+  EXPECT_EQ(too_long->text(), "wordlist.txt:2: the text takes 1920 units; a message holds at most 1919 before its end code");
 }
 
 // The small cartridge with its image changed by hand, and its word-list dump.
