@@ -8,6 +8,8 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "cartridge/cartridge.hpp"
@@ -31,5 +33,21 @@ extern const std::array<DumpFile, 4> kDumpFiles;
 // Writes the lines that open a script in "messcript.txt": an empty line and
 // "[index:BBAAAA](len=length,展開BYTE=expanded)".
 void write_script_header(TextOutput& out, int index, int bank, int address, int length, int expanded);
+
+// One event script as the script dump meets it: where it is, how long, and
+// its decoded bytes, the first `size` of `bytes` (a buffer the scripts share,
+// so the rest holds what earlier scripts left).
+struct ScriptView {
+  int index;
+  int bank;
+  int address;
+  int length;    // of its compressed block
+  int expanded;  // bytes of units decoded
+  std::span<const std::uint8_t> bytes;
+  int size;
+};
+
+// Calls `visit` for each script in dump order while it returns true.
+void for_each_script(const Cartridge& cart, const Tables& tables, const std::function<bool(const ScriptView&)>& visit);
 
 }  // namespace ambergale

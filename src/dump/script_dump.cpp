@@ -36,7 +36,7 @@ void write_script_header(TextOutput& out, int index, int bank, int address, int 
   out.end_line();
 }
 
-void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out) {
+void for_each_script(const Cartridge& cart, const Tables& tables, const std::function<bool(const ScriptView&)>& visit) {
   std::vector<int> pointers(kScriptCount);
   std::vector<int> lengths(kScriptCount);
   for (int i = 0; i < kScriptCount; ++i) pointers[i] = rom_read_word(cart, kScriptPointers.bank, kScriptPointers.address + 2 * i);
@@ -49,15 +49,23 @@ void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out
   // instruction or message that runs past a script's end reads what earlier
   // scripts left there; past the buffer it reads zero.
   std::vector<std::uint8_t> script(kScriptBufferSize, 0);
-  const ListingTables listing = tables.listing();
   for (const ScriptGroup& group : kScriptGroups) {
-    for (int i = group.first; i < group.first + group.count && out.ok(); ++i) {
+    for (int i = group.first; i < group.first + group.count; ++i) {
       const int expanded = decode_script(tables.script_tree, rom_view(cart, group.bank, pointers[i]), lengths[i], units);
-      write_script_header(out, i, group.bank, pointers[i], lengths[i], expanded);
       for (int k = 0; k < expanded / 2; ++k) script[k] = units[2 * k];
-      disassemble_script(out, script, expanded / 2, listing);
+      if (!visit({i, group.bank, pointers[i], lengths[i], expanded, script, expanded / 2})) return;
     }
   }
+}
+
+void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out) {
+  const ListingTables listing = tables.listing();
+  if (!out.ok()) return;
+  for_each_script(cart, tables, [&](const ScriptView& view) {
+    write_script_header(out, view.index, view.bank, view.address, view.length, view.expanded);
+    disassemble_script(out, view.bytes, view.size, listing);
+    return out.ok();
+  });
 }
 
 }  // namespace ambergale

@@ -11,6 +11,7 @@
 #include "insert/dictionary_edit.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
+#include "insert/script_edit.hpp"
 #include "insert/sequential_edit.hpp"
 #include "insert/word_list_edit.hpp"
 #include "insert/word_list_map.hpp"
@@ -111,10 +112,12 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     if (!inputs.edited[d]) continue;
     const std::string name = kDumpFiles[d].name;
     if (Outcome failure = match_dump(name, original.dumps[d], *inputs.edited[d], changed[d])) return failure;
-    if (!changed[d].empty() && d == kScripts) {
-      return Failure{name + ":" + std::to_string(changed[d].front().number),
-                     "lines of " + name + " cannot be changed yet: only wordlist.txt, wordlist2.txt and sublist.txt are inserted"};
-    }
+  }
+  Cartridge cart;
+  cart.bytes = std::span(inputs.image_file).subspan(frame.offset, frame.size);
+  const Tables& tables = *original.tables;  // the image's own, as its dump built them
+  if (Outcome failure = insert_script_edits(cart, tables, changed[kScripts], original.dumps[kScripts])) {
+    return failure;
   }
   const bool utf8 = settings.encoding == Encoding::utf8;
   std::vector<std::string> converted;
@@ -123,13 +126,10 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   }
 
   result.image_file = inputs.image_file;
-  const std::span<const std::uint8_t> source = std::span(inputs.image_file).subspan(frame.offset, frame.size);
+  const std::span<const std::uint8_t> source = cart.bytes;
   const std::span<std::uint8_t> target = std::span(result.image_file).subspan(frame.offset, frame.size);
   std::array<std::string, 4> expected;
   std::vector<PlannedWrite> writes;
-  Cartridge cart;
-  cart.bytes = source;
-  const Tables& tables = *original.tables;  // the image's own, as its dump built them
   InsertReport& report = result.report;
   const bool word_lists = !changed[kWordList].empty() || !settings.free.empty();
   // The dictionary the new image holds: the image's own, or as edited.

@@ -13,20 +13,26 @@ namespace {
 
 constexpr std::size_t kPaddedBytes = 5;  // the byte column is as wide as five bytes
 
-int byte_at(std::span<const std::uint8_t> bytes, std::int64_t index) {
-  return index >= 0 && static_cast<std::uint64_t>(index) < bytes.size() ? bytes[index] : 0;
-}
-
 std::span<const std::uint8_t> from(std::span<const std::uint8_t> bytes, std::int64_t index) {
   return static_cast<std::uint64_t>(index) < bytes.size() ? bytes.subspan(index) : std::span<const std::uint8_t>();
 }
 
-// How many embedded messages follow a text-carrying opcode, and how many bytes
-// its line shows; 0 messages for any other opcode.
-struct TextOpcode {
-  int shown;
-  int messages;
-};
+// Decodes the message at `position`, writes its line, and returns the number
+// of script bytes it occupied (at least 1).
+std::int64_t write_message(TextOutput& out, std::span<const std::uint8_t> script, int length,
+                           std::int64_t position, const ListingTables& tables, CodeBuffer& codes) {
+  const TextDecode message = decode_embedded(script, length, position, tables.text_trees, codes);
+  render_codes(codes, message.written, tables.dictionary, out.line_text());
+  out.end_line();
+  return message.consumed;
+}
+
+}  // namespace
+
+TextDecode decode_embedded(std::span<const std::uint8_t> script, int length, std::int64_t position,
+                           const TreePair& text_trees, CodeBuffer& codes) {
+  return decode_text(text_trees, from(script, position), static_cast<std::int32_t>(length - position), codes);
+}
 
 TextOpcode text_opcode(int op) {
   switch (op) {
@@ -38,19 +44,6 @@ TextOpcode text_opcode(int op) {
     default: return {0, 0};
   }
 }
-
-// Decodes the message at `position`, writes its line, and returns the number
-// of script bytes it occupied (at least 1).
-std::int64_t write_message(TextOutput& out, std::span<const std::uint8_t> script, int length,
-                           std::int64_t position, const ListingTables& tables, CodeBuffer& codes) {
-  const TextDecode message =
-      decode_text(tables.text_trees, from(script, position), static_cast<std::int32_t>(length - position), codes);
-  render_codes(codes, message.written, tables.dictionary, out.line_text());
-  out.end_line();
-  return message.consumed;
-}
-
-}  // namespace
 
 void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int position, int shown,
                    int flags, const LineTemplate& line) {
@@ -93,27 +86,26 @@ void write_op_line(TextBuffer& out, std::span<const std::uint8_t> op, int positi
 
 void disassemble_script(TextOutput& out, std::span<const std::uint8_t> script, int length,
                         const ListingTables& tables) {
-  CodeBuffer codes;
-  std::int64_t position = 0;
-  while (position < length && out.ok()) {
-    const int op = byte_at(script, position);
-    const OpcodeDef& def = tables.opcodes[op];
-    const TextOpcode text = text_opcode(op);
-    if ((def.flags & kFlagText) && text.messages > 0) {
-      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), text.shown, 0,
-                    tables.templates[op]);
+  class Listing {
+   public:
+    Listing(TextOutput& out, std::span<const std::uint8_t> script, int length, const ListingTables& tables)
+        : out(out), script(script), length(length), tables(tables) {}
+    bool ok() const { return out.ok(); }
+    void instruction(std::int64_t position, int op, int shown, int flags) {
+      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), shown, flags, tables.templates[op]);
       out.end_line();
-      position += text.shown;
-      for (int m = 0; m < text.messages; ++m) position += write_message(out, script, length, position, tables, codes);
-    } else {
-      // Any other opcode, flag bit 0 or not, is an ordinary instruction.
-      const int shown = def.operand_bytes + 1;
-      write_op_line(out.line_text(), from(script, position), static_cast<int>(position), shown, def.flags,
-                    tables.templates[op]);
-      out.end_line();
-      position += shown;
     }
-  }
+    std::int64_t message(std::int64_t position, int) { return write_message(out, script, length, position, tables, codes); }
+
+   private:
+    TextOutput& out;
+    std::span<const std::uint8_t> script;
+    int length;
+    const ListingTables& tables;
+    CodeBuffer codes;  // written before it is read
+  };
+  Listing listing(out, script, length, tables);
+  walk_script(script, length, tables.opcodes, listing);
 }
 
 }  // namespace ambergale

@@ -33,6 +33,49 @@ struct ListingTables {
   const LineTemplates& templates;  // compiled from the opcodes' templates
 };
 
+// How many embedded messages follow a text-carrying opcode, and how many bytes
+// its line shows; 0 messages for any other opcode.
+struct TextOpcode {
+  int shown;
+  int messages;
+};
+TextOpcode text_opcode(int op);
+
+// Decodes the embedded message at `position` of a script of `length` bytes:
+// its limit is the rest of the script, and the listing moves on by its
+// consumed length.
+TextDecode decode_embedded(std::span<const std::uint8_t> script, int length, std::int64_t position,
+                           const TreePair& text_trees, CodeBuffer& codes);
+
+// The byte at `index` of a script, zero past its end.
+inline int script_byte(std::span<const std::uint8_t> bytes, std::int64_t index) {
+  return index >= 0 && static_cast<std::uint64_t>(index) < bytes.size() ? bytes[index] : 0;
+}
+
+// Walks a script line by line as its listing does, for `visitor`:
+//   ok()                                  whether to go on
+//   instruction(position, op, shown, flags)  an instruction line (flags 0 for a text opcode's)
+//   message(position, m)                  the m-th message after a text opcode; returns its consumed length
+template <class Visitor>
+void walk_script(std::span<const std::uint8_t> script, int length, const OpcodeTable& opcodes, Visitor& visitor) {
+  std::int64_t position = 0;
+  while (position < length && visitor.ok()) {
+    const int op = script_byte(script, position);
+    const OpcodeDef& def = opcodes[op];
+    const TextOpcode text = text_opcode(op);
+    if ((def.flags & kFlagText) && text.messages > 0) {
+      visitor.instruction(position, op, text.shown, 0);
+      position += text.shown;
+      for (int m = 0; m < text.messages; ++m) position += visitor.message(position, m);
+    } else {
+      // Any other opcode, flag bit 0 or not, is an ordinary instruction.
+      const int shown = def.operand_bytes + 1;
+      visitor.instruction(position, op, shown, def.flags);
+      position += shown;
+    }
+  }
+}
+
 // Writes the lines of the script held in the first `length` bytes of
 // `script` to `out`, stopping early when `out` fails. Bytes past `length`
 // that instructions, placeholders or messages reach are read from `script`

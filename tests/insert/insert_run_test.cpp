@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "dump/dumps.hpp"
+#include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
 #include "sample/sample_content.hpp"
 #include "support/run_tool.hpp"
@@ -81,21 +82,21 @@ TEST(InsertUnchanged, GivesBackAnImageOfRandomBytes) {
 
 TEST(InsertRefuses, WhatItCannotInsert) {
   const Bytes image = sample::make_sample(2).layout.image;
-  struct Case {
-    std::size_t dump;
-    std::string prefix;  // the start of the refusal
+  // Script lines, by what they show: only messages may change, and not yet.
+  InsertInputs inputs = unchanged_inputs(image);
+  const std::string dump = *inputs.edited[3];
+  const std::vector<std::string_view> lines = split_lines(dump);
+  const std::pair<std::size_t, std::string> cases[] = {
+      {1, "messcript.txt:1: the empty line before script 0000 changed; only message lines may be edited"},
+      {2, "messcript.txt:2: the header of script 0000 changed; only message lines may be edited"},
+      {3, "messcript.txt:3: instruction line of script 0000 (offset 0000) changed; only message lines may be edited"},
   };
-  for (const Case& c : {Case{3, "messcript.txt:3: lines of messcript.txt cannot be changed yet"}}) {
-    InsertInputs inputs = unchanged_inputs(image);
-    std::string& dump = *inputs.edited[c.dump];
-    // The third line gets one more character at its end.
-    std::size_t at = 0;
-    for (int line = 0; line < 3; ++line) at = dump.find("\r\n", at) + 2;
-    dump.insert(at - 2, "\x81\x48");  // ？
+  for (const auto& [number, reason] : cases) {
+    inputs.edited[3] = with_lines(dump, {{number, std::string(lines[number - 1]) + "\x81H"}});  // ？
     InsertResult result;
     const Outcome refused = run_insert(inputs, {}, result);
-    ASSERT_TRUE(refused) << c.dump;
-    EXPECT_EQ(refused->text().substr(0, c.prefix.size()), c.prefix);
+    ASSERT_TRUE(refused) << number;
+    EXPECT_EQ(refused->text(), reason);
   }
   InsertInputs cut = unchanged_inputs(image);
   cut.image_file.pop_back();

@@ -1,0 +1,34 @@
+#include "insert/script_lines.hpp"
+
+#include "dump/dumps.hpp"
+#include "script/disassembler.hpp"
+
+namespace ambergale {
+
+std::vector<ScriptLine> map_script_lines(const Cartridge& cart, const Tables& tables) {
+  std::vector<ScriptLine> lines;
+  CodeBuffer codes;
+  for_each_script(cart, tables, [&](const ScriptView& view) {
+    lines.push_back({ScriptLine::Kind::blank, view.index, 0, 0});
+    lines.push_back({ScriptLine::Kind::header, view.index, 0, 0});
+    struct Recorder {
+      std::vector<ScriptLine>& lines;
+      const ScriptView& view;
+      const TreePair& text_trees;
+      CodeBuffer& codes;
+      bool ok() const { return true; }
+      void instruction(std::int64_t position, int, int, int) {
+        lines.push_back({ScriptLine::Kind::instruction, view.index, position, 0});
+      }
+      std::int64_t message(std::int64_t position, int m) {
+        lines.push_back({ScriptLine::Kind::message, view.index, position, m});
+        return decode_embedded(view.bytes, view.size, position, text_trees, codes).consumed;
+      }
+    } recorder{lines, view, tables.text_trees, codes};
+    walk_script(view.bytes, view.size, tables.opcodes, recorder);
+    return true;
+  });
+  return lines;
+}
+
+}  // namespace ambergale
