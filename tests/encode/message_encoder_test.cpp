@@ -56,13 +56,24 @@ TEST(UnitBits, CountBothSymbolsOfAPagedUnitAndNeedBoth) {
   for (const auto& [unit, bits] : cases) EXPECT_EQ(encode::unit_bits(coder, unit), bits) << unit;
 }
 
-TEST(EncodeMessage, EverySampleMessageDecodesBackAndNeverLosesToGreedy) {
-  const sample::SampleCartridge sample = sample::make_sample(6);
+// A sample cartridge with its tables and the encoder for its text trees.
+struct SampleCoder {
+  sample::SampleCartridge sample = sample::make_sample(6);
   Cartridge cart;
-  cart.bytes = sample.layout.image;
-  auto tables = std::make_unique<Tables>();
-  ASSERT_FALSE(load_image_tables(cart, *tables));
-  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
+  std::unique_ptr<Tables> tables = std::make_unique<Tables>();
+  std::unique_ptr<encode::MessageCoder> coder;
+  SampleCoder() {
+    cart.bytes = sample.layout.image;
+    EXPECT_FALSE(load_image_tables(cart, *tables));
+    coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
+  }
+};
+
+TEST(EncodeMessage, EverySampleMessageDecodesBackAndNeverLosesToGreedy) {
+  const SampleCoder sample;
+  const Cartridge& cart = sample.cart;
+  const auto& tables = sample.tables;
+  const auto& coder = sample.coder;
   const WordListGroups groups = read_word_list_groups(cart);
   int encoded_count = 0, better_than_greedy = 0;
   for (int g = 0; g < 15; ++g) {
@@ -106,16 +117,14 @@ TEST(EncodeMessage, EverySampleMessageDecodesBackAndNeverLosesToGreedy) {
 }
 
 TEST(EncodeInWindow, EverySequentialMessageFitsItsOwnLengthAgain) {
-  // Each message of the sample's sequential block, read as units with its
-  // dictionary codes opened, encoded again within the bits of its bytes.
-  const sample::SampleCartridge sample = sample::make_sample(6);
-  Cartridge cart;
-  cart.bytes = sample.layout.image;
-  auto tables = std::make_unique<Tables>();
-  ASSERT_FALSE(load_image_tables(cart, *tables));
-  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables->text_trees, tables->dictionary));
+  // Each message of the sample's sequential block, its units as decoded
+  // (dictionary codes among them), encoded again within the bits of its bytes.
+  const SampleCoder sample;
+  const Cartridge& cart = sample.cart;
+  const auto& tables = sample.tables;
+  const auto& coder = sample.coder;
   std::size_t tried = 0;
-  for (const auto& [address, original] : sample.layout.sequential) {
+  for (const auto& [address, original] : sample.sample.layout.sequential) {
     CodeBuffer codes;
     const TextDecode decoded = decode_text(tables->text_trees, rom_view(cart, 0xFB, address), 768, codes);
     Units literal;

@@ -176,15 +176,10 @@ TEST(DictionaryEditLimits, AnEntryThatWouldExpandPastItsSlotIsRefused) {
   content.dictionary[1].insert(content.dictionary[1].end(), 45, kCommon);
   content.dictionary[1].push_back(0xFFFF);
   for (int e = 100; e < 2000; ++e) content.dictionary[e] = {kCommon, 0xFFFF};
-  InsertInputs inputs;
-  inputs.image_file = sample::build_cartridge(content).image;
-  inputs.image_name = "limits.smc";
-  inputs.opcode_file = testing_support::small_opcode_file();
-  const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
-  ASSERT_FALSE(dumps.failure);
+  auto [inputs, dumps] = testing_support::small_insert(sample::build_cartridge(content).image);
   std::string common_text;
   for (int i = 0; i < 60; ++i) common_text += "\x82\xA2";  // い, the unit 0x0080
-  inputs.edited[2] = with_lines(dumps.dumps[2], {{1, "0410:" + common_text}});
+  inputs.edited[2] = with_lines(dumps[2], {{1, "0410:" + common_text}});
   InsertResult result;
   const Outcome refused = run_insert(inputs, {}, result);
   ASSERT_TRUE(refused);
@@ -199,13 +194,8 @@ TEST(DictionaryEditLimits, AnEntryReadingTheEditedOnesBytesIsNamed) {
   const int next = image[rom_offset(kDictionaryPointers.bank, kDictionaryPointers.address + 12)] |
                    image[rom_offset(kDictionaryPointers.bank, kDictionaryPointers.address + 13)] << 8;
   encode::put_word(image, kDictionaryPointers.bank, kDictionaryPointers.address + 10, next);
-  InsertInputs inputs;
-  inputs.image_file = image;
-  inputs.image_name = "shared.smc";
-  inputs.opcode_file = testing_support::small_opcode_file();
-  const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
-  ASSERT_FALSE(dumps.failure);
-  inputs.edited[2] = with_lines(dumps.dumps[2], {{7, "0416:\x82\xA2"}});  // い
+  auto [inputs, dumps] = testing_support::small_insert(image);
+  inputs.edited[2] = with_lines(dumps[2], {{7, "0416:\x82\xA2"}});  // い
   InsertResult result;
   const Outcome refused = run_insert(inputs, {}, result);
   ASSERT_TRUE(refused);
@@ -214,14 +204,9 @@ TEST(DictionaryEditLimits, AnEntryReadingTheEditedOnesBytesIsNamed) {
 
 TEST(DictionaryEditLimits, AnEntryThatStillFitsStaysInItsSlot) {
   // The last entry, か, written as its escape: the same bits, one line changed.
-  InsertInputs inputs;
-  inputs.image_file = testing_support::small_image();
-  inputs.image_name = "small.smc";
-  inputs.opcode_file = testing_support::small_opcode_file();
-  const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
-  ASSERT_FALSE(dumps.failure);
-  ASSERT_EQ(split_lines(dumps.dumps[2]).back(), "0FF8:\x82\xA9");
-  inputs.edited[2] = with_lines(dumps.dumps[2], {{3049, "0FF8:<8400>"}});
+  auto [inputs, dumps] = testing_support::small_insert(testing_support::small_image());
+  ASSERT_EQ(split_lines(dumps[2]).back(), "0FF8:\x82\xA9");
+  inputs.edited[2] = with_lines(dumps[2], {{3049, "0FF8:<8400>"}});
   InsertResult result;
   const Outcome failure = run_insert(inputs, {}, result);
   ASSERT_FALSE(failure) << failure->text();
@@ -230,7 +215,7 @@ TEST(DictionaryEditLimits, AnEntryThatStillFitsStaysInItsSlot) {
   EXPECT_EQ(result.report.dictionary_end_after, result.report.dictionary_end_before);
   EXPECT_TRUE(result.image_file == inputs.image_file);
   // Emptied, it ends one byte after its start: the end code alone.
-  inputs.edited[2] = with_lines(dumps.dumps[2], {{3049, "0FF8:"}});
+  inputs.edited[2] = with_lines(dumps[2], {{3049, "0FF8:"}});
   ASSERT_FALSE(run_insert(inputs, {}, result));
   using cartridge_map::kDictionaryPointers;
   const int last = inputs.image_file[rom_offset(kDictionaryPointers.bank, kDictionaryPointers.address + 2 * 3048)] |

@@ -223,14 +223,9 @@ TEST_F(WordListEdit, RefusesWhatItCannotPlaceOrRead) {
 
 TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   // The small cartridge's text trees hold only the few codes its messages use.
-  InsertInputs inputs;
-  inputs.image_file = testing_support::small_image();
-  inputs.image_name = "small.smc";
-  inputs.opcode_file = testing_support::small_opcode_file();
-  const MemoryRun dumps = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, true);
-  ASSERT_FALSE(dumps.failure);
-  ASSERT_EQ(split_lines(dumps.dumps[0])[1].substr(0, 5), "0001:");
-  inputs.edited[0] = with_lines(dumps.dumps[0], {{2, "0001:\x81I\x82\xA0"}});  // ！あ
+  auto [inputs, dumps] = testing_support::small_insert(testing_support::small_image());
+  ASSERT_EQ(split_lines(dumps[0])[1].substr(0, 5), "0001:");
+  inputs.edited[0] = with_lines(dumps[0], {{2, "0001:\x81I\x82\xA0"}});  // ！あ
   InsertResult result;
   const Outcome refused = run_insert(inputs, {}, result);
   ASSERT_TRUE(refused);
@@ -238,7 +233,7 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   // More units than the decoder keeps of a message.
   std::string long_text = "0001:";
   for (int i = 0; i < 1920; ++i) long_text += "\x81I";  // ！
-  inputs.edited[0] = with_lines(dumps.dumps[0], {{2, long_text}});
+  inputs.edited[0] = with_lines(dumps[0], {{2, long_text}});
   const Outcome too_long = run_insert(inputs, {}, result);
   ASSERT_TRUE(too_long);
   EXPECT_EQ(too_long->text(), "wordlist.txt:2: the text takes 1920 units; a message holds at most 1919 before its end code");
@@ -252,13 +247,11 @@ struct HandMade {
   explicit HandMade(const std::function<void(std::vector<std::uint8_t>&, const WordListMap&)>& change) {
     std::vector<std::uint8_t> image = testing_support::small_image();
     change(image, word_list_map_of(image));
-    inputs.image_file = image;
-    inputs.image_name = "hand.smc";
-    inputs.opcode_file = testing_support::small_opcode_file();
-    const MemoryRun dumps = run_in_memory(image, inputs.opcode_file, DumpSettings{}, true);
-    EXPECT_FALSE(dumps.failure);
-    words = dumps.dumps[0];
     map = word_list_map_of(image);
+    testing_support::SmallInsert insert = testing_support::small_insert(std::move(image));
+    inputs = std::move(insert.inputs);
+    words = insert.dumps[0];
+    EXPECT_FALSE(words.empty());
   }
 };
 

@@ -1,5 +1,7 @@
 #include "support/small_cartridge.hpp"
 
+#include "dump/dump_run.hpp"
+
 #include <algorithm>
 #include <random>
 
@@ -52,6 +54,16 @@ std::string small_opcode_file() {
 const std::vector<std::uint8_t>& small_image() {
   static const std::vector<std::uint8_t> image = sample::build_cartridge(small_content()).image;
   return image;
+}
+
+SmallInsert small_insert(std::vector<std::uint8_t> image) {
+  SmallInsert insert;
+  insert.inputs.image_file = std::move(image);
+  insert.inputs.image_name = "small.smc";
+  insert.inputs.opcode_file = small_opcode_file();
+  const MemoryRun run = run_in_memory(insert.inputs.image_file, insert.inputs.opcode_file, DumpSettings{}, true);
+  if (!run.failure) insert.dumps = run.dumps;
+  return insert;
 }
 
 std::vector<std::uint8_t> random_image(std::uint32_t seed) {

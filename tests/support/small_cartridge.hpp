@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "insert/insert_run.hpp"
 #include "sample/cartridge_layout.hpp"
 
 namespace ambergale::testing_support {
@@ -18,6 +19,15 @@ std::string small_opcode_file();
 
 // The image of small_content, built once.
 const std::vector<std::uint8_t>& small_image();
+
+// The inputs of an insert into `image` under small_opcode_file, and the
+// image's own dumps to edit (made in memory; empty when the image does not
+// dump).
+struct SmallInsert {
+  InsertInputs inputs;
+  std::array<std::string, 4> dumps;
+};
+SmallInsert small_insert(std::vector<std::uint8_t> image);
 
 // A 4 MiB image of random bytes.
 std::vector<std::uint8_t> random_image(std::uint32_t seed);
