@@ -176,5 +176,30 @@ TEST(EncodeInWindow, NamesTheShortestAndLongestWhenNothingFits) {
   EXPECT_EQ(none.shortest, 0u);
 }
 
+TEST(EncodeMessage, OnlyEntriesOfPlainCharactersStandForTheirUnits) {
+  // Entry 0 holds a control and its argument before twenty い, entry 1 the
+  // twenty い alone: a text of the same units is spelled out where the
+  // control stands, and takes entry 1 for the rest.
+  const SampleCoder sample;
+  Dictionary dictionary;
+  dictionary.codes.resize(2);
+  const Units kana(20, 0x0080);
+  Units with_control = {0x0016, 0x0081};
+  with_control.insert(with_control.end(), kana.begin(), kana.end());
+  for (const auto& [e, units] : {std::pair{0, with_control}, std::pair{1, kana}}) {
+    for (const std::uint16_t u : units) {
+      dictionary.codes[e].push_back(static_cast<std::uint8_t>(u & 0xFF));
+      dictionary.codes[e].push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+  }
+  const encode::MessageCoder coder = encode::make_message_coder(sample.tables->text_trees, dictionary);
+  EXPECT_TRUE(coder.clean[0].empty());
+  EXPECT_EQ(coder.clean[1], kana);
+  encode::EncodedMessage message;
+  std::size_t unencodable = 0;
+  ASSERT_TRUE(encode::encode_message(coder, with_control, message, unencodable));
+  EXPECT_EQ(message.units, (Units{0x0016, 0x0081, 0x0411, 0xFFFF}));
+}
+
 }  // namespace
 }  // namespace ambergale
