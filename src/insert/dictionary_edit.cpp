@@ -25,11 +25,7 @@ constexpr int kMostEntryBytes = 397;
 
 std::string where(std::size_t line) { return std::string(kFile) + ":" + std::to_string(line); }
 
-std::string code_name(int e) {
-  TextBuffer name;
-  append_hex(name, static_cast<std::uint32_t>(kFirstDictionaryCode + e), 4);
-  return std::string(name.view());
-}
+std::string code_name(int e) { return hex_text(static_cast<std::uint32_t>(kFirstDictionaryCode + e), 4); }
 
 std::vector<std::uint16_t> units_of(const CodeStream& stream) {
   std::vector<std::uint16_t> units;

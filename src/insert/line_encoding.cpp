@@ -37,9 +37,8 @@ Outcome encode_line(const std::string& where, std::string_view text, std::span<c
   std::size_t unencodable = 0;
   if (!encode::encode_message(coder, out.literal, out.encoded, unencodable)) {
     const std::string column = unencodable < out.columns.size() ? ":" + std::to_string(out.columns[unencodable]) : "";
-    TextBuffer unit;
-    append_hex(unit, unencodable < out.literal.size() ? out.literal[unencodable] : 0xFFFF, 4);
-    return Failure{where + column, "code " + std::string(unit.view()) + " has no code in the " + std::string(trees)};
+    const std::uint16_t unit = unencodable < out.literal.size() ? out.literal[unencodable] : 0xFFFF;
+    return Failure{where + column, "code " + hex_text(unit, 4) + " has no code in the " + std::string(trees)};
   }
   if (window) {
     const encode::WindowFit fit =

@@ -9,11 +9,7 @@ namespace {
 
 constexpr const char* kFile = "messcript.txt";
 
-std::string hex4(std::int64_t value) {
-  TextBuffer text;
-  append_hex(text, static_cast<std::uint32_t>(value), 4);
-  return std::string(text.view());
-}
+std::string hex4(std::int64_t value) { return hex_text(static_cast<std::uint32_t>(value), 4); }
 
 }  // namespace
 

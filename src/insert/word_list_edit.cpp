@@ -18,12 +18,6 @@ constexpr const char* kFile = "wordlist.txt";
 
 std::string where(std::size_t line) { return std::string(kFile) + ":" + std::to_string(line); }
 
-std::string hex2(int value) {
-  TextBuffer text;
-  append_hex(text, static_cast<std::uint32_t>(value), 2);
-  return std::string(text.view());
-}
-
 // One new text of one old message, stored once for all the lines that show it.
 struct NewMessage {
   int old_address = 0;
@@ -59,8 +53,8 @@ Outcome insert_word_list_edits(const Cartridge& cart, const WordListMap& map, Li
       const WordListEntry& twin = map.entries[other - 1];
       return Failure{where(number), "entry " + entry_name(entry) + " and line " + std::to_string(other) + " (entry " +
                                         entry_name(twin) + ") are one pointer word " +
-                                        address_text(kGroupPointers.bank, entry.word) + " (groups " + hex2(entry.group) +
-                                        " and " + hex2(twin.group) + " share a list): edit both the same way"};
+                                        address_text(kGroupPointers.bank, entry.word) + " (groups " + hex_text(static_cast<std::uint32_t>(entry.group), 2) +
+                                        " and " + hex_text(static_cast<std::uint32_t>(twin.group), 2) + " share a list): edit both the same way"};
     }
   }
   // A line edited as the message it shows was rewritten keeps pointing at it.

@@ -44,10 +44,7 @@ std::vector<SequentialMessage> map_sequential_block(const Cartridge& cart, const
 }
 
 std::string entry_name(const WordListEntry& entry) {
-  TextBuffer name;
-  append_hex(name, static_cast<std::uint32_t>(entry.group), 2);
-  append_hex(name, static_cast<std::uint32_t>(entry.index), 2);
-  return std::string(name.view());
+  return hex_text(static_cast<std::uint32_t>(entry.group), 2) + hex_text(static_cast<std::uint32_t>(entry.index), 2);
 }
 
 WordListMap map_word_lists(const Cartridge& cart, const Tables& tables) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <cstring>
 
 #include "text/text_buffer.hpp"
@@ -46,6 +47,13 @@ char* put_decimal(char* at, std::uint32_t value);
 // `min_digits` digits; a value that needs more digits gets them all.
 inline void append_hex(TextBuffer& out, std::uint32_t value, int min_digits) {
   out.commit(put_hex(out.room(16), value, min_digits));
+}
+
+// `value` in upper-case hexadecimal, as a string for messages.
+inline std::string hex_text(std::uint32_t value, int min_digits) {
+  TextBuffer text;
+  append_hex(text, value, min_digits);
+  return std::string(text.view());
 }
 
 // The hex form of a 16-bit unit that has no text: its two bytes, low byte
