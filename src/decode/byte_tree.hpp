@@ -81,6 +81,6 @@ TextDecode decode_text_at(const Cartridge& cart, const TreePair& trees, int bank
 // Decodes one dictionary entry with the dictionary trees. The length is the
 // input limit, used as it is (an odd one is not raised).
 TextDecode decode_dict_entry(const TreePair& trees, std::span<const std::uint8_t> input,
-                      std::int32_t length, CodeBuffer& out);
+                             std::int32_t length, CodeBuffer& out);
 
 }  // namespace ambergale

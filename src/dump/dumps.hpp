@@ -35,16 +35,16 @@ extern const std::array<DumpFile, 4> kDumpFiles;
 void write_script_header(TextOutput& out, int index, int bank, int address, int length, int expanded);
 
 // One event script as the script dump meets it: where it is, how long, and
-// its decoded bytes, the first `size` of `bytes` (a buffer the scripts share,
+// its decoded bytes, the first size() of `bytes` (a buffer the scripts share,
 // so the rest holds what earlier scripts left).
 struct ScriptView {
   int index;
   int bank;
   int address;
   int length;    // of its compressed block
-  int expanded;  // bytes of units decoded
+  int expanded;  // bytes of units decoded: each unit gives the script one byte
   std::span<const std::uint8_t> bytes;
-  int size;
+  int size() const { return expanded / 2; }
 };
 
 // Calls `visit` for each script in dump order while it returns true.

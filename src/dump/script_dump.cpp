@@ -53,7 +53,7 @@ void for_each_script(const Cartridge& cart, const Tables& tables, const std::fun
     for (int i = group.first; i < group.first + group.count; ++i) {
       const int expanded = decode_script(tables.script_tree, rom_view(cart, group.bank, pointers[i]), lengths[i], units);
       for (int k = 0; k < expanded / 2; ++k) script[k] = units[2 * k];
-      if (!visit({i, group.bank, pointers[i], lengths[i], expanded, script, expanded / 2})) return;
+      if (!visit({i, group.bank, pointers[i], lengths[i], expanded, script})) return;
     }
   }
 }
@@ -63,7 +63,7 @@ void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out
   if (!out.ok()) return;
   for_each_script(cart, tables, [&](const ScriptView& view) {
     write_script_header(out, view.index, view.bank, view.address, view.length, view.expanded);
-    disassemble_script(out, view.bytes, view.size, listing);
+    disassemble_script(out, view.bytes, view.size(), listing);
     return out.ok();
   });
 }

@@ -92,10 +92,12 @@ struct Stored {
   int bits_end() const { return start + std::min(bits, std::max(size, 0)); }
 };
 
-Stored stored_entry(const Cartridge& cart, const TreePair& dict_trees, int e) {
+// Decodes entry e as the dump does, into `decoded` when given.
+Stored stored_entry(const Cartridge& cart, const TreePair& dict_trees, int e, CodeStream* decoded = nullptr) {
   const EntrySlot slot = dictionary_slot(cart, e);
   CodeBuffer codes;
   const TextDecode read = decode_dict_entry(dict_trees, rom_view(cart, kBank, slot.start), slot.size + 3, codes);
+  if (decoded) decoded->assign(codes.begin(), codes.begin() + read.written);
   return {slot.start, slot.size, read.consumed};
 }
 
@@ -240,7 +242,10 @@ Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std
                                 const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
                                 std::vector<CodeStream>& decoded, Dictionary& edited, DictionaryEdits& edits) {
   std::vector<Stored> stored(kDictionaryEntries);
-  for (int e = 0; e < kDictionaryEntries; ++e) stored[static_cast<std::size_t>(e)] = stored_entry(cart, tables.dict_trees, e);
+  decoded.resize(kDictionaryEntries);
+  for (int e = 0; e < kDictionaryEntries; ++e) {
+    stored[static_cast<std::size_t>(e)] = stored_entry(cart, tables.dict_trees, e, &decoded[static_cast<std::size_t>(e)]);
+  }
   edits.end_before = stored.back().bits_end();
   NewEntries entries;
   if (Outcome failure = encode_entries(tables, newline, changed, decoded, entries)) return failure;

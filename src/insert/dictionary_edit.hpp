@@ -23,9 +23,9 @@ struct DictionaryEdits {
   int end_after = 0;
 };
 
-// Encodes the changed lines, writes them into `image`, sets the entries of
-// `decoded` (every entry as decoded, before expansion) to their new units
-// and builds `edited`, the dictionary as the new image holds it. An edited entry may use other entries, found again by their text,
+// Encodes the changed lines and writes them into `image`; sets `decoded` to
+// every entry as the new image holds it, decoded and not yet expanded, and
+// builds `edited`, the dictionary as the new image holds it. An edited entry may use other entries, found again by their text,
 // when they are clean and do not use an edited one. Refused, naming
 // sublist.txt:LINE[:COLUMN]: text the trees cannot write or that would not
 // read back as written, a reference to an entry that uses an edited one,

@@ -139,8 +139,7 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   // own while the word lists are edited.
   std::future<MemoryRun> amended;
   if (!changed[kDictionary].empty()) {
-    std::vector<CodeStream> decoded(kDictionaryEntries);
-    for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, tables.dict_trees, e);
+    std::vector<CodeStream> decoded;
     DictionaryEdits edits;
     if (Outcome failure = insert_dictionary_edits(cart, tables, settings.newline, changed[kDictionary], target, decoded,
                                                   *edited_dictionary, edits)) {
@@ -161,21 +160,19 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   }
   // The changed lines of each dump as the dump will write them.
   std::array<std::vector<std::pair<std::size_t, std::string>>, 4> lines_written;
-  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
-  const LineDictionaries dictionaries{tables.dictionary, *dictionary};
-  SequentialEdits sequential;
-  if (!changed[kSequential].empty()) {
-    if (Outcome failure = insert_sequential_edits(map_sequential_block(cart, tables), dictionaries, *coder,
-                                                  settings.newline, changed[kSequential], target, sequential)) {
+  if (word_lists || !changed[kSequential].empty()) {
+    const WordListMap map = map_word_lists(cart, tables);
+    if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
+    const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
+    const LineDictionaries dictionaries{tables.dictionary, *dictionary};
+    SequentialEdits sequential;
+    if (Outcome failure = insert_sequential_edits(map.block, dictionaries, *coder, settings.newline, changed[kSequential],
+                                                  target, sequential)) {
       return failure;
     }
     lines_written[kSequential] = std::move(sequential.expected);
     report.sequential_rewritten = sequential.rewritten.size();
     writes.insert(writes.end(), sequential.writes.begin(), sequential.writes.end());
-  }
-  if (word_lists || !sequential.rewritten.empty()) {
-    const WordListMap map = map_word_lists(cart, tables);
-    if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
     WordListEdits edits;
     if (Outcome failure = insert_word_list_edits(cart, map, dictionaries, *coder, settings.newline, settings.free,
                                                  sequential.rewritten, changed[kWordList], target, edits)) {

@@ -22,10 +22,10 @@ std::vector<ScriptLine> map_script_lines(const Cartridge& cart, const Tables& ta
       }
       std::int64_t message(std::int64_t position, int m) {
         lines.push_back({ScriptLine::Kind::message, view.index, position, m});
-        return decode_embedded(view.bytes, view.size, position, text_trees, codes).consumed;
+        return decode_embedded(view.bytes, view.size(), position, text_trees, codes).consumed;
       }
     } recorder{lines, view, tables.text_trees, codes};
-    walk_script(view.bytes, view.size, tables.opcodes, recorder);
+    walk_script(view.bytes, view.size(), tables.opcodes, recorder);
     return true;
   });
   return lines;

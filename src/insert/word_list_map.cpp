@@ -50,8 +50,7 @@ std::string entry_name(const WordListEntry& entry) {
 WordListMap map_word_lists(const Cartridge& cart, const Tables& tables) {
   WordListMap map;
   map.scripts = {0, kScriptGroups[2].end_address};
-  const std::vector<SequentialMessage> block = map_sequential_block(cart, tables);
-  map.sequential = {kSequentialStart, block.back().address + block.back().size};
+  map.block = map_sequential_block(cart, tables);
   const WordListGroups groups = read_word_list_groups(cart);
   for (int g = 0; g < kGroupCount; ++g) {
     for (int e = 0; e < groups.entries[g]; ++e) {
@@ -64,7 +63,7 @@ WordListMap map_word_lists(const Cartridge& cart, const Tables& tables) {
   for (auto& [address, message] : map.messages) {
     const ByteRange bytes{address, address + message.size};
     message.own_bytes = !message.units.empty() && message.units.back() == 0xFFFF && bytes.end <= kBankEnd &&
-                        !overlap(bytes, map.scripts) && !overlap(bytes, map.sequential);
+                        !overlap(bytes, map.scripts) && !overlap(bytes, map.sequential());
   }
   // Messages sharing bytes, found in address order: each against those
   // after it that start inside it.
@@ -89,7 +88,7 @@ Outcome check_declared_ranges(const WordListMap& map, std::span<const DeclaredRa
       return Failure{{}, name + " holds bytes of " + what + " (" + range_text(kMessageBank, item.start, item.end) + ")"};
     };
     if (Outcome failure = holds(map.scripts, "the event scripts")) return failure;
-    if (Outcome failure = holds(map.sequential, "the sequential block")) return failure;
+    if (Outcome failure = holds(map.sequential(), "the sequential block")) return failure;
     for (const auto& [address, message] : map.messages) {
       if (Outcome failure = holds({address, address + std::max(message.size, 1)}, "a word-list message")) return failure;
     }

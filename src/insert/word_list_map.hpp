@@ -47,7 +47,9 @@ struct WordListMap {
   std::vector<WordListEntry> entries;     // in the dump's line order
   std::map<int, StoredMessage> messages;  // by address in FB
   ByteRange scripts;                      // the event scripts' part of bank FB
-  ByteRange sequential;                   // the sequential block, to the end of its last message
+  std::vector<SequentialMessage> block;   // the sequential block's messages
+  // The sequential block, to the end of its last message.
+  ByteRange sequential() const { return {block.front().address, block.back().address + block.back().size}; }
 };
 
 WordListMap map_word_lists(const Cartridge& cart, const Tables& tables);

@@ -38,14 +38,19 @@ std::size_t greedy_bits(const encode::MessageCoder& coder, const Units& literal)
   return bits;
 }
 
-TEST(UnitBits, CountBothSymbolsOfAPagedUnitAndNeedBoth) {
-  // The worked trees: lead 0 -> end, 10 -> 0x21, 11 -> page 3; low 0 -> 0x41, 1 -> 0x9C.
+// The coder of the worked trees: lead 0 -> end, 10 -> 0x21, 11 -> page 3;
+// low 0 -> 0x41, 1 -> 0x9C.
+encode::MessageCoder worked_coder() {
   TreePair trees;
   const std::uint8_t lead[] = {0, 2, 1, 0, 1, 2, 0x00, 0x21, 0x03};
   const std::uint8_t low[] = {0, 1, 0, 1, 0x41, 0x9C};
   std::copy(std::begin(lead), std::end(lead), trees.lead.begin());
   std::copy(std::begin(low), std::end(low), trees.low.begin());
-  const encode::MessageCoder coder = encode::make_message_coder(trees, Dictionary{});
+  return encode::make_message_coder(trees, Dictionary{});
+}
+
+TEST(UnitBits, CountBothSymbolsOfAPagedUnitAndNeedBoth) {
+  const encode::MessageCoder coder = worked_coder();
   const std::pair<std::uint16_t, int> cases[] = {
       {0xFFFF, 1}, {0x0021, 2}, {0x039C, 3}, {0x0341, 3},
       {0x0022, 0},  // no leaf
@@ -154,12 +159,7 @@ TEST(EncodeInWindow, EverySequentialMessageFitsItsOwnLengthAgain) {
 
 TEST(EncodeInWindow, NamesTheShortestAndLongestWhenNothingFits) {
   // The worked trees: end 1 bit, 0x21 2 bits, page 3 + low byte 3 bits.
-  TreePair trees;
-  const std::uint8_t lead[] = {0, 2, 1, 0, 1, 2, 0x00, 0x21, 0x03};
-  const std::uint8_t low[] = {0, 1, 0, 1, 0x41, 0x9C};
-  std::copy(std::begin(lead), std::end(lead), trees.lead.begin());
-  std::copy(std::begin(low), std::end(low), trees.low.begin());
-  const encode::MessageCoder coder = encode::make_message_coder(trees, Dictionary{});
+  const encode::MessageCoder coder = worked_coder();
   const Units literal = {0x0021, 0x039C, 0x0021};  // 2 + 3 + 2 bits, and the end: 8
   encode::EncodedMessage message;
   EXPECT_TRUE(encode::encode_in_window(coder, literal, 1, 8, 8, message).found);

@@ -199,7 +199,7 @@ TEST_F(WordListEdit, GrownAndSharedLinesMoveIntoFreeSpace) {
   EXPECT_NE(address(apart[0]), address(apart[1]));
   EXPECT_EQ(address(alone[1]), before.entries[alone[1]].address);  // the unchanged one keeps the old bytes
   EXPECT_NE(address(alone[0]), before.entries[alone[0]].address);
-  EXPECT_FALSE(address(in_block[0]) >= after.sequential.start && address(in_block[0]) < after.sequential.end);
+  EXPECT_FALSE(address(in_block[0]) >= after.sequential().start && address(in_block[0]) < after.sequential().end);
 }
 
 TEST_F(WordListEdit, RefusesWhatItCannotPlaceOrRead) {

@@ -29,7 +29,7 @@ TEST(WordListMap, FollowsTheLayoutOfTheSample) {
   for (std::size_t i = 0; i < addresses.size(); ++i) EXPECT_EQ(map.entries[i].address, addresses[i]) << i;
   std::set<int> sequential;
   for (const auto& [address, units] : sample.layout.sequential) sequential.insert(address);
-  EXPECT_GT(map.sequential.end, *sequential.rbegin());
+  EXPECT_GT(map.sequential().end, *sequential.rbegin());
   EXPECT_EQ(map.scripts.end, kScriptGroups[2].end_address);
   // Messages the sequential block shows are not the word lists' own.
   std::size_t shared = 0;
@@ -64,7 +64,7 @@ TEST(WordListMap, DeclaredRangesMustLieOutsideEverythingKnown) {
   const std::pair<DeclaredRange, std::string> cases[] = {
       {declared(0xFA, 0xF000, 0xF100), "--free FA:F000-F0FF: moved messages can go only into bank FB"},
       {declared(0xFB, 0x7C00, 0x7D00), "--free FB:7C00-7CFF holds bytes of the event scripts (FB:0000-7CB4)"},
-      {declared(0xFB, map.sequential.end - 1, 0xF000), "holds bytes of the sequential block (FB:8000-"},
+      {declared(0xFB, map.sequential().end - 1, 0xF000), "holds bytes of the sequential block (FB:8000-"},
       {declared(0xFB, message + 1, message + 2), "holds bytes of a word-list message"},
   };
   for (const auto& [range, reason] : cases) {
