@@ -2,6 +2,12 @@
 
 namespace ambergale {
 
+std::vector<std::uint16_t> code_units(std::span<const std::uint8_t> codes) {
+  std::vector<std::uint16_t> units(codes.size() / 2);
+  for (std::size_t j = 0; j < units.size(); ++j) units[j] = static_cast<std::uint16_t>(codes[2 * j] | codes[2 * j + 1] << 8);
+  return units;
+}
+
 namespace {
 
 // Walks a ByteTree: internal nodes 1..N, a distance d at node a naming child

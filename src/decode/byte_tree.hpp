@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "cartridge/cartridge.hpp"
 #include "decode/bit_reader.hpp"
@@ -29,6 +30,9 @@ inline constexpr int kTextWindow = 4096;      // what decode_text_at decodes fro
 
 using ByteTree = std::array<std::uint8_t, kByteTreeSize>;
 using CodeBuffer = std::array<std::uint8_t, kCodeStreamCap>;
+
+// The 16-bit units of a code stream's bytes (low byte first); an odd last byte is left out.
+std::vector<std::uint16_t> code_units(std::span<const std::uint8_t> codes);
 
 // The codes that the next kStepBits bits hold whole, one after another, for
 // decoding several at once: `count` units (a one-byte code, or a page prefix

@@ -81,31 +81,6 @@ int ScriptTreeBuilder::build_script_node(int depth) {
   return 2 * pair;
 }
 
-namespace {
-
-// Walks the node array. In a tree the builder accepted every child pair lies
-// after its parent and every offset inside the array. The walk relies on
-// neither: an offset that does not move forward ends it as a leaf, and
-// indexes are masked to the array, so any node array gives a walk that ends
-// and stays inside it.
-struct ScriptTreeWalker {
-  static constexpr int kMask = kScriptTreeEntries - 1;
-  const ScriptNodes& nodes;
-  int boundary;  // leaf_boundary, or 0 if negative
-  int root() const { return 0; }
-  bool step(int offset, int bit, int& next) const {
-    next = nodes[((offset >> 1) + bit) & kMask];
-    return next >= boundary || next <= offset;
-  }
-  int leaf(int next) const { return nodes[(next >> 1) & kMask]; }
-};
-
-ScriptTreeWalker walker_for(const ScriptNodes& nodes, std::int32_t leaf_boundary) {
-  return {nodes, std::max(leaf_boundary, 0)};
-}
-
-}  // namespace
-
 void index_script_tree(ScriptTree& tree) {
   tree.steps = index_walk(walker_for(tree.nodes, tree.leaf_boundary));
 }
@@ -122,16 +97,9 @@ int decode_script(const ScriptTree& tree, std::span<const std::uint8_t> input, s
   while (written < kScriptOutputCap) {
     const int symbol = decode_script_symbol(tree.nodes, tree.leaf_boundary, reader, tree.steps);
     if (reader.passed_bound()) break;  // the walk needed the word at the limit
-    if (symbol == 0) {
-      out[written++] = 0xFF;
-      out[written++] = 0xFF;
-    } else if (symbol == 256) {
-      out[written++] = 0;
-      out[written++] = 0;
-    } else {
-      out[written++] = static_cast<std::uint8_t>(symbol & 0xFF);
-      out[written++] = static_cast<std::uint8_t>(symbol >> 8);
-    }
+    const ScriptUnit unit = script_unit(symbol);
+    out[written++] = unit.byte;
+    out[written++] = unit.high;
   }
   return written;
 }

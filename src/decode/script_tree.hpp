@@ -75,6 +75,39 @@ class ScriptTreeBuilder {
   void refuse(std::string why);
 };
 
+// Walks the node array. In a tree the builder accepted every child pair lies
+// after its parent and every offset inside the array. The walk relies on
+// neither: an offset that does not move forward ends it as a leaf, and
+// indexes are masked to the array, so any node array gives a walk that ends
+// and stays inside it.
+struct ScriptTreeWalker {
+  static constexpr int kMask = kScriptTreeEntries - 1;
+  const ScriptNodes& nodes;
+  int boundary;  // leaf_boundary, or 0 if negative
+  int root() const { return 0; }
+  bool step(int offset, int bit, int& next) const {
+    next = nodes[((offset >> 1) + bit) & kMask];
+    return next >= boundary || next <= offset;
+  }
+  int leaf(int next) const { return nodes[(next >> 1) & kMask]; }
+};
+
+inline ScriptTreeWalker walker_for(const ScriptNodes& nodes, std::int32_t leaf_boundary) {
+  return {nodes, leaf_boundary > 0 ? leaf_boundary : 0};
+}
+
+// The two bytes a symbol decodes to: FF FF for 0, 00 00 for 256, otherwise
+// its low byte then its high byte. A script keeps the first.
+struct ScriptUnit {
+  std::uint8_t byte;
+  std::uint8_t high;
+};
+inline ScriptUnit script_unit(int symbol) {
+  if (symbol == 0) return {0xFF, 0xFF};
+  if (symbol == 256) return {0, 0};
+  return {static_cast<std::uint8_t>(symbol & 0xFF), static_cast<std::uint8_t>(symbol >> 8)};
+}
+
 // Reads the n-bit field at bit `position` of the header (most significant bit
 // first) and moves `position` past it. A field that would run past the
 // header's 1024 bytes refuses the header and reads as 0.

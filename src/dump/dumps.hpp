@@ -9,8 +9,10 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "cartridge/cartridge.hpp"
 #include "dump/tables.hpp"
@@ -47,7 +49,25 @@ struct ScriptView {
   int size() const { return expanded / 2; }
 };
 
-// Calls `visit` for each script in dump order while it returns true.
-void for_each_script(const Cartridge& cart, const Tables& tables, const std::function<bool(const ScriptView&)>& visit);
+// Where each of the 4096 scripts' blocks lies and how long it is, by index.
+struct ScriptPlace {
+  int bank;
+  int address;
+  int length;  // from the next pointer of its group, or its group's end
+};
+std::vector<ScriptPlace> script_places(const Cartridge& cart);
+
+// Decoded units (two bytes a symbol, as decode_script writes them) to show
+// for some scripts in place of what their blocks decode to, by index.
+using ScriptUnits = std::map<int, std::vector<std::uint8_t>>;
+
+// Calls `visit` for each script in dump order while it returns true; the
+// scripts in `replaced` show its units.
+void for_each_script(const Cartridge& cart, const Tables& tables, const std::function<bool(const ScriptView&)>& visit,
+                     const ScriptUnits& replaced = {});
+
+// The script dump as it would read if the scripts in `replaced` decoded to
+// its units.
+void dump_messcript_replacing(const Cartridge& cart, const Tables& tables, const ScriptUnits& replaced, TextOutput& out);
 
 }  // namespace ambergale

@@ -1,5 +1,6 @@
 // The script dump: all 4096 event scripts, each decoded with the script tree
 // and listed by the disassembler.
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -36,36 +37,63 @@ void write_script_header(TextOutput& out, int index, int bank, int address, int 
   out.end_line();
 }
 
-void for_each_script(const Cartridge& cart, const Tables& tables, const std::function<bool(const ScriptView&)>& visit) {
+std::vector<ScriptPlace> script_places(const Cartridge& cart) {
   std::vector<int> pointers(kScriptCount);
   std::vector<int> lengths(kScriptCount);
   for (int i = 0; i < kScriptCount; ++i) pointers[i] = rom_read_word(cart, kScriptPointers.bank, kScriptPointers.address + 2 * i);
+  std::vector<ScriptPlace> places(kScriptCount);
   for (const ScriptGroup& group : kScriptGroups) {
     infer_lengths(std::span<const int>(pointers).subspan(group.first, group.count), group.end_address,
                   std::span<int>(lengths).subspan(group.first, group.count));
+    for (int i = group.first; i < group.first + group.count; ++i) places[i] = {group.bank, pointers[i], lengths[i]};
   }
-  std::array<std::uint8_t, kScriptOutputCap> units;
+  return places;
+}
+
+void for_each_script(const Cartridge& cart, const Tables& tables, const std::function<bool(const ScriptView&)>& visit,
+                     const ScriptUnits& replaced) {
+  const std::vector<ScriptPlace> places = script_places(cart);
+  std::array<std::uint8_t, kScriptOutputCap> decoded;
   // Script bytes are kept from script to script and never cleared, so an
   // instruction or message that runs past a script's end reads what earlier
   // scripts left there; past the buffer it reads zero.
   std::vector<std::uint8_t> script(kScriptBufferSize, 0);
-  for (const ScriptGroup& group : kScriptGroups) {
-    for (int i = group.first; i < group.first + group.count; ++i) {
-      const int expanded = decode_script(tables.script_tree, rom_view(cart, group.bank, pointers[i]), lengths[i], units);
-      for (int k = 0; k < expanded / 2; ++k) script[k] = units[2 * k];
-      if (!visit({i, group.bank, pointers[i], lengths[i], expanded, script})) return;
+  for (int i = 0; i < kScriptCount; ++i) {
+    const ScriptPlace& place = places[i];
+    std::span<const std::uint8_t> units;
+    if (const auto found = replaced.find(i); found != replaced.end()) {
+      units = std::span(found->second).first(std::min(found->second.size(), decoded.size()));
+    } else {
+      units = std::span(decoded).first(static_cast<std::size_t>(
+          decode_script(tables.script_tree, rom_view(cart, place.bank, place.address), place.length, decoded)));
     }
+    const int expanded = static_cast<int>(units.size());
+    for (int k = 0; k < expanded / 2; ++k) script[k] = units[2 * k];
+    if (!visit({i, place.bank, place.address, place.length, expanded, script})) return;
   }
 }
 
-void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out) {
+namespace {
+
+void list_scripts(const Cartridge& cart, const Tables& tables, const ScriptUnits& replaced, TextOutput& out) {
   const ListingTables listing = tables.listing();
   if (!out.ok()) return;
-  for_each_script(cart, tables, [&](const ScriptView& view) {
-    write_script_header(out, view.index, view.bank, view.address, view.length, view.expanded);
-    disassemble_script(out, view.bytes, view.size(), listing);
-    return out.ok();
-  });
+  for_each_script(
+      cart, tables,
+      [&](const ScriptView& view) {
+        write_script_header(out, view.index, view.bank, view.address, view.length, view.expanded);
+        disassemble_script(out, view.bytes, view.size(), listing);
+        return out.ok();
+      },
+      replaced);
+}
+
+}  // namespace
+
+void dump_messcript(const Cartridge& cart, const Tables& tables, TextOutput& out) { list_scripts(cart, tables, {}, out); }
+
+void dump_messcript_replacing(const Cartridge& cart, const Tables& tables, const ScriptUnits& replaced, TextOutput& out) {
+  list_scripts(cart, tables, replaced, out);
 }
 
 }  // namespace ambergale

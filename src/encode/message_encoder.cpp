@@ -158,8 +158,8 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
   return true;
 }
 
-WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
-                           std::size_t most, std::size_t near, EncodedMessage& out) {
+WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
+                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit) {
   WindowFit fit;
   const std::size_t end_bits = static_cast<std::size_t>(unit_bits(coder, kEnd));
   if (end_bits == 0) return fit;
@@ -182,32 +182,75 @@ WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint1
   if (shortest[0] == SIZE_MAX) return fit;
   fit.shortest = shortest[0];
   fit.longest = longest[0];
-  // The total nearest to `near` in the window, the smaller first.
-  std::size_t total = SIZE_MAX;
-  for (std::size_t distance = 0; total == SIZE_MAX && distance <= most; ++distance) {
-    for (const std::size_t t : {near - std::min(near, distance), near + distance}) {
-      if (t >= least && t <= most && reach[0].has(t)) {
-        total = t;
-        break;
-      }
-    }
+  // The totals of the window nearest to `near` first, the smaller of two as near.
+  std::vector<std::size_t> totals;
+  for (std::size_t distance = 0; distance <= most; ++distance) {
+    if (near >= distance && near - distance >= least && near - distance <= most) totals.push_back(near - distance);
+    if (distance > 0 && near + distance >= least && near + distance <= most) totals.push_back(near + distance);
     if (near < distance && near + distance > most) break;
   }
-  if (total == SIZE_MAX) return fit;
-  Units units;
-  for (std::size_t i = 0, left = total; i < n;) {
-    const auto edge = std::find_if(edges[i].begin(), edges[i].end(), [&](const Edge& e) {
-      return e.bits <= left && reach[e.next].has(left - e.bits);
-    });
-    if (edge == edges[i].end()) return fit;  // never: `total` was reached from here, so an edge leads on
-    units.push_back(edge->unit);
-    left -= edge->bits;
-    i = edge->next;
+  // Each parse with a total, depth first: at each place the edges in order,
+  // taking only those from which the bits left can still be made.
+  struct Step {
+    std::size_t at;
+    std::size_t left;  // bits still to make from `at`, end code included
+    std::size_t edge;  // the edge taken from `at`
+  };
+  for (const std::size_t total : totals) {
+    if (!reach[0].has(total)) continue;
+    std::vector<Step> path;
+    Units units;
+    const auto advance = [&](std::size_t at, std::size_t left, std::size_t from_edge) {
+      // Takes the first edge from `from_edge` on at `at` that leads on; false when none does.
+      for (std::size_t k = from_edge; k < edges[at].size(); ++k) {
+        const Edge& e = edges[at][k];
+        if (e.bits <= left && reach[e.next].has(left - e.bits)) {
+          path.push_back({at, left, k});
+          units.push_back(e.unit);
+          return true;
+        }
+      }
+      return false;
+    };
+    std::size_t at = 0, left = total;
+    for (;;) {
+      // Down to the end along first edges; every place reached leads on.
+      while (at < n && advance(at, left, 0)) {
+        const Edge& e = edges[at][path.back().edge];
+        left -= e.bits;
+        at = e.next;
+      }
+      if (at == n) {
+        fit.found = true;
+        units.push_back(kEnd);
+        if (!visit(units)) return fit;
+        units.pop_back();
+      }
+      // Back to the last place with another edge that leads on.
+      bool moved = false;
+      while (!path.empty() && !moved) {
+        const Step step = path.back();
+        path.pop_back();
+        units.pop_back();
+        if (advance(step.at, step.left, step.edge + 1)) {
+          const Edge& e = edges[step.at][path.back().edge];
+          left = step.left - e.bits;
+          at = e.next;
+          moved = true;
+        }
+      }
+      if (!moved) break;
+    }
   }
-  units.push_back(kEnd);
-  out = write_units(coder, units);
-  fit.found = true;
   return fit;
+}
+
+WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
+                           std::size_t most, std::size_t near, EncodedMessage& out) {
+  return for_each_parse_in_window(coder, literal, least, most, near, [&](const Units& units) {
+    out = write_units(coder, units);
+    return false;
+  });
 }
 
 Units opened(const MessageCoder& coder, std::span<const std::uint16_t> units) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -68,6 +69,14 @@ struct WindowFit {
 // entries by index). Sets `out` when found.
 WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
                            std::size_t most, std::size_t near, EncodedMessage& out);
+
+// Calls `visit` with each parse of `literal` (its units, the end code last)
+// whose bits lie in [least, most], until it returns false: the totals
+// nearest to `near` first (the smaller of two as near), and for each total
+// the parses in the order of their edges, the unit itself before entries by
+// index. Its first parse is encode_in_window's.
+WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
+                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit);
 
 // The bits of a parse, written out; `units` ends with the end code.
 EncodedMessage write_units(const MessageCoder& coder, const Units& units);

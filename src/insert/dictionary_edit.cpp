@@ -27,12 +27,6 @@ std::string where(std::size_t line) { return std::string(kFile) + ":" + std::to_
 
 std::string code_name(int e) { return hex_text(static_cast<std::uint32_t>(kFirstDictionaryCode + e), 4); }
 
-std::vector<std::uint16_t> units_of(const CodeStream& stream) {
-  std::vector<std::uint16_t> units;
-  for (std::size_t j = 0; j + 1 < stream.size(); j += 2) units.push_back(static_cast<std::uint16_t>(stream[j] | stream[j + 1] << 8));
-  return units;
-}
-
 CodeStream stream_of(const std::vector<std::uint16_t>& units) {
   CodeStream stream;
   for (const std::uint16_t u : units) {
@@ -45,7 +39,7 @@ CodeStream stream_of(const std::vector<std::uint16_t>& units) {
 // The entries an entry's units name directly.
 std::vector<int> references(const CodeStream& stream) {
   std::vector<int> named;
-  for (const std::uint16_t u : units_of(stream)) {
+  for (const std::uint16_t u : code_units(stream)) {
     if (u >= kFirstReference && u <= kLastReference && u - kFirstReference < kDictionaryEntries) named.push_back(u - kFirstReference);
   }
   return named;
@@ -125,7 +119,7 @@ Outcome encode_entries(const Tables& tables, std::uint16_t newline, const std::v
     const int e = static_cast<int>(line.number) - 1;
     EncodedLine encoded;
     if (Outcome failure = encode_line(where(line.number), line.edited.substr(line_identifier(kFile, line.edited).size()),
-                                      units_of(decoded[static_cast<std::size_t>(e)]), {tables.dictionary, tables.dictionary}, *coder, newline,
+                                      code_units(decoded[static_cast<std::size_t>(e)]), {tables.dictionary, tables.dictionary}, *coder, newline,
                                       "dictionary trees", encoded)) {
       return failure;
     }

@@ -12,6 +12,7 @@
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
 #include "insert/script_edit.hpp"
+#include "insert/script_lines.hpp"
 #include "insert/sequential_edit.hpp"
 #include "insert/word_list_edit.hpp"
 #include "insert/word_list_map.hpp"
@@ -61,6 +62,44 @@ void count_lines(const std::array<std::string, 4>& original, const std::array<st
       if (line == changed[d].end() || line->number != number) ++report.lines_reshown[d];
     }
   }
+}
+
+// The script dump the new image must give: the rewritten scripts listed
+// from the units they now decode to. The dump reuses one buffer for the
+// bytes of every script, so a later script whose listing reads past its own
+// end may show rewritten bytes: such lines are the dump's artefacts.
+Outcome expect_scripts(const Cartridge& cart, const Tables& tables, Encoding encoding, const ScriptEdits& edits,
+                       const std::vector<ChangedLine>& changed, std::string& expected, InsertReport& report) {
+  if (edits.expected.empty()) return std::nullopt;
+  std::optional<Cp932ToUtf8> to_utf8;
+  if (encoding == Encoding::utf8) to_utf8.emplace();
+  if (!edits.replaced.empty()) {
+    OutputBudget budget{~std::uint64_t{0}, 0};
+    MemoryOutput out(kDumpFiles[kScripts].name, budget, TextFormat{to_utf8 ? &*to_utf8 : nullptr, true});
+    dump_messcript_replacing(cart, tables, edits.replaced, out);
+    out.hand_on();
+    std::string redumped = out.take_contents();
+    auto line = changed.begin();
+    for (const std::size_t number : different_lines(expected, redumped)) {
+      while (line != changed.end() && line->number < number) ++line;
+      if (line == changed.end() || line->number != number) report.script_artefacts.push_back(number);
+    }
+    expected = std::move(redumped);
+  }
+  const std::vector<std::string_view> lines = split_lines(expected);
+  for (const auto& [number, text] : edits.expected) {
+    std::string shown;
+    if (to_utf8) {
+      to_utf8->convert(text, shown);
+    } else {
+      shown = text;
+    }
+    if (number > lines.size() || lines[number - 1] != shown) {
+      return Failure{std::string(kDumpFiles[kScripts].name) + ":" + std::to_string(number),
+                     "internal error: the rewritten script would not list this line as edited; nothing written"};
+    }
+  }
+  return std::nullopt;
 }
 
 // Checks that `again`, the dump of the new image, is `expected`, that no
@@ -116,8 +155,12 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   Cartridge cart;
   cart.bytes = std::span(inputs.image_file).subspan(frame.offset, frame.size);
   const Tables& tables = *original.tables;  // the image's own, as its dump built them
-  if (Outcome failure = insert_script_edits(cart, tables, changed[kScripts], original.dumps[kScripts])) {
-    return failure;
+  std::vector<ScriptLine> script_lines;
+  if (!changed[kScripts].empty()) {
+    script_lines = map_script_lines(cart, tables);
+    if (Outcome failure = check_script_lines(script_lines, split_lines(original.dumps[kScripts]).size(), changed[kScripts])) {
+      return failure;
+    }
   }
   const bool utf8 = settings.encoding == Encoding::utf8;
   std::vector<std::string> converted;
@@ -160,7 +203,8 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   }
   // The changed lines of each dump as the dump will write them.
   std::array<std::vector<std::pair<std::size_t, std::string>>, 4> lines_written;
-  if (word_lists || !changed[kSequential].empty()) {
+  ScriptEdits scripts;
+  if (word_lists || !changed[kSequential].empty() || !changed[kScripts].empty()) {
     const WordListMap map = map_word_lists(cart, tables);
     if (Outcome failure = check_declared_ranges(map, settings.free)) return failure;
     const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
@@ -185,11 +229,22 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
     report.free_before = edits.free_before;
     report.free_after = edits.free_after;
     writes.insert(writes.end(), edits.writes.begin(), edits.writes.end());
+    if (Outcome failure = insert_script_edits(cart, tables, script_lines, dictionaries, *coder, settings.newline,
+                                              changed[kScripts], target, scripts)) {
+      return failure;
+    }
+    report.script_messages_rewritten = scripts.messages;
+    report.script_blocks_recompressed = scripts.blocks;
+    report.script_most_tries = scripts.most_tries;
+    writes.insert(writes.end(), scripts.writes.begin(), scripts.writes.end());
   }
+  // The tables the new image's dumps are made with.
+  std::shared_ptr<const Tables> expected_tables = original.tables;
   if (amended.valid()) {
     MemoryRun run = amended.get();
     if (run.failure) return Failure(*run.failure).about(inputs.image_name);
     expected = std::move(run.dumps);
+    expected_tables = run.tables;
   } else {
     expected = original.dumps;
   }
@@ -207,6 +262,10 @@ Outcome run_insert(const InsertInputs& inputs, const InsertSettings& settings, I
   }
   for (const PlannedWrite& write : writes) report.bytes_written += write.size;
   count_lines(original.dumps, expected, changed, report);
+  if (Outcome failure = expect_scripts(cart, *expected_tables, settings.encoding, scripts, changed[kScripts],
+                                       expected[kScripts], report)) {
+    return failure;
+  }
   // No changed byte, no byte written: the checksum follows the edits only.
   if (!std::equal(source.begin(), source.end(), target.begin())) {
     result.report.checksum_rewritten = apply_checksum_policy(settings.checksum, source, target);
@@ -243,6 +302,20 @@ std::string report_text(const InsertReport& report) {
   if (report.lines_changed[1] > 0) {
     text += "sequential-block messages: " + std::to_string(report.sequential_rewritten) +
             " rewritten at their lengths (the others read as they did and keep their bits)\n";
+  }
+  if (report.lines_changed[3] > 0) {
+    text += "script messages: " + std::to_string(report.script_messages_rewritten) + " rewritten at their lengths, in " +
+            std::to_string(report.script_blocks_recompressed) + " blocks compressed again at theirs (the longest search: " +
+            std::to_string(report.script_most_tries) + " tries; the other messages read as they did and keep their bits)\n";
+  }
+  if (!report.script_artefacts.empty()) {
+    text += "lines of " + std::string(kDumpFiles[kScripts].name) + " that show rewritten script bytes without being edited: " +
+            std::to_string(report.script_artefacts.size()) +
+            " (artefacts of the dump, not of the game: its listing reads them as an instruction's bytes or past a script's"
+            " end, from the one buffer it keeps for every script):";
+    const std::size_t shown = std::min<std::size_t>(report.script_artefacts.size(), 20);
+    for (std::size_t k = 0; k < shown; ++k) text += " " + std::to_string(report.script_artefacts[k]);
+    text += report.script_artefacts.size() > shown ? " ...\n" : "\n";
   }
   if (report.messages_in_place + report.messages_moved + report.messages_copied > 0 || report.free_before > 0) {
     text += "word-list messages: " + std::to_string(report.messages_in_place) + " in their own bytes, " +

@@ -41,6 +41,10 @@ struct InsertReport {
   std::size_t messages_moved = 0;               // word-list messages written elsewhere
   std::size_t messages_copied = 0;              // unchanged word-list messages copied out of rewritten bytes
   std::size_t sequential_rewritten = 0;         // messages of the sequential block whose bytes changed, each at its length
+  std::size_t script_messages_rewritten = 0;    // messages inside event scripts whose bytes changed
+  std::size_t script_blocks_recompressed = 0;   // script blocks compressed again at their lengths
+  std::size_t script_most_tries = 0;            // the most byte strings one message's search tried
+  std::vector<std::size_t> script_artefacts;    // unedited lines of messcript.txt that show rewritten bytes
   int free_before = 0;                          // bytes of bank FB moved messages could take
   int free_after = 0;
   std::size_t entries_in_place = 0;             // dictionary entries in their own slots

@@ -64,9 +64,7 @@ void add_original_tokens(std::span<const std::uint16_t> units, const Dictionary&
     if (u >= kFirstDictionaryCode && u <= kLastDictionaryCode && static_cast<std::size_t>(entry) < dictionary.codes.size() &&
         depth < 8) {
       const CodeStream& stream = dictionary.codes[static_cast<std::size_t>(entry)];
-      std::vector<std::uint16_t> inner;
-      for (std::size_t j = 0; j + 1 < stream.size(); j += 2) inner.push_back(static_cast<std::uint16_t>(stream[j] | stream[j + 1] << 8));
-      add_original_tokens(inner, dictionary, depth + 1, tokens);
+      add_original_tokens(code_units(stream), dictionary, depth + 1, tokens);
       continue;
     }
     tokens.push_back({rendered(units.subspan(i, 1), dictionary), {u}});

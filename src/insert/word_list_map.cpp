@@ -16,17 +16,12 @@ constexpr int kBankEnd = 0x10000;
 
 bool overlap(ByteRange a, ByteRange b) { return a.start < b.end && b.start < a.end; }
 
-std::vector<std::uint16_t> units_of(const CodeBuffer& codes, int written) {
-  std::vector<std::uint16_t> units;
-  for (int j = 0; j + 1 < written; j += 2) units.push_back(static_cast<std::uint16_t>(codes[j] | codes[j + 1] << 8));
-  return units;
-}
 
 StoredMessage decode_message(const Cartridge& cart, const Tables& tables, int address) {
   CodeBuffer codes;
   const TextDecode decoded = decode_text_at(cart, tables.text_trees, kMessageBank, address, codes);
   StoredMessage message;
-  message.units = units_of(codes, decoded.written);
+  message.units = code_units(std::span(codes).first(static_cast<std::size_t>(decoded.written)));
   message.size = decoded.consumed;
   return message;
 }
@@ -38,7 +33,7 @@ std::vector<SequentialMessage> map_sequential_block(const Cartridge& cart, const
   CodeBuffer codes;
   for (int address = kSequentialStart; address < kSequentialEnd; address += block.back().size) {
     const TextDecode decoded = decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), kSequentialWindow, codes);
-    block.push_back({address, decoded.consumed, decoded.bits, units_of(codes, decoded.written)});
+    block.push_back({address, decoded.consumed, decoded.bits, code_units(std::span(codes).first(static_cast<std::size_t>(decoded.written)))});
   }
   return block;
 }
