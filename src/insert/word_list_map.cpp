@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cartridge/cartridge_map.hpp"
+#include "dump/dumps.hpp"
 #include "dump/word_lists.hpp"
 #include "text/hex.hpp"
 
@@ -44,7 +45,15 @@ std::string entry_name(const WordListEntry& entry) {
 
 WordListMap map_word_lists(const Cartridge& cart, const Tables& tables) {
   WordListMap map;
-  map.scripts = {0, kScriptGroups[2].end_address};
+  // The scripts of bank FB end at their group's end, but the decoder reads
+  // words: an odd last block's last word holds the byte after it.
+  const ScriptGroup& in_bank = kScriptGroups[2];
+  map.scripts = {0, in_bank.end_address};
+  const std::vector<ScriptPlace> places = script_places(cart);
+  for (int i = in_bank.first; i < in_bank.first + in_bank.count; ++i) {
+    if (places[i].address + places[i].length == in_bank.end_address && places[i].length % 2 != 0) ++map.scripts.end;
+  }
+  map.scripts.end = std::min(map.scripts.end, in_bank.end_address + 1);
   map.block = map_sequential_block(cart, tables);
   const WordListGroups groups = read_word_list_groups(cart);
   for (int g = 0; g < kGroupCount; ++g) {
