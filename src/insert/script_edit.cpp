@@ -105,10 +105,10 @@ Outcome insert_script_edits(const Cartridge& cart, const Tables& tables, const s
         const std::size_t other = found == message_lines.end() ? 0 : found->second;
         const auto edited = by_number.find(other);
         if (edited == by_number.end() || edited->second->edited != line->edited) {
-          const std::size_t a = std::min(line->number, other), b = std::max(line->number, other);
-          return Failure{where(a), "script " + hex4(lines[a - 1].script) + " and script " + hex4(lines[b - 1].script) +
-                                       " (line " + std::to_string(b) + ") are one block " + address_text(key.first, key.second) +
-                                       ": edit their message at " + hex4(offset) + " the same way"};
+          return Failure{where(line->number), "script " + hex4(lines[line->number - 1].script) + " and script " +
+                                                  hex4(script) + " (line " + std::to_string(other) + ") are one block " +
+                                                  address_text(key.first, key.second) + ": edit their message at " +
+                                                  hex4(offset) + " the same way"};
         }
       }
     }
@@ -160,22 +160,7 @@ Outcome insert_script_edits(const Cartridge& cart, const Tables& tables, const s
       BlockRecoder recoder(tables.script_tree, codes, image, at, static_cast<int>(offset), static_cast<int>(size),
                            previous ? &*previous : nullptr, kRecodeTries);
       if (!recoder.unusable().empty()) return Failure{where(line->number), name + ": " + recoder.unusable()};
-      const std::uint8_t old_last = now.bytes[static_cast<std::size_t>(offset) + size - 1];
-      encode::for_each_parse_in_window(coder, encoded.literal, window.least, window.most, window.near, [&](const encode::Units& parse) {
-        encode::EncodedMessage message = encode::write_units(coder, parse);
-        // The bits after the end code are free: the old ones first, then in order.
-        const int free_bits = static_cast<int>(8 * size - message.bits);
-        const int mask = (1 << free_bits) - 1;
-        const std::uint8_t bare = message.bytes.back();
-        message.bytes.back() = static_cast<std::uint8_t>(bare | (old_last & mask));
-        if (recoder.offer(message.bytes)) return false;
-        for (int filler = 0; filler <= mask; ++filler) {
-          if (filler == (old_last & mask)) continue;
-          message.bytes.back() = static_cast<std::uint8_t>(bare | filler);
-          if (recoder.offer(message.bytes)) return false;
-        }
-        return true;
-      });
+      offer_encodings(recoder, coder, encoded.literal, size, window.near, now.bytes[static_cast<std::size_t>(offset) + size - 1]);
       edits.most_tries = std::max(edits.most_tries, recoder.tries());
       if (!recoder.found()) {
         std::string why;

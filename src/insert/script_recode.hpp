@@ -18,12 +18,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "decode/script_tree.hpp"
+#include "encode/message_encoder.hpp"
 #include "encode/script_codes.hpp"
 
 namespace ambergale {
@@ -100,5 +102,14 @@ class BlockRecoder {
   int missing_byte_ = -1;
   std::vector<std::uint8_t> units_;
 };
+
+// Offers `recoder` the encodings of `literal` (a message's text) at `size`
+// bytes until the search is over: each parse whose bits fit, nearest to
+// `near` first, with each value of the free bits after its end code, the
+// old message's (from its last byte, `old_last`) first. Parses for which
+// `skip` is true are not offered.
+void offer_encodings(BlockRecoder& recoder, const encode::MessageCoder& coder, std::span<const std::uint16_t> literal,
+                     std::size_t size, std::size_t near, std::uint8_t old_last,
+                     const std::function<bool(const encode::Units&)>& skip = {});
 
 }  // namespace ambergale
