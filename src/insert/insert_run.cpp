@@ -304,9 +304,10 @@ std::string report_text(const InsertReport& report) {
             " rewritten at their lengths (the others read as they did and keep their bits)\n";
   }
   if (report.lines_changed[3] > 0) {
-    text += "script messages: " + std::to_string(report.script_messages_rewritten) + " rewritten at their lengths, in " +
-            std::to_string(report.script_blocks_recompressed) + " blocks compressed again at theirs (the longest search: " +
-            std::to_string(report.script_most_tries) + " tries; the other messages read as they did and keep their bits)\n";
+    text += "script messages rewritten at their lengths: " + std::to_string(report.script_messages_rewritten) +
+            " (the others read as they did and keep their bits); blocks compressed again at theirs: " +
+            std::to_string(report.script_blocks_recompressed) + "; byte strings tried by the longest search: " +
+            std::to_string(report.script_most_tries) + "\n";
   }
   if (!report.script_artefacts.empty()) {
     text += "lines of " + std::string(kDumpFiles[kScripts].name) + " that show rewritten script bytes without being edited: " +

@@ -1,0 +1,288 @@
+// Messages inside event scripts rewritten at their lengths, through whole
+// insert runs on a sample cartridge: what fits, what is refused and how,
+// and the lines the dump shows anew.
+#include "insert/script_edit.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+
+#include "dump/dump_run.hpp"
+#include "dump/dumps.hpp"
+#include "insert/edit_set.hpp"
+#include "insert/insert_run.hpp"
+#include "insert/script_lines.hpp"
+#include "sample/sample_content.hpp"
+#include "script/disassembler.hpp"
+#include "text/char_table.hpp"
+#include "text/render.hpp"
+
+namespace ambergale {
+namespace {
+
+bool two_bytes(std::string_view line, std::size_t at) {
+  const auto byte = static_cast<unsigned char>(line[at]);
+  return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
+}
+
+// The starts of the two-byte characters of a message line outside names.
+std::vector<std::size_t> wide_characters(std::string_view line) {
+  std::vector<std::size_t> starts;
+  bool in_name = false;
+  for (std::size_t at = 0; at < line.size();) {
+    if (line[at] == '(' || line[at] == ')') in_name = line[at] == '(';
+    const bool wide = two_bytes(line, at);
+    if (wide && !in_name) starts.push_back(at);
+    at += wide ? 2 : 1;
+  }
+  return starts;
+}
+
+class ScriptEdit : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    image_ = new std::vector<std::uint8_t>(sample::make_sample(2).layout.image);
+    original_ = new MemoryRun(run_in_memory(*image_, sample::sample_opcode_file(), DumpSettings{}, true));
+    ASSERT_FALSE(original_->failure);
+    Cartridge cart;
+    cart.bytes = *image_;
+    map_ = new std::vector<ScriptLine>(map_script_lines(cart, *original_->tables));
+    places_ = new std::vector<ScriptPlace>(script_places(cart));
+    sizes_ = new std::vector<int>;
+    for_each_script(cart, *original_->tables, [&](const ScriptView& view) {
+      sizes_->push_back(view.size());
+      return true;
+    });
+  }
+  static void TearDownTestSuite() {
+    delete image_;
+    delete original_;
+    delete map_;
+    delete places_;
+    delete sizes_;
+  }
+
+  void SetUp() override {
+    inputs_.image_file = *image_;
+    inputs_.image_name = "image.smc";
+    inputs_.opcode_file = sample::sample_opcode_file();
+    lines_ = split_lines(original_->dumps[3]);
+  }
+
+  // Whether the script of line `n` (0-based) shares its block with another.
+  static bool shared(std::size_t n) {
+    const ScriptPlace& place = (*places_)[static_cast<std::size_t>((*map_)[n].script)];
+    int holders = 0;
+    for (const ScriptPlace& other : *places_) holders += other.bank == place.bank && other.address == place.address;
+    return holders > 1;
+  }
+
+  // The decoded message of line `n` (0-based).
+  static std::vector<std::uint16_t> message_units(std::size_t n) {
+    Cartridge cart;
+    cart.bytes = *image_;
+    std::vector<std::uint16_t> units;
+    for_each_script(cart, *original_->tables, [&](const ScriptView& view) {
+      if (view.index != (*map_)[n].script) return true;
+      CodeBuffer codes;
+      const TextDecode text = decode_embedded(view.bytes, view.size(), (*map_)[n].offset, original_->tables->text_trees, codes);
+      units = code_units(std::span(codes).first(static_cast<std::size_t>(text.written)));
+      return false;
+    });
+    return units;
+  }
+
+  Outcome insert(const std::vector<std::pair<std::size_t, std::string>>& edits, InsertResult& result) {
+    inputs_.edited[3] = with_lines(original_->dumps[3], edits);
+    return run_insert(inputs_, {}, result);
+  }
+
+  static std::vector<std::uint8_t>* image_;
+  static MemoryRun* original_;
+  static std::vector<ScriptLine>* map_;
+  static std::vector<ScriptPlace>* places_;
+  static std::vector<int>* sizes_;  // of each script's bytes
+  InsertInputs inputs_;
+  std::vector<std::string_view> lines_;
+};
+
+std::vector<std::uint8_t>* ScriptEdit::image_ = nullptr;
+MemoryRun* ScriptEdit::original_ = nullptr;
+std::vector<ScriptLine>* ScriptEdit::map_ = nullptr;
+std::vector<ScriptPlace>* ScriptEdit::places_ = nullptr;
+std::vector<int>* ScriptEdit::sizes_ = nullptr;
+
+TEST_F(ScriptEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
+  // One character replaced by another of the line, deleted, or doubled, on
+  // the first 150 message lines that have two and a block of their own:
+  // each tried alone, then all that fit in one run.
+  std::map<std::string, std::pair<int, int>> tally;  // kind -> fitted, tried
+  std::map<std::size_t, std::string> fitting;  // line (1-based) -> its first edit that fits
+  for (std::size_t i = 0; i < map_->size() && tally["replaced"].second < 150; ++i) {
+    if ((*map_)[i].kind != ScriptLine::Kind::message || shared(i)) continue;
+    const std::string_view line = lines_[i];
+    const std::vector<std::size_t> wide = wide_characters(line);
+    if (wide.size() < 2) continue;
+    const std::size_t at = wide[i % wide.size()], other = wide[(i + 1) % wide.size()];
+    std::string replaced(line), deleted(line), doubled(line);
+    replaced.replace(at, 2, line.substr(other, 2));
+    deleted.erase(at, 2);
+    doubled.insert(at, line.substr(at, 2));
+    for (const auto& [kind, text] : {std::pair{"replaced", replaced}, {"deleted", deleted}, {"doubled", doubled}}) {
+      if (text == line) continue;
+      InsertResult result;
+      const Outcome failure = insert({{i + 1, text}}, result);
+      ++tally[kind].second;
+      if (!failure) {
+        ++tally[kind].first;
+        EXPECT_EQ(result.report.script_messages_rewritten, 1u);
+        if (!fitting.count(i + 1)) fitting[i + 1] = text;
+        continue;
+      }
+      // A refusal names the line, and one of length states the window.
+      const std::string& reason = failure->text();
+      EXPECT_EQ(reason.rfind("messcript.txt:" + std::to_string(i + 1) + ": script ", 0), 0u) << reason;
+      if (reason.find(" bytes; the new text needs ") != std::string::npos) {
+        EXPECT_NE(reason.find(" bits), the slot "), std::string::npos) << reason;
+      } else {
+        EXPECT_NE(reason.find(": shorten or lengthen the text by a few bits"), std::string::npos) << reason;
+      }
+    }
+  }
+  for (const auto& [kind, counts] : tally) std::cout << kind << ": " << counts.first << " of " << counts.second << " fit\n";
+  EXPECT_GT(tally["replaced"].first, tally["replaced"].second / 4);
+  EXPECT_GT(tally["deleted"].first, tally["deleted"].second / 4);
+
+  // Every line that fitted, in one run: each message is rewritten, every
+  // other line reads as it did but for those the report names.
+  InsertResult result;
+  const Outcome failure = insert({fitting.begin(), fitting.end()}, result);
+  ASSERT_FALSE(failure) << failure->text();
+  EXPECT_EQ(result.report.script_messages_rewritten, fitting.size());
+  EXPECT_LE(result.report.script_blocks_recompressed, fitting.size());
+  const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
+  ASSERT_FALSE(again.failure);
+  const std::vector<std::string_view> lines = split_lines(again.dumps[3]);
+  const std::vector<std::string_view> edited = split_lines(*inputs_.edited[3]);
+  ASSERT_EQ(lines.size(), edited.size());
+  std::size_t differing = 0;
+  for (std::size_t n = 0; n < lines.size(); ++n) differing += lines[n] != edited[n];
+  EXPECT_EQ(differing, result.report.script_artefacts.size());
+  for (const std::size_t d : {0u, 1u, 2u}) EXPECT_EQ(again.dumps[d], original_->dumps[d]);
+}
+
+TEST_F(ScriptEdit, LinesOfLaterScriptsThatShowRewrittenBytesAreArtefacts) {
+  // A message of a script followed by a shorter one, near where the shorter
+  // one ends: the shorter one's listing may read the rewritten bytes from
+  // the buffer the dump keeps for all scripts.
+  int runs = 0;
+  for (std::size_t i = 0; i < map_->size() && runs < 60; ++i) {
+    const ScriptLine& line = (*map_)[i];
+    if (line.kind != ScriptLine::Kind::message || shared(i) || line.script + 1 >= static_cast<int>(sizes_->size())) continue;
+    const int next_size = (*sizes_)[static_cast<std::size_t>(line.script) + 1];
+    if (next_size >= (*sizes_)[static_cast<std::size_t>(line.script)] || line.offset + 4 < next_size || line.offset > next_size + 4) continue;
+    const std::vector<std::size_t> wide = wide_characters(lines_[i]);
+    if (wide.size() < 2) continue;
+    std::string text(lines_[i]);
+    text.replace(wide[0], 2, lines_[i].substr(wide[1], 2));
+    if (text == lines_[i]) continue;
+    InsertResult result;
+    ++runs;
+    if (insert({{i + 1, text}}, result) || result.report.script_artefacts.empty()) continue;
+    // Each artefact is a line of a later script that the new image lists
+    // anew; every other line reads as edited.
+    const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
+    const std::vector<std::string_view> lines = split_lines(again.dumps[3]);
+    const std::vector<std::string_view> edited = split_lines(*inputs_.edited[3]);
+    for (const std::size_t n : result.report.script_artefacts) {
+      EXPECT_GT((*map_)[n - 1].script, line.script);
+      EXPECT_NE(lines[n - 1], edited[n - 1]);
+    }
+    std::size_t differing = 0;
+    for (std::size_t n = 0; n < lines.size(); ++n) differing += lines[n] != edited[n];
+    EXPECT_EQ(differing, result.report.script_artefacts.size());
+    EXPECT_NE(report_text(result.report).find(" that show rewritten script bytes without being edited: "), std::string::npos);
+    return;
+  }
+  FAIL() << "no edit of the sample shows in a later script";
+}
+
+TEST_F(ScriptEdit, ScriptsOfOneBlockMustBeEditedAlike) {
+  for (std::size_t i = 0; i < map_->size(); ++i) {
+    if ((*map_)[i].kind != ScriptLine::Kind::message || !shared(i) || wide_characters(lines_[i]).size() < 2) continue;
+    std::string text(lines_[i]);
+    const std::vector<std::size_t> wide = wide_characters(text);
+    text.replace(wide[0], 2, lines_[i].substr(wide[1], 2));
+    if (text == lines_[i]) continue;
+    InsertResult result;
+    const Outcome refused = insert({{i + 1, text}}, result);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->text().rfind("messcript.txt:" + std::to_string(i + 1) + ": script ", 0), 0u) << refused->text();
+    EXPECT_NE(refused->text().find(") are one block "), std::string::npos) << refused->text();
+    EXPECT_NE(refused->text().find(" the same way"), std::string::npos) << refused->text();
+    return;
+  }
+  FAIL() << "no shared block holds a message";
+}
+
+TEST_F(ScriptEdit, AMessageWithoutItsEndCodeIsRefused) {
+  for (std::size_t i = 0; i < map_->size(); ++i) {
+    if ((*map_)[i].kind != ScriptLine::Kind::message || shared(i)) continue;
+    const std::vector<std::uint16_t> units = message_units(i);
+    if (!units.empty() && units.back() == 0xFFFF) continue;
+    InsertResult result;
+    const Outcome refused = insert({{i + 1, std::string(lines_[i]) + "\x82\xA0"}}, result);  // あ
+    ASSERT_TRUE(refused);
+    EXPECT_NE(refused->text().find(" has no end code within its script"), std::string::npos) << refused->text();
+    return;
+  }
+  FAIL() << "every message of the sample ends with its end code";
+}
+
+TEST_F(ScriptEdit, ATextTooLongForItsBytesIsRefusedWithItsWindow) {
+  std::size_t i = 0;
+  while ((*map_)[i].kind != ScriptLine::Kind::message || shared(i) || wide_characters(lines_[i]).size() < 3 ||
+         message_units(i).back() != 0xFFFF) {
+    ++i;
+  }
+  std::string grown(lines_[i]);
+  for (const std::size_t at : wide_characters(lines_[i])) grown += lines_[i].substr(at, 2);
+  InsertResult result;
+  const Outcome refused = insert({{i + 1, grown}}, result);
+  ASSERT_TRUE(refused);
+  char start[80];
+  std::snprintf(start, sizeof start, "messcript.txt:%zu: script %04X, message at %04X takes ", i + 1,
+                static_cast<unsigned>((*map_)[i].script), static_cast<unsigned>((*map_)[i].offset));
+  EXPECT_EQ(refused->text().rfind(start, 0), 0u) << refused->text();
+  EXPECT_NE(refused->text().find(" bits too long in its shortest form"), std::string::npos) << refused->text();
+}
+
+TEST_F(ScriptEdit, TheSameTextWrittenOtherwiseKeepsTheMessagesBits) {
+  // Lines of characters alone whose first character is written as its
+  // escape: nothing changes.
+  std::vector<std::pair<std::size_t, std::string>> edits;
+  for (std::size_t i = 0; i < map_->size() && edits.size() < 50; ++i) {
+    if ((*map_)[i].kind != ScriptLine::Kind::message || shared(i)) continue;
+    const std::vector<std::uint16_t> units = message_units(i);
+    if (std::any_of(units.begin(), units.end(), [](std::uint16_t u) { return u >= kFirstDictionaryCode && u != 0xFFFF; })) continue;
+    const std::string_view text = lines_[i];
+    for (int unit = 0x0080; unit < 0x0100; ++unit) {  // kana, one code each
+      if (kCharTable[static_cast<std::size_t>(unit)] != text.substr(0, 2)) continue;
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "<%02X00>", unit);
+      edits.emplace_back(i + 1, escape + std::string(text.substr(2)));
+    }
+  }
+  ASSERT_GT(edits.size(), 20u);
+  InsertResult result;
+  const Outcome failure = insert(edits, result);
+  ASSERT_FALSE(failure) << failure->text();
+  EXPECT_EQ(result.report.lines_changed[3], edits.size());
+  EXPECT_EQ(result.report.script_messages_rewritten, 0u);
+  EXPECT_TRUE(result.image_file == inputs_.image_file);
+}
+
+}  // namespace
+}  // namespace ambergale
