@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "dump/load_tables.hpp"
@@ -174,6 +175,66 @@ TEST(EncodeInWindow, NamesTheShortestAndLongestWhenNothingFits) {
   const encode::WindowFit none = encode::encode_in_window(coder, unwritable, 1, 8, 4, message);
   EXPECT_FALSE(none.found);
   EXPECT_EQ(none.shortest, 0u);
+}
+
+TEST(ParsesInWindow, EachParseOnceNearestTotalFirstInEdgeOrder) {
+  // Entries い‐う, う‐え and い‐う‐え over the text いうえ: four parses.
+  const SampleCoder sample;
+  Dictionary dictionary;
+  const Units iu = {0x0080, 0x0081}, ue = {0x0081, 0x0082}, iue = {0x0080, 0x0081, 0x0082};
+  for (const Units& entry : {iu, ue, iue}) {
+    CodeStream& codes = dictionary.codes.emplace_back();
+    for (const std::uint16_t u : entry) {
+      codes.push_back(static_cast<std::uint8_t>(u & 0xFF));
+      codes.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+  }
+  const encode::MessageCoder coder = encode::make_message_coder(sample.tables->text_trees, dictionary);
+  const auto bits = [&](const Units& units) {
+    std::size_t total = 0;
+    for (const std::uint16_t u : units) total += static_cast<std::size_t>(encode::unit_bits(coder, u));
+    return total;
+  };
+  const std::vector<Units> all = {{0x0080, 0x0081, 0x0082, 0xFFFF}, {0x0080, 0x0411, 0xFFFF}, {0x0410, 0x0082, 0xFFFF},
+                                  {0x0412, 0xFFFF}};
+  std::size_t least = SIZE_MAX, most = 0;
+  for (const Units& parse : all) {
+    least = std::min(least, bits(parse));
+    most = std::max(most, bits(parse));
+  }
+  const std::size_t near = (least + most) / 2;
+  std::vector<Units> seen;
+  const encode::WindowFit fit = encode::for_each_parse_in_window(coder, iue, least, most, near, [&](const Units& parse) {
+    seen.push_back(parse);
+    return true;
+  });
+  EXPECT_TRUE(fit.found);
+  EXPECT_EQ(fit.shortest, least);
+  EXPECT_EQ(fit.longest, most);
+  ASSERT_EQ(seen.size(), all.size());
+  for (const Units& parse : all) EXPECT_EQ(std::count(seen.begin(), seen.end(), parse), 1);
+  for (std::size_t k = 1; k < seen.size(); ++k) {
+    const auto distance = [&](const Units& parse) { return std::max(bits(parse), near) - std::min(bits(parse), near); };
+    EXPECT_LE(distance(seen[k - 1]), distance(seen[k])) << k;
+    // Of one total, the parse whose first differing unit comes first: the
+    // unit itself before entries, entries by index.
+    if (bits(seen[k - 1]) == bits(seen[k])) {
+      EXPECT_LT(seen[k - 1], seen[k]) << k;
+    }
+  }
+  encode::EncodedMessage first;
+  ASSERT_TRUE(encode::encode_in_window(coder, iue, least, most, near, first).found);
+  EXPECT_EQ(first.units, seen.front());
+  // The walk stops when asked, and a window that holds one total gives
+  // only its parses.
+  std::size_t visited = 0;
+  encode::for_each_parse_in_window(coder, iue, least, most, near, [&](const Units&) { return ++visited < 2; });
+  EXPECT_EQ(visited, 2u);
+  const std::size_t only = bits(all[3]);
+  encode::for_each_parse_in_window(coder, iue, only, only, only, [&](const Units& parse) {
+    EXPECT_EQ(bits(parse), only);
+    return true;
+  });
 }
 
 TEST(EncodeMessage, OnlyEntriesOfPlainCharactersStandForTheirUnits) {

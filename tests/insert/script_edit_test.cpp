@@ -116,11 +116,11 @@ std::vector<int>* ScriptEdit::sizes_ = nullptr;
 
 TEST_F(ScriptEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
   // One character replaced by another of the line, deleted, or doubled, on
-  // the first 150 message lines that have two and a block of their own:
+  // the first 100 message lines that have two and a block of their own:
   // each tried alone, then all that fit in one run.
   std::map<std::string, std::pair<int, int>> tally;  // kind -> fitted, tried
   std::map<std::size_t, std::string> fitting;  // line (1-based) -> its first edit that fits
-  for (std::size_t i = 0; i < map_->size() && tally["replaced"].second < 150; ++i) {
+  for (std::size_t i = 0; i < map_->size() && tally["replaced"].second < 100; ++i) {
     if ((*map_)[i].kind != ScriptLine::Kind::message || shared(i)) continue;
     const std::string_view line = lines_[i];
     const std::vector<std::size_t> wide = wide_characters(line);
