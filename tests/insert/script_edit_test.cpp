@@ -15,6 +15,7 @@
 #include "insert/insert_run.hpp"
 #include "insert/script_lines.hpp"
 #include "sample/sample_content.hpp"
+#include "support/line_text.hpp"
 #include "script/disassembler.hpp"
 #include "text/char_table.hpp"
 #include "text/render.hpp"
@@ -22,23 +23,8 @@
 namespace ambergale {
 namespace {
 
-bool two_bytes(std::string_view line, std::size_t at) {
-  const auto byte = static_cast<unsigned char>(line[at]);
-  return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
-}
-
-// The starts of the two-byte characters of a message line outside names.
-std::vector<std::size_t> wide_characters(std::string_view line) {
-  std::vector<std::size_t> starts;
-  bool in_name = false;
-  for (std::size_t at = 0; at < line.size();) {
-    if (line[at] == '(' || line[at] == ')') in_name = line[at] == '(';
-    const bool wide = two_bytes(line, at);
-    if (wide && !in_name) starts.push_back(at);
-    at += wide ? 2 : 1;
-  }
-  return starts;
-}
+// The two-byte characters of a line's text outside names.
+std::vector<std::size_t> wide_characters(std::string_view line) { return testing_support::wide_characters(line, 0); }
 
 class ScriptEdit : public testing::Test {
  protected:
@@ -126,12 +112,7 @@ TEST_F(ScriptEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
     const std::string_view line = lines_[i];
     const std::vector<std::size_t> wide = wide_characters(line);
     if (wide.size() < 2) continue;
-    const std::size_t at = wide[i % wide.size()], other = wide[(i + 1) % wide.size()];
-    std::string replaced(line), deleted(line), doubled(line);
-    replaced.replace(at, 2, line.substr(other, 2));
-    deleted.erase(at, 2);
-    doubled.insert(at, line.substr(at, 2));
-    for (const auto& [kind, text] : {std::pair{"replaced", replaced}, {"deleted", deleted}, {"doubled", doubled}}) {
+    for (const auto& [kind, text] : testing_support::one_character_edits(line, wide, i)) {
       if (text == line) continue;
       InsertResult result;
       const Outcome failure = insert({{i + 1, text}}, result);
