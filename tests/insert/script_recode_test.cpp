@@ -38,20 +38,6 @@ Bytes decoded(const ScriptTree& tree, std::span<const std::uint8_t> image, const
   return Bytes(out.begin(), out.begin() + n);
 }
 
-TEST(ScriptCodes, ReadOffTheNodeArray) {
-  const encode::ScriptCodes codes = encode::script_codes_of(worked_tree());
-  ASSERT_EQ(codes.by_byte[0x10].size(), 1u);
-  EXPECT_EQ(codes.by_byte[0x10][0].code.length, 1);
-  EXPECT_EQ(codes.by_byte[0xFF][0].symbol, 0);
-  EXPECT_EQ(codes.by_byte[0xFF][0].code.bits, 0b10u);
-  EXPECT_EQ(codes.by_byte[0x00][0].symbol, 0x100);
-  EXPECT_EQ(codes.by_byte[0x00][0].code.bits, 0b11u);
-  EXPECT_TRUE(codes.by_byte[0x41].empty());
-  // Only the walk "1" stops on an internal node.
-  EXPECT_EQ(codes.longest_open, 1);
-  EXPECT_EQ(codes.open[1].bits, 1u);
-}
-
 struct WorkedCase {
   const char* what;
   Bytes image;  // the block at 0 unless said otherwise
