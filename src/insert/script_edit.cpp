@@ -35,14 +35,8 @@ Decoded decode_block(const ScriptTree& tree, std::span<const std::uint8_t> image
   const int written = decode_script(tree, image.subspan(at.offset), at.length,
                                     std::span<std::uint8_t, kScriptOutputCap>(out.units));
   out.units.resize(static_cast<std::size_t>(written));
-  for (std::size_t k = 0; k + 1 < out.units.size(); k += 2) out.bytes.push_back(out.units[k]);
+  for (std::size_t k = 0; k < out.units.size(); k += 2) out.bytes.push_back(out.units[k]);  // the count is even
   return out;
-}
-
-std::string with_commas(std::size_t n) {
-  std::string digits = std::to_string(n);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
 }
 
 }  // namespace
@@ -166,11 +160,11 @@ Outcome insert_script_edits(const Cartridge& cart, const Tables& tables, const s
         std::string why;
         if (recoder.tries() >= kRecodeTries) {
           why = "no recompression keeps " + block_name + " at " + std::to_string(place.length) + " bytes within " +
-                with_commas(kRecodeTries) + " tries";
+                std::to_string(kRecodeTries) + " tries";
         } else {
           const std::string kept = block_name + " at " + std::to_string(place.length) + " bytes";
           why = recoder.tries() == 1 ? "its only encoding at " + std::to_string(size) + " bytes does not keep " + kept
-                                     : "none of its " + with_commas(recoder.tries()) + " encodings at " + std::to_string(size) +
+                                     : "none of its " + std::to_string(recoder.tries()) + " encodings at " + std::to_string(size) +
                                            " bytes keeps " + kept;
         }
         if (recoder.missing_byte() >= 0) {

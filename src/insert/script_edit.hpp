@@ -22,7 +22,7 @@
 namespace ambergale {
 
 // The most byte strings tried for one message before giving up.
-inline constexpr std::size_t kRecodeTries = 100'000;
+inline constexpr std::size_t kRecodeTries = 100000;
 
 // Refuses, naming messcript.txt:LINE, the first changed line that is not a
 // message line (an empty line, a script's header, an instruction). `lines`

@@ -65,20 +65,30 @@ class ScriptEdit : public testing::Test {
     return holders > 1;
   }
 
-  // The decoded message of line `n` (0-based).
-  static std::vector<std::uint16_t> message_units(std::size_t n) {
-    Cartridge cart;
-    cart.bytes = *image_;
+  // The message of line `n` (0-based) in `image`: its units, the bits they
+  // take and the script bytes it occupies.
+  struct Message {
     std::vector<std::uint16_t> units;
+    std::size_t bits = 0;
+    std::vector<std::uint8_t> bytes;
+  };
+  static Message message_of(std::size_t n, const std::vector<std::uint8_t>& image = *image_) {
+    Cartridge cart;
+    cart.bytes = image;
+    Message message;
     for_each_script(cart, *original_->tables, [&](const ScriptView& view) {
       if (view.index != (*map_)[n].script) return true;
       CodeBuffer codes;
-      const TextDecode text = decode_embedded(view.bytes, view.size(), (*map_)[n].offset, original_->tables->text_trees, codes);
-      units = code_units(std::span(codes).first(static_cast<std::size_t>(text.written)));
+      const std::int64_t offset = (*map_)[n].offset;
+      const TextDecode text = decode_embedded(view.bytes, view.size(), offset, original_->tables->text_trees, codes);
+      message.units = code_units(std::span(codes).first(static_cast<std::size_t>(text.written)));
+      message.bits = static_cast<std::size_t>(text.bits);
+      message.bytes.assign(view.bytes.begin() + offset, view.bytes.begin() + offset + text.consumed);
       return false;
     });
-    return units;
+    return message;
   }
+  static std::vector<std::uint16_t> message_units(std::size_t n) { return message_of(n).units; }
 
   Outcome insert(const std::vector<std::pair<std::size_t, std::string>>& edits, InsertResult& result) {
     inputs_.edited[3] = with_lines(original_->dumps[3], edits);
@@ -120,6 +130,14 @@ TEST_F(ScriptEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
       if (!failure) {
         ++tally[kind].first;
         EXPECT_EQ(result.report.script_messages_rewritten, 1u);
+        // Taken at the first try, the new message keeps the bits the old one
+        // had after its end code.
+        if (result.report.script_most_tries == 1) {
+          const Message before = message_of(i), after = message_of(i, result.image_file);
+          ASSERT_EQ(after.bytes.size(), before.bytes.size());
+          const unsigned free_bits = static_cast<unsigned>(8 * after.bytes.size() - after.bits);
+          EXPECT_EQ(after.bytes.back() & ((1u << free_bits) - 1), before.bytes.back() & ((1u << free_bits) - 1)) << i;
+        }
         if (!fitting.count(i + 1)) fitting[i + 1] = text;
         continue;
       }
