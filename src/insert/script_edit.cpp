@@ -154,7 +154,8 @@ Outcome insert_script_edits(const Cartridge& cart, const Tables& tables, const s
       BlockRecoder recoder(tables.script_tree, codes, image, at, static_cast<int>(offset), static_cast<int>(size),
                            previous ? &*previous : nullptr, kRecodeTries);
       if (!recoder.unusable().empty()) return Failure{where(line->number), name + ": " + recoder.unusable()};
-      offer_encodings(recoder, coder, encoded.literal, size, window.near, now.bytes[static_cast<std::size_t>(offset) + size - 1]);
+      offer_encodings(coder, encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1],
+                      [&](std::span<const std::uint8_t> bytes) { return recoder.offer(bytes); });
       edits.most_tries = std::max(edits.most_tries, recoder.tries());
       if (!recoder.found()) {
         std::string why;

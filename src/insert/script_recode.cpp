@@ -216,20 +216,21 @@ bool BlockRecoder::holds(const std::vector<std::uint8_t>& block, const std::vect
   return false;
 }
 
-void offer_encodings(BlockRecoder& recoder, const encode::MessageCoder& coder, std::span<const std::uint16_t> literal,
-                     std::size_t size, std::size_t near, std::uint8_t old_last,
+void offer_encodings(const encode::MessageCoder& coder, std::span<const std::uint16_t> literal, const BitWindow& window,
+                     std::uint8_t old_last, const std::function<bool(std::span<const std::uint8_t>)>& offer,
                      const std::function<bool(const encode::Units&)>& skip) {
-  encode::for_each_parse_in_window(coder, literal, 8 * size - 7, 8 * size, near, [&](const encode::Units& parse) {
+  const std::size_t size = window.most / 8;
+  encode::for_each_parse_in_window(coder, literal, window.least, window.most, window.near, [&](const encode::Units& parse) {
     if (skip && skip(parse)) return true;
     encode::EncodedMessage message = encode::write_units(coder, parse);
     const int mask = (1 << (8 * size - message.bits)) - 1;
     const std::uint8_t bare = message.bytes.back();
     message.bytes.back() = static_cast<std::uint8_t>(bare | (old_last & mask));
-    if (recoder.offer(message.bytes)) return false;
+    if (offer(message.bytes)) return false;
     for (int filler = 0; filler <= mask; ++filler) {
       if (filler == (old_last & mask)) continue;
       message.bytes.back() = static_cast<std::uint8_t>(bare | filler);
-      if (recoder.offer(message.bytes)) return false;
+      if (offer(message.bytes)) return false;
     }
     return true;
   });

@@ -27,6 +27,7 @@
 #include "decode/script_tree.hpp"
 #include "encode/message_encoder.hpp"
 #include "encode/script_codes.hpp"
+#include "insert/line_encoding.hpp"
 
 namespace ambergale {
 
@@ -103,13 +104,13 @@ class BlockRecoder {
   std::vector<std::uint8_t> units_;
 };
 
-// Offers `recoder` the encodings of `literal` (a message's text) at `size`
-// bytes until the search is over: each parse whose bits fit, nearest to
-// `near` first, with each value of the free bits after its end code, the
-// old message's (from its last byte, `old_last`) first. Parses for which
-// `skip` is true are not offered.
-void offer_encodings(BlockRecoder& recoder, const encode::MessageCoder& coder, std::span<const std::uint16_t> literal,
-                     std::size_t size, std::size_t near, std::uint8_t old_last,
+// Calls `offer` with the encodings of `literal` (a message's text) whose
+// bits lie in `window` (at most 8 × the message's bytes) until it returns
+// true: each parse, nearest to the window's `near` first, with each value
+// of the free bits after its end code, the old message's (from its last
+// byte, `old_last`) first. Parses for which `skip` is true are left out.
+void offer_encodings(const encode::MessageCoder& coder, std::span<const std::uint16_t> literal, const BitWindow& window,
+                     std::uint8_t old_last, const std::function<bool(std::span<const std::uint8_t>)>& offer,
                      const std::function<bool(const encode::Units&)>& skip = {});
 
 }  // namespace ambergale

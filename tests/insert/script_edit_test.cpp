@@ -245,7 +245,7 @@ TEST_F(ScriptEdit, AMessageWithoutItsEndCodeIsRefused) {
   FAIL() << "every message of the sample ends with its end code";
 }
 
-TEST_F(ScriptEdit, ATextTooLongForItsBytesIsRefusedWithItsWindow) {
+TEST_F(ScriptEdit, ATextTooLongOrTooShortForItsBytesIsRefusedWithItsWindow) {
   std::size_t i = 0;
   while ((*map_)[i].kind != ScriptLine::Kind::message || shared(i) || wide_characters(lines_[i]).size() < 3 ||
          message_units(i).back() != 0xFFFF) {
@@ -261,6 +261,10 @@ TEST_F(ScriptEdit, ATextTooLongForItsBytesIsRefusedWithItsWindow) {
                 static_cast<unsigned>((*map_)[i].script), static_cast<unsigned>((*map_)[i].offset));
   EXPECT_EQ(refused->text().rfind(start, 0), 0u) << refused->text();
   EXPECT_NE(refused->text().find(" bits too long in its shortest form"), std::string::npos) << refused->text();
+  const Outcome emptied = insert({{i + 1, ""}}, result);
+  ASSERT_TRUE(emptied);
+  EXPECT_EQ(emptied->text().rfind(start, 0), 0u) << emptied->text();
+  EXPECT_NE(emptied->text().find(" bits too short in its longest form"), std::string::npos) << emptied->text();
 }
 
 TEST_F(ScriptEdit, TheSameTextWrittenOtherwiseKeepsTheMessagesBits) {

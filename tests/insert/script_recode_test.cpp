@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <random>
+#include <set>
 
 #include "cartridge/cartridge.hpp"
 #include "dump/dumps.hpp"
@@ -84,6 +85,21 @@ TEST(BlockRecoder, WorkedCases) {
     ASSERT_EQ(after.size(), expected.size());
     for (std::size_t k = 0; k < after.size(); k += 2) EXPECT_EQ(after[k], expected[k]) << k;
     EXPECT_EQ(recoder.units(), after);
+  }
+  // A search is over once found, or once it has made its tries.
+  {
+    Bytes image = {0x9D, 0x55};
+    BlockRecoder recoder(tree, codes, image, {0, 2}, 1, 2, nullptr, 10);
+    ASSERT_TRUE(recoder.offer(Bytes{0x00, 0x10}));
+    EXPECT_TRUE(recoder.offer(Bytes{0xFF, 0xFF}));
+    EXPECT_EQ(recoder.tries(), 1u);
+    EXPECT_EQ(image, (Bytes{0xB5, 0x55}));
+    BlockRecoder bounded(tree, codes, image, {0, 1}, 1, 2, nullptr, 2);
+    EXPECT_FALSE(bounded.offer(Bytes{0xFF, 0xFF}));
+    EXPECT_TRUE(bounded.offer(Bytes{0xFF, 0xFF}));
+    EXPECT_TRUE(bounded.offer(Bytes{0x10, 0x00}));
+    EXPECT_EQ(bounded.tries(), 2u);
+    EXPECT_FALSE(bounded.found());
   }
   // Bytes decoded from the next block's byte cannot change.
   Bytes image = {0x9D, 0x55};
@@ -197,11 +213,14 @@ TEST_F(SampleBlocks, UnchangedTextWrittenAgainRecompresses) {
                            kRecodeTries);
       if (!recoder.unusable().empty()) break;
       std::size_t others = 0;
-      offer_encodings(recoder, *coder, literal, static_cast<std::size_t>(m.size), m.bits, m.bytes.back(),
-                      [&](const encode::Units& parse) {
-                        others += parse != m.units;
-                        return other_parse && parse == m.units;
-                      });
+      const auto size = static_cast<std::size_t>(m.size);
+      offer_encodings(
+          *coder, literal, {8 * size - 7, 8 * size, m.bits, ""}, m.bytes.back(),
+          [&](std::span<const std::uint8_t> bytes) { return recoder.offer(bytes); },
+          [&](const encode::Units& parse) {
+            others += parse != m.units;
+            return other_parse && parse == m.units;
+          });
       if (other_parse && others == 0) continue;
       ++tried[other_parse];
       most_tries = std::max(most_tries, recoder.tries());
@@ -230,6 +249,41 @@ TEST_F(SampleBlocks, UnchangedTextWrittenAgainRecompresses) {
   // Another parse gives other bytes, mostly rarer ones with longer codes,
   // and a block has only the few bits after its last symbol to spare.
   EXPECT_GE(recompressed[1] * 100, tried[1] * 70);
+}
+
+TEST_F(SampleBlocks, EncodingsAreOfferedEachOnceOldFreeBitsFirst) {
+  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder((*tables_)->text_trees, (*tables_)->dictionary));
+  std::size_t checked = 0;
+  for (const Message& m : messages(400)) {
+    const auto size = static_cast<std::size_t>(m.size);
+    const BitWindow window{8 * size - 7, 8 * size, m.bits, ""};
+    const encode::Units literal = encode::opened(*coder, m.units);
+    // Every parse in the window gives as many strings as its free bits have values.
+    std::size_t expected = 0;
+    encode::for_each_parse_in_window(*coder, literal, window.least, window.most, window.near, [&](const encode::Units& parse) {
+      expected += std::size_t{1} << (8 * size - encode::write_units(*coder, parse).bits);
+      return true;
+    });
+    if (expected < 4) continue;
+    std::set<Bytes> offered;
+    std::vector<Bytes> order;
+    offer_encodings(*coder, literal, window, m.bytes.back(), [&](std::span<const std::uint8_t> bytes) {
+      order.emplace_back(bytes.begin(), bytes.end());
+      offered.insert(order.back());
+      return false;
+    });
+    EXPECT_EQ(order.size(), expected);
+    EXPECT_EQ(offered.size(), expected);
+    // The first keeps the old message's free bits: the first parse is the
+    // nearest, and the message's own parse is among those at its total.
+    const std::size_t free_bits = 8 * size - encode::write_units(*coder, m.units).bits;
+    EXPECT_EQ(order.front().back() & ((1u << free_bits) - 1), m.bytes.back() & ((1u << free_bits) - 1));
+    std::size_t asked = 0;
+    offer_encodings(*coder, literal, window, m.bytes.back(), [&](std::span<const std::uint8_t>) { return ++asked == 3; });
+    EXPECT_EQ(asked, 3u);
+    if (++checked == 50) break;
+  }
+  EXPECT_EQ(checked, 50u);
 }
 
 TEST_F(SampleBlocks, RandomBytesThatFitChangeOnlyTheirBlock) {
