@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "encode/totals.hpp"
 #include "text/char_table.hpp"
 #include "text/render.hpp"
 
@@ -89,32 +90,6 @@ std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<
   }
   return edges;
 }
-
-// A set of bit totals 0..size-1.
-class Totals {
- public:
-  explicit Totals(std::size_t size) : words_((size + 63) / 64, 0), size_(size) {}
-  bool has(std::size_t t) const { return t < size_ && (words_[t / 64] >> (t % 64) & 1) != 0; }
-  void add(std::size_t t) {
-    if (t < size_) words_[t / 64] |= std::uint64_t{1} << (t % 64);
-  }
-  // Adds every total of `other` raised by `shift`.
-  void add_shifted(const Totals& other, std::size_t shift) {
-    const std::size_t whole = shift / 64, part = shift % 64;
-    for (std::size_t w = words_.size(); w-- > whole;) {
-      const std::size_t from = w - whole;
-      std::uint64_t bits = other.words_[from] << part;
-      if (part != 0 && from > 0) bits |= other.words_[from - 1] >> (64 - part);
-      words_[w] |= bits;
-    }
-    if (size_ % 64 != 0) words_.back() &= (std::uint64_t{1} << (size_ % 64)) - 1;
-  }
-  std::size_t size() const { return size_; }
-
- private:
-  std::vector<std::uint64_t> words_;
-  std::size_t size_;
-};
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "decode/bit_reader.hpp"
+#include "encode/totals.hpp"
 
 namespace ambergale {
 
@@ -14,33 +15,6 @@ void copy_bits(encode::BitWriter& out, std::span<const std::uint8_t> bytes, std:
     out.put({static_cast<std::uint32_t>(bytes[static_cast<std::size_t>(at / 8)] >> (7 - at % 8) & 1), 1});
   }
 }
-
-// Sets of code-length totals, one per place, as bit sets of a common width.
-class TotalSets {
- public:
-  TotalSets(std::size_t places, std::size_t width) : words_((width + 63) / 64), bits_((places + 1) * words_, 0) {}
-  bool has(std::size_t place, std::size_t total) const {
-    return total / 64 < words_ && (bits_[place * words_ + total / 64] >> (total % 64) & 1) != 0;
-  }
-  void add(std::size_t place, std::size_t total) {
-    if (total / 64 < words_) bits_[place * words_ + total / 64] |= std::uint64_t{1} << (total % 64);
-  }
-  // Adds to `place` every total of `from` raised by `shift`.
-  void add_shifted(std::size_t place, std::size_t from, std::size_t shift) {
-    const std::size_t whole = shift / 64, part = shift % 64;
-    std::uint64_t* to = &bits_[place * words_];
-    const std::uint64_t* source = &bits_[from * words_];
-    for (std::size_t w = words_; w-- > whole;) {
-      std::uint64_t word = source[w - whole] << part;
-      if (part != 0 && w - whole > 0) word |= source[w - whole - 1] >> (64 - part);
-      to[w] |= word;
-    }
-  }
-
- private:
-  std::size_t words_;
-  std::vector<std::uint64_t> bits_;
-};
 
 }  // namespace
 
@@ -143,13 +117,13 @@ bool BlockRecoder::try_bytes(std::span<const std::uint8_t> bytes) {
     widest += longest;
   }
   // The totals the places from k on can take.
-  TotalSets reach(places, widest + 1);
-  reach.add(places, 0);
+  std::vector<encode::Totals> reach(places + 1, encode::Totals(widest + 1));
+  reach[places].add(0);
   for (std::size_t k = places; k-- > 0;) {
     int done = -1;  // lengths already added, in the usual case of one or two
     for (const auto& leaf : options[k]) {
       if (leaf.code.length == done) continue;
-      reach.add_shifted(k, k + 1, static_cast<std::size_t>(leaf.code.length));
+      reach[k].add_shifted(reach[k + 1], static_cast<std::size_t>(leaf.code.length));
       done = leaf.code.length;
     }
   }
@@ -163,7 +137,7 @@ bool BlockRecoder::try_bytes(std::span<const std::uint8_t> bytes) {
   const std::int32_t reach_limit = static_cast<std::int32_t>(widest);
   for (std::int32_t distance = 0; total < 0 && distance <= reach_limit; ++distance) {
     for (const std::int32_t t : {old_total - distance, old_total + distance}) {
-      if (t < 0 || t > reach_limit || !reach.has(0, static_cast<std::size_t>(t))) continue;
+      if (t < 0 || t > reach_limit || !reach[0].has(static_cast<std::size_t>(t))) continue;
       const std::int32_t tail = old_tail - (t - old_total);
       if (t == old_total || (even && tail >= 0 && tail <= codes_.longest_open)) {
         total = t;
@@ -181,7 +155,7 @@ bool BlockRecoder::try_bytes(std::span<const std::uint8_t> bytes) {
   for (std::size_t k = 0; k < places; ++k) {
     for (const auto& leaf : options[k]) {
       const auto length = static_cast<std::size_t>(leaf.code.length);
-      if (length <= left && reach.has(k + 1, left - length)) {
+      if (length <= left && reach[k + 1].has(left - length)) {
         writer.put(leaf.code);
         symbols[static_cast<std::size_t>(first_) + k] = leaf.symbol;
         left -= length;

@@ -62,6 +62,10 @@ TEST(BlockRecoder, WorkedCases) {
       // it must stay 7.
       {"odd, same bits", {0x9D, 0x55}, {0, 1}, 1, 2, {0x00, 0x10}, true, {0xB5, 0x55}},
       {"odd, one bit more", {0x9D, 0x55}, {0, 1}, 1, 2, {0xFF, 0xFF}, false, {0x9D, 0x55}},
+      // The fifth symbol, FF, is the walk that straddles into the next byte:
+      // a message over it may change only the bytes before it.
+      {"odd, up to the straddling walk", {0x9D, 0x55}, {0, 1}, 3, 2, {0x00, 0xFF}, true, {0x9F, 0x55}},
+      {"odd, the straddling walk changed", {0x9D, 0x55}, {0, 1}, 3, 2, {0x00, 0x00}, false, {0x9D, 0x55}},
       // The odd block before, at 0, decodes its filler from this block's
       // first byte, which the new bytes would change.
       {"the odd block before would change", {0xAA, 0x9D, 0x55}, {1, 2}, 1, 2, {0x00, 0x10}, false, {0xAA, 0x9D, 0x55}},
