@@ -3,6 +3,8 @@
 # lacks (Debian):
 #   cmake, g++, make   to build the tool
 #   zlib1g-dev         crc32, for the inserter's BPS patches
+#   libgettextpo-dev   gettext's PO library, for the translation catalogue
+#   gettext            msgfmt, msgcat and msgmerge, which the tests run on it
 #   libgtest-dev       the test suite (GoogleTest)
 # and with --fuzz, for the fuzz runs only:
 #   clang and its libFuzzer/sanitizer runtime (libclang-rt-N-dev, N being
@@ -35,7 +37,7 @@ install() {
   DEBIAN_FRONTEND=noninteractive "${runner[@]}" apt-get install -y -qq "$@" >/dev/null
 }
 
-install $(missing cmake g++ make zlib1g-dev libgtest-dev)
+install $(missing cmake g++ make zlib1g-dev libgettextpo-dev gettext libgtest-dev)
 
 if [ "${1:-}" = "--fuzz" ]; then
   install $(missing clang)

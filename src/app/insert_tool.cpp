@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/options.hpp"
+#include "catalogue/po_edits.hpp"
+#include "catalogue/po_file.hpp"
 #include "cartridge/cartridge.hpp"
 #include "dump/dumps.hpp"
 #include "platform/command_line.hpp"
@@ -32,11 +34,12 @@ namespace {
 constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
-  kOutput, kDumps, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kHelp, kVersion
+  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kHelp, kVersion
 };
-constexpr std::array<CommandOption, 13> kOptions = {{
+constexpr std::array<CommandOption, 14> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
+    {"po", 0, true, false},
     {"mescmd", 'm', true, false},
     {"encoding", 0, true, false},
     {"bps", 0, true, false},
@@ -53,7 +56,11 @@ constexpr std::array<CommandOption, 13> kOptions = {{
 Outcome take_option(std::size_t option, const char* value, InsertOptions& options) {
   switch (option) {
     case kOutput: options.output = value; break;
-    case kDumps: options.dumps_dir = value; break;
+    case kDumps:
+      options.dumps_dir = value;
+      options.dumps_given = true;
+      break;
+    case kPo: options.po = value; break;
     case kMescmd: options.opcode_file = value; break;
     case kEncoding: return take_encoding(value, options.settings.encoding);
     case kBps: options.bps = value; break;
@@ -174,6 +181,7 @@ Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
   if (Outcome failure = read_opcode_file(options.opcode_file, inputs.opcode_file)) {
     return failure->about(input_name(options.opcode_file));
   }
+  if (!options.po.empty()) return std::nullopt;  // the edits come from the catalogue
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     const std::string path = path_in_folder(options.dumps_dir, kDumpFiles[d].name);
     std::string contents;
@@ -196,8 +204,19 @@ int run(const InsertOptions& options) {
   }
   InsertInputs inputs;
   if (Outcome failure = read_inputs(options, inputs)) return fail(*failure);
+  std::vector<PoLine> from_po;
+  const std::string po_name = input_name(options.po);
+  if (!options.po.empty()) {
+    std::string contents;
+    if (Outcome failure = read_whole_file(options.po, kMostEditedDump, contents)) return fail(failure->about(po_name));
+    PoCatalogue catalogue;
+    if (Outcome failure = read_po_file(po_name, contents, catalogue)) return fail(*failure);
+    if (Outcome failure = edits_from_po(inputs.image_file, inputs.opcode_file, catalogue, po_name, inputs.edited, from_po)) {
+      return fail(failure->about(inputs.image_name));
+    }
+  }
   InsertResult result;
-  if (Outcome failure = run_insert(inputs, options.settings, result)) return fail(*failure);
+  if (Outcome failure = run_insert(inputs, options.settings, result)) return fail(about_po_entry(*failure, from_po, po_name));
 
   const std::string report = report_text(result.report);
   if (options.check) {
@@ -241,6 +260,14 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (options.image == kStandardInput && options.opcode_file == kStandardInput) {
     return Failure{{}, "the image and the opcode file cannot both be standard input ('-')"};
   }
+  if (!options.po.empty() && options.dumps_given) {
+    return Failure{{}, "both --po and --dumps: the edits come from a catalogue or from dumps, not both"};
+  }
+  if (options.po == kStandardInput && (options.image == kStandardInput || options.opcode_file == kStandardInput)) {
+    return Failure{{}, "the catalogue and the image or opcode file cannot both be standard input ('-')"};
+  }
+  // A catalogue is UTF-8 and becomes edits of the dumps as Shift-JIS.
+  if (!options.po.empty()) options.settings.encoding = Encoding::shift_jis;
   return std::nullopt;
 }
 
@@ -252,6 +279,8 @@ const char* insert_usage_text() {
          "                          what the run did to FILE.report.txt\n"
          "  -d, --dumps DIR         the folder holding the edited dumps (default: the working\n"
          "                          folder); a dump missing there counts as unchanged\n"
+         "      --po FILE           take the translations from the PO file FILE (made from\n"
+         "                          ambergale-dump --pot) instead of edited dumps\n"
          "  -m, --mescmd FILE       the opcode file the dumps were made with (default: mescmd.dat)\n"
          "      --encoding ENC      the encoding of the dumps: shift-jis (default) or utf-8\n"
          "      --bps FILE          also write a BPS patch from IMAGE to the new image\n"

@@ -18,6 +18,8 @@ struct InsertOptions {
   std::string image;
   std::string output;                // the new image
   std::string dumps_dir = ".";
+  bool dumps_given = false;
+  std::string po;                    // translations from this PO file instead of edited dumps
   std::string opcode_file = "mescmd.dat";
   std::string bps;                   // empty: no patch
   std::string ips;

@@ -13,13 +13,14 @@ namespace ambergale {
 
 namespace {
 
-enum Option : std::size_t { kOutputDir, kMescmd, kEncoding, kLineEnds, kMaxOutput, kHelp, kVersion };
-constexpr std::array<CommandOption, 7> kOptions = {{
+enum Option : std::size_t { kOutputDir, kMescmd, kEncoding, kLineEnds, kMaxOutput, kPot, kHelp, kVersion };
+constexpr std::array<CommandOption, 8> kOptions = {{
     {"output-dir", 'o', true, false},
     {"mescmd", 'm', true, false},
     {"encoding", 0, true, false},
     {"line-ends", 0, true, false},
     {"max-output", 0, true, false},
+    {"pot", 0, true, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
 }};
@@ -44,6 +45,15 @@ Outcome take_option(std::size_t option, const char* value, Options& options) {
         return usage_failure("invalid size '" + std::string(value) +
                              "' for --max-output (a positive number, with K, M, G or T)");
       }
+      break;
+    case kPot:
+      // The template is installed with the dumps, in their folder.
+      if (std::string_view(value).find('/') != std::string_view::npos || std::string_view(value).empty() ||
+          std::string_view(value) == "." || std::string_view(value) == "..") {
+        return usage_failure("invalid template name '" + std::string(value) +
+                             "' (--pot takes a file name: the template goes into the output folder with the dumps)");
+      }
+      options.pot = value;
       break;
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
@@ -120,6 +130,8 @@ const char* usage_text() {
          "      --line-ends END    end lines with crlf (default) or lf\n"
          "      --max-output SIZE  fail when the dumps pass SIZE bytes in all (default 1G);\n"
          "                         SIZE takes a K, M, G or T suffix (powers of 1024)\n"
+         "      --pot NAME         also write a PO template (UTF-8) of every text, named\n"
+         "                         NAME, into the output folder with the dumps\n"
          "  -h, --help             show this help and exit\n"
          "      --version          show the version and exit\n"
          "      --                 end of options: the next argument is IMAGE\n"

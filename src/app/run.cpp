@@ -8,6 +8,9 @@
 #include <string_view>
 
 #include "app/options.hpp"
+#include "catalogue/catalogue.hpp"
+#include "catalogue/po_edits.hpp"
+#include "catalogue/po_file.hpp"
 #include "dump/folder_sink.hpp"
 #include "platform/console.hpp"
 #include "platform/cp932_to_utf8.hpp"
@@ -64,6 +67,12 @@ int run_dumps(const Options& options) {
   inputs.image_name = image_name;
   inputs.opcode_name = input_name(options.opcode_file);
   inputs.read_opcodes = [&](std::string& contents) { return read_opcode_file(options.opcode_file, contents); };
+  if (!options.pot.empty()) {
+    inputs.extra_files.push_back({options.pot, [](const Cartridge& cart, const Tables& tables, std::string& bytes) {
+                                    return write_po_template(catalogue_items(cart, tables), AMBERGALE_VERSION,
+                                                             image_crc(cart.bytes), bytes);
+                                  }});
+  }
 
   FolderSink sink(dir);
   if (Outcome failure = run_dump(inputs, options.settings, sink, say)) {

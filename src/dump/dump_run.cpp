@@ -50,6 +50,16 @@ Outcome run_dump_keeping(const DumpInputs& inputs, const DumpSettings& settings,
     if (out.ok()) dump.write(cart, *tables, out);
     if (Outcome failure = sink.finish()) return failure;
   }
+  for (const DumpInputs::ExtraFile& extra : inputs.extra_files) {
+    std::string bytes;
+    if (Outcome failure = extra.make(cart, *tables, bytes)) return failure->about(extra.name);
+    TextOutput& out = sink.open(extra.name, budget, TextFormat{nullptr, false});  // its own bytes, as made
+    if (out.ok()) {
+      out.line_text().append(bytes);
+      out.hand_on();
+    }
+    if (Outcome failure = sink.finish()) return failure;
+  }
   return sink.commit();
 }
 
@@ -79,7 +89,7 @@ MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_vi
                             contents = opcode_file;
                             return Outcome{};
                           },
-                          amend_tables};
+                          amend_tables, {}};
   MemorySink sink(keep_dumps);
   MemoryRun run;
   std::shared_ptr<Tables> tables;

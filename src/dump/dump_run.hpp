@@ -50,6 +50,13 @@ struct DumpInputs {
   // Changes the image's tables before the dumps are written, if set: the
   // inserter's expected dumps are the image's with its edited dictionary.
   std::function<void(Tables& tables)> amend_tables;
+  // Files written after the four dumps and installed with them: each a name
+  // and what makes its bytes from the image and its tables.
+  struct ExtraFile {
+    std::string name;
+    std::function<Outcome(const Cartridge& cart, const Tables& tables, std::string& bytes)> make;
+  };
+  std::vector<ExtraFile> extra_files;
 };
 
 // Runs the dump. Notes for the user that do not stop the run (how the image

@@ -1,0 +1,202 @@
+#include "catalogue/po_file.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstring>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+#include <gettext-po.h>
+
+#include "dump/dumps.hpp"
+#include "insert/edit_set.hpp"
+#include "platform/cp932_to_utf8.hpp"
+#include "platform/input_file.hpp"
+#include "platform/temp_files.hpp"
+#include "text/hex.hpp"
+
+namespace ambergale {
+
+namespace {
+
+// What gettext's library reported during one call: its first error, and a
+// way out of a fatal one (its handler must not return then).
+struct LibraryReport {
+  std::string error;
+  std::size_t line = 0;
+  std::jmp_buf fatal;
+};
+thread_local LibraryReport* current_report = nullptr;
+
+// The most a written template may hold: the dumps' default ceiling.
+constexpr std::size_t kMostTemplateBytes = std::size_t{1} << 30;
+
+void record(int severity, const char* filename, std::size_t lineno, const char* text) {
+  LibraryReport& report = *current_report;
+  if (severity != PO_SEVERITY_WARNING && report.error.empty()) {
+    report.error = text != nullptr ? text : "gettext's library failed";
+    while (!report.error.empty() && report.error.back() == '\n') report.error.pop_back();
+    report.line = filename != nullptr && lineno != static_cast<std::size_t>(-1) ? lineno : 0;
+  }
+  if (severity == PO_SEVERITY_FATAL_ERROR) std::longjmp(report.fatal, 1);
+}
+
+void on_error(int severity, po_message_t, const char* filename, std::size_t lineno, std::size_t, int, const char* text) {
+  record(severity, filename, lineno, text);
+}
+
+void on_error2(int severity, po_message_t, const char* filename, std::size_t lineno, std::size_t, int, const char* text,
+               po_message_t, const char*, std::size_t, std::size_t, int, const char*) {
+  record(severity, filename, lineno, text);
+}
+
+const po_xerror_handler kHandler = {on_error, on_error2};
+
+// A file of our own in the temporary folder, removed when it goes (or when
+// the run is interrupted).
+class ScratchFile {
+ public:
+  ScratchFile() {
+    const char* folder = std::getenv("TMPDIR");
+    path_ = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/ambergale-po-XXXXXX";
+    fd_ = ::mkstemp(path_.data());
+    if (fd_ >= 0) slot_ = track_temp_file(AT_FDCWD, path_.c_str());
+  }
+  ~ScratchFile() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+      ::unlink(path_.c_str());
+    }
+    untrack_temp_file(slot_);
+  }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+  const char* path() const { return path_.c_str(); }
+  bool write(std::string_view bytes) const {
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n <= 0) return false;
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  int slot_ = -1;
+};
+
+std::string utf8_of(const Cp932ToUtf8& to_utf8, std::string_view text) {
+  std::string out;
+  to_utf8.convert(text, out);
+  return out;
+}
+
+// The line of each context in the file's text, as the library wrote it:
+// `msgctxt "..."`, obsolete ones after "#~ ".
+std::map<std::string, std::size_t, std::less<>> context_lines(std::string_view contents) {
+  std::map<std::string, std::size_t, std::less<>> lines;
+  std::size_t number = 0;
+  for (const std::string_view line : split_lines(contents)) {
+    ++number;
+    std::string_view rest = line;
+    if (rest.substr(0, 3) == "#~ ") rest.remove_prefix(3);
+    if (rest.substr(0, 9) != "msgctxt \"" || rest.size() < 10 || rest.back() != '"') continue;
+    lines.emplace(std::string(rest.substr(9, rest.size() - 10)), number);
+  }
+  return lines;
+}
+
+}  // namespace
+
+Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_view version, std::uint32_t image_crc,
+                          std::string& out) {
+  const Cp932ToUtf8 to_utf8;
+  if (!to_utf8.available()) return Failure{{}, "the C library cannot convert CP932 to UTF-8"};
+  ScratchFile scratch;
+  if (!scratch.ok()) return Failure{{}, "no temporary file for the template: " + std::string(std::strerror(errno))};
+  const std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)> file(po_file_create(), po_file_free);
+  po_message_iterator_t at = po_message_iterator(file.get(), nullptr);
+  po_message_t header = po_message_create();
+  po_message_set_msgid(header, "");
+  // The fields a template's header has, with the placeholders msginit fills in.
+  const std::string fields = "Project-Id-Version: ambergale " + std::string(version) +
+                             "\nPO-Revision-Date: YEAR-MO-DA HO:MI+ZONE\n"
+                             "Last-Translator: FULL NAME <EMAIL@ADDRESS>\n"
+                             "Language-Team: LANGUAGE <LL@li.org>\n"
+                             "Language: \n"
+                             "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
+                             "Content-Transfer-Encoding: 8bit\n" +
+                             kImageField + ": " + hex_text(image_crc, 8) + "\n";
+  po_message_set_msgstr(header, fields.c_str());
+  po_message_set_fuzzy(header, 1);
+  po_message_insert(at, header);
+  for (const CatalogueItem& item : items) {
+    po_message_t message = po_message_create();
+    po_message_set_msgctxt(message, item.context.c_str());
+    po_message_set_msgid(message, utf8_of(to_utf8, item.text).c_str());
+    po_message_set_msgstr(message, "");
+    po_message_set_extracted_comments(message, utf8_of(to_utf8, item.comment).c_str());
+    for (const CatalogueLine& line : item.lines) po_message_add_filepos(message, kDumpFiles[line.dump].name, line.number);
+    po_message_insert(at, message);
+  }
+  po_message_iterator_free(at);
+  LibraryReport report;
+  current_report = &report;
+  if (setjmp(report.fatal) == 0) po_file_write(file.get(), scratch.path(), &kHandler);
+  current_report = nullptr;
+  if (!report.error.empty()) return Failure{{}, "gettext's library could not write the template: " + report.error};
+  if (Outcome failure = read_whole_file(scratch.path(), kMostTemplateBytes, out)) return failure;
+  return std::nullopt;
+}
+
+Outcome read_po_file(const std::string& name, std::string_view contents, PoCatalogue& out) {
+  out = {};
+  ScratchFile scratch;
+  if (!scratch.ok() || !scratch.write(contents)) {
+    return Failure{name, "no temporary copy for gettext's library: " + std::string(std::strerror(errno))};
+  }
+  LibraryReport report;
+  current_report = &report;
+  po_file_t file = nullptr;
+  if (setjmp(report.fatal) == 0) file = po_file_read(scratch.path(), &kHandler);
+  current_report = nullptr;
+  const std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)> owned(file, po_file_free);
+  if (!report.error.empty() || file == nullptr) {
+    return Failure{report.line > 0 ? name + ":" + std::to_string(report.line) : name,
+                   report.error.empty() ? "not a PO file" : report.error};
+  }
+  if (const char* header = po_file_domain_header(file, nullptr)) {
+    if (char* field = po_header_field(header, kImageField)) {
+      out.image_crc = field;
+      std::free(field);
+    }
+  }
+  const auto lines = context_lines(contents);
+  po_message_iterator_t at = po_message_iterator(file, nullptr);
+  for (po_message_t message = po_next_message(at); message != nullptr; message = po_next_message(at)) {
+    const char* context = po_message_msgctxt(message);
+    const char* source = po_message_msgid(message);
+    if (context == nullptr && source != nullptr && *source == '\0') continue;  // the header
+    PoEntry entry;
+    entry.context = context != nullptr ? context : "";
+    entry.source = source != nullptr ? source : "";
+    entry.translation = po_message_msgstr(message) != nullptr ? po_message_msgstr(message) : "";
+    entry.fuzzy = po_message_is_fuzzy(message) != 0;
+    entry.obsolete = po_message_is_obsolete(message) != 0;
+    entry.plural = po_message_msgid_plural(message) != nullptr;
+    if (const auto found = lines.find(entry.context); found != lines.end()) entry.line = found->second;
+    out.entries.push_back(std::move(entry));
+  }
+  po_message_iterator_free(at);
+  return std::nullopt;
+}
+
+}  // namespace ambergale

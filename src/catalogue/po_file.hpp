@@ -1,0 +1,45 @@
+// PO files, read and written with gettext's own library (libgettextpo).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/catalogue.hpp"
+#include "platform/failure.hpp"
+
+namespace ambergale {
+
+// The header field that names the image a catalogue was made from.
+inline constexpr const char* kImageField = "X-Ambergale-Image-CRC32";
+
+// The catalogue as a PO template in UTF-8: a header (the tool's version,
+// the charset, the image's CRC-32 as 8 hex digits), then one entry per
+// item with its context, its text, its comment and the dump lines that
+// show it. Items' texts are Shift-JIS and converted here.
+Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_view version, std::uint32_t image_crc,
+                          std::string& out);
+
+// One entry of a PO file, as translated.
+struct PoEntry {
+  std::size_t line = 0;  // of its msgctxt (or msgid) in the file; 0 when not found
+  std::string context;
+  std::string source;       // msgid
+  std::string translation;  // msgstr, UTF-8
+  bool fuzzy = false;
+  bool obsolete = false;
+  bool plural = false;
+};
+
+struct PoCatalogue {
+  std::string image_crc;  // the header's field, as written ("" when missing)
+  std::vector<PoEntry> entries;
+};
+
+// Reads the PO file whose bytes are `contents`; `name` names it in refusals
+// (NAME:LINE: what gettext's library said).
+Outcome read_po_file(const std::string& name, std::string_view contents, PoCatalogue& out);
+
+}  // namespace ambergale

@@ -1,0 +1,77 @@
+#include "catalogue/po_spelling.hpp"
+
+#include "text/char_table.hpp"
+#include "text/hex.hpp"
+#include "text/render.hpp"
+
+namespace ambergale {
+
+namespace {
+
+constexpr std::uint16_t kLineBreak = 0x0012;
+constexpr std::uint16_t kOtherLineBreak = 0x0017;
+constexpr std::uint16_t kControlHex = 0x0013;  // three further units
+constexpr std::uint16_t kControlName = 0x0019;
+// Nesting deeper than this is a cycle the dictionary left in place.
+constexpr int kDeepestEntry = 8;
+
+bool takes_argument(std::uint16_t unit) { return unit == kControlName || unit == 0x0018 || unit == 0x001B || unit == 0x0016; }
+
+void append_tag(std::span<const std::uint16_t> units, std::string& out) {
+  out += '<';
+  for (std::size_t k = 0; k < units.size(); ++k) {
+    if (k > 0) out += ' ';
+    out += hex_text(static_cast<std::uint32_t>(units[k] & 0xFF), 2) + hex_text(static_cast<std::uint32_t>(units[k] >> 8), 2);
+  }
+  out += '>';
+}
+
+void append_units(std::span<const std::uint16_t> units, const Dictionary& dictionary, int depth, std::string& out) {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::uint16_t unit = units[i];
+    if (unit == kEndCode) continue;  // an end unit inside an expanded entry shows nothing
+    if (unit == kLineBreak) {
+      out += '\n';
+    } else if (unit == kOtherLineBreak) {
+      append_tag(units.subspan(i, 1), out);  // the dump writes it as \n too
+    } else if (unit < kCharTableSize && !kCharTable[unit].empty()) {
+      out += kCharTable[unit];
+    } else if (unit == kControlHex || takes_argument(unit)) {
+      const std::size_t count = std::min<std::size_t>(unit == kControlHex ? 4 : 2, units.size() - i);
+      const std::uint16_t argument = count == 2 ? units[i + 1] : 0;
+      if (unit == kControlName && count == 2 && argument >= kFirstNameCode &&
+          argument < kFirstNameCode + kNameTable.size()) {
+        out += kNameTable[argument - kFirstNameCode];
+      } else {
+        append_tag(units.subspan(i, count), out);
+      }
+      i += count - 1;
+    } else if (const std::size_t e = static_cast<std::size_t>(unit) - kFirstDictionaryCode;
+               unit >= kFirstDictionaryCode && unit <= kLastDictionaryCode && e < dictionary.codes.size() &&
+               depth < kDeepestEntry) {
+      append_units(code_units(dictionary.codes[e]), dictionary, depth + 1, out);
+    } else {
+      append_tag(units.subspan(i, 1), out);
+    }
+  }
+}
+
+}  // namespace
+
+void append_po_spelling(std::span<const std::uint16_t> units, const Dictionary& dictionary, std::string& out) {
+  append_units(units, dictionary, 0, out);
+}
+
+std::string dump_line_text(std::string_view translation) {
+  std::string text;
+  for (const char c : translation) {
+    if (c == '\n') {
+      text += "<1200>";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+}  // namespace ambergale

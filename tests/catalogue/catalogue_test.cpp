@@ -1,0 +1,110 @@
+// The catalogue of the sample: every text once, every line that shows it,
+// and texts that read as the dumps show them.
+#include "catalogue/catalogue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "catalogue/po_spelling.hpp"
+#include "dump/dump_run.hpp"
+#include "dump/dumps.hpp"
+#include "insert/edit_set.hpp"
+#include "insert/script_lines.hpp"
+#include "sample/sample_content.hpp"
+
+namespace ambergale {
+namespace {
+
+// A catalogue text as the dump writes it: a line break and the tag <1700>
+// as "\n", every other tag as its units' hex run.
+std::string as_dumped(std::string_view text) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '\n') {
+      out += "\\n";
+    } else if (text[at] == '<') {
+      const std::size_t end = text.find('>', at);
+      for (std::size_t unit = at + 1; unit < end; unit += 5) {
+        const std::string_view hex = text.substr(unit, 4);
+        out += hex == "1700" ? std::string("\\n") : std::string(hex);
+      }
+      at = end;
+    } else {
+      out += text[at];
+    }
+  }
+  return out;
+}
+
+TEST(PoSpelling, EachKindOfUnit) {
+  Dictionary dictionary;
+  dictionary.codes = {{0x80, 0x00, 0x12, 0x00, 0xFF, 0xFF, 0x81, 0x00}};  // entry 0410: い \n (end) う
+  const std::vector<std::pair<std::vector<std::uint16_t>, std::string>> cases = {
+      {{0x0080, 0x0012, 0x0081, 0xFFFF}, "\x82\xA2\n\x82\xA4"},          // い \n う
+      {{0x0017}, "<1700>"},
+      {{0x0013, 0x0229, 0x01BA, 0x01A9}, "<1300 2902 BA01 A901>"},
+      {{0x0019, 0x0080}, "(\x83K\x83\x8B\x83h\x83X)"},                   // (ガルドス)
+      {{0x0019, 0x0190}, "<1900 9001>"},
+      {{0x0016, 0x0081}, "<1600 8100>"},
+      {{0x0410, 0x0011}, "\x82\xA2\n\x82\xA4<1100>"},
+      {{0x0500}, "<0005>"},
+      {{0x0013, 0x0229}, "<1300 2902>"},  // its arguments cut short
+  };
+  for (const auto& [units, expected] : cases) {
+    std::string text;
+    append_po_spelling(units, dictionary, text);
+    EXPECT_EQ(text, expected);
+  }
+  EXPECT_EQ(dump_line_text("\x82\xA2\n\x82\xA4\n"), "\x82\xA2<1200>\x82\xA4<1200>");
+}
+
+TEST(Catalogue, EveryTextOnceWithEveryLineThatShowsIt) {
+  const std::vector<std::uint8_t> image = sample::make_sample(3).layout.image;
+  const MemoryRun run = run_in_memory(image, sample::sample_opcode_file(), DumpSettings{}, true);
+  ASSERT_FALSE(run.failure);
+  Cartridge cart;
+  cart.bytes = image;
+  const std::vector<CatalogueItem> items = catalogue_items(cart, *run.tables);
+  std::array<std::vector<std::string_view>, 4> lines;
+  for (std::size_t d = 0; d < lines.size(); ++d) lines[d] = split_lines(run.dumps[d]);
+
+  std::set<std::string> contexts;
+  std::array<std::vector<int>, 4> shown;
+  for (std::size_t d = 0; d < lines.size(); ++d) shown[d].assign(lines[d].size(), 0);
+  std::map<char, std::size_t> kinds, shared;
+  for (const CatalogueItem& item : items) {
+    EXPECT_TRUE(contexts.insert(item.context).second) << item.context;
+    const std::map<char, std::size_t> widths = {{'W', 9}, {'S', 9}, {'D', 6}, {'M', 13}};
+    ASSERT_TRUE(widths.count(item.context[0])) << item.context;
+    EXPECT_EQ(item.context.size(), widths.at(item.context[0])) << item.context;
+    ++kinds[item.context[0]];
+    shared[item.context[0]] += item.lines.size() > 1;
+    ASSERT_FALSE(item.lines.empty());
+    for (const CatalogueLine& line : item.lines) {
+      ++shown[line.dump][line.number - 1];
+      const std::string_view text = lines[line.dump][line.number - 1];
+      const std::string_view identifier = line_identifier(kDumpFiles[line.dump].name, text);
+      EXPECT_EQ(as_dumped(item.text), text.substr(identifier.size())) << item.context << " " << kDumpFiles[line.dump].name << ":" << line.number;
+    }
+  }
+  // Each line of the word lists, the block and the dictionary is one
+  // item's, and of the script dump each message line.
+  const std::vector<ScriptLine> map = map_script_lines(cart, *run.tables);
+  for (std::size_t d = 0; d < lines.size(); ++d) {
+    for (std::size_t n = 0; n < lines[d].size(); ++n) {
+      const bool text_line = d < 3 || map[n].kind == ScriptLine::Kind::message;
+      EXPECT_EQ(shown[d][n], text_line ? 1 : 0) << kDumpFiles[d].name << ":" << n + 1;
+    }
+  }
+  EXPECT_EQ(kinds['D'], 3049u);
+  // The sample shares storage in each way: word-list entries, entries and
+  // the block, scripts of one block.
+  EXPECT_GT(shared['W'], 0u);
+  EXPECT_GT(shared['S'], 0u);
+  EXPECT_GT(shared['M'], 0u);
+}
+
+}  // namespace
+}  // namespace ambergale
