@@ -1,0 +1,194 @@
+// Translations taken from a catalogue: the same image as the same edits
+// made in the dumps, the image back from a catalogue left as it was, and
+// each refusal naming the catalogue's line.
+#include "catalogue/po_edits.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "catalogue/catalogue.hpp"
+#include "catalogue/po_file.hpp"
+#include "catalogue/po_support.hpp"
+#include "dump/dump_run.hpp"
+#include "dump/dumps.hpp"
+#include "insert/edit_set.hpp"
+#include "insert/insert_run.hpp"
+#include "platform/cp932_to_utf8.hpp"
+#include "sample/sample_content.hpp"
+#include "support/image_maps.hpp"
+#include "support/line_text.hpp"
+
+namespace ambergale {
+namespace {
+
+struct Sample {
+  InsertInputs inputs;
+  MemoryRun dumps;
+  std::vector<CatalogueItem> items;
+  std::string po;  // the template
+  InsertSettings settings;  // the end of bank FB free
+};
+
+Sample sample_of(std::uint32_t seed) {
+  Sample s;
+  s.inputs.image_file = sample::make_sample(seed).layout.image;
+  s.inputs.image_name = "image.smc";
+  s.inputs.opcode_file = sample::sample_opcode_file();
+  s.dumps = run_in_memory(s.inputs.image_file, s.inputs.opcode_file, DumpSettings{}, true);
+  Cartridge cart;
+  cart.bytes = s.inputs.image_file;
+  s.items = catalogue_items(cart, *s.dumps.tables);
+  EXPECT_FALSE(write_po_template(s.items, "9.9", image_crc(cart.bytes), s.po));
+  int end = 0;
+  for (const auto& [address, message] : testing_support::word_list_map_of(s.inputs.image_file).messages) {
+    end = std::max(end, address + message.size);
+  }
+  s.settings.free = {{0xFB, {end, 0x10000}}};
+  return s;
+}
+
+// Inserts the translations of `po` into the sample's image.
+Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result) {
+  PoCatalogue catalogue;
+  if (Outcome failure = read_po_file("ja.po", po, catalogue)) return failure;
+  InsertInputs inputs = s.inputs;
+  std::vector<PoLine> lines;
+  if (Outcome failure = edits_from_po(inputs.image_file, inputs.opcode_file, catalogue, "ja.po", inputs.edited, lines)) {
+    return failure;
+  }
+  if (Outcome failure = run_insert(inputs, s.settings, result)) return about_po_entry(*failure, lines, "ja.po");
+  return std::nullopt;
+}
+
+TEST(PoEdits, ACatalogueLeftAsItWasGivesTheImageBack) {
+  const Sample s = sample_of(4);
+  InsertResult result;
+  ASSERT_FALSE(insert_po(s, s.po, result));
+  EXPECT_TRUE(result.image_file == s.inputs.image_file);
+  // Every entry "translated" as its own text is no edit either.
+  PoCatalogue catalogue;
+  ASSERT_FALSE(read_po_file("game.pot", s.po, catalogue));
+  std::map<std::string, std::string> same;
+  for (const PoEntry& entry : catalogue.entries) same[entry.context] = entry.source;
+  ASSERT_FALSE(insert_po(s, testing_support::translated(s.po, same), result));
+  EXPECT_TRUE(result.image_file == s.inputs.image_file);
+}
+
+TEST(PoEdits, TranslationsGiveTheImageTheSameEditsOfTheDumpsGive) {
+  // On two seeds, a character of 25 texts of each kind replaced by another
+  // of the text, in the catalogue and in the dumps alike; what the dumps
+  // refuse is left out of both.
+  const Cp932ToUtf8 to_utf8;
+  for (const std::uint32_t seed : {2u, 5u}) {
+    SCOPED_TRACE(seed);
+    const Sample s = sample_of(seed);
+    std::mt19937 random(seed);
+    std::map<std::string, std::string> texts;  // context -> new text, Shift-JIS
+    std::map<char, int> kinds;
+    for (int tries = 0; tries < 20000 && texts.size() < 100; ++tries) {
+      const CatalogueItem& item = s.items[random() % s.items.size()];
+      if (kinds[item.context[0]] >= 25 || texts.count(item.context) || item.text.find('<') != std::string::npos) continue;
+      const std::vector<std::size_t> wide = testing_support::wide_characters(item.text, 0);
+      if (wide.size() < 2) continue;
+      const std::string text = testing_support::one_character_edits(item.text, wide, random())[0].second;
+      if (text == item.text) continue;
+      texts[item.context] = text;
+      ++kinds[item.context[0]];
+    }
+    std::map<std::string, const CatalogueItem*> by_context;
+    for (const CatalogueItem& item : s.items) by_context[item.context] = &item;
+    InsertResult by_dumps;
+    for (;;) {
+      std::array<std::vector<std::pair<std::size_t, std::string>>, 4> edits;
+      for (const auto& [context, text] : texts) {
+        for (const CatalogueLine& line : by_context.at(context)->lines) {
+          const std::string_view old = split_lines(s.dumps.dumps[line.dump])[line.number - 1];
+          std::string edited(line_identifier(kDumpFiles[line.dump].name, old));
+          for (const char c : text) edited += c == '\n' ? std::string("<1200>") : std::string(1, c);
+          edits[line.dump].emplace_back(line.number, edited);
+        }
+      }
+      InsertInputs inputs = s.inputs;
+      for (std::size_t d = 0; d < 4; ++d) {
+        std::sort(edits[d].begin(), edits[d].end());
+        if (!edits[d].empty()) inputs.edited[d] = with_lines(s.dumps.dumps[d], edits[d]);
+      }
+      const Outcome failure = run_insert(inputs, s.settings, by_dumps);
+      if (!failure) break;
+      // The refused line's item leaves both.
+      bool dropped = false;
+      for (auto item = texts.begin(); item != texts.end() && !dropped; ++item) {
+        for (const CatalogueLine& line : by_context.at(item->first)->lines) {
+          const std::string named = std::string(kDumpFiles[line.dump].name) + ":" + std::to_string(line.number);
+          if (failure->file == named || failure->file.rfind(named + ":", 0) == 0) {
+            texts.erase(item);
+            dropped = true;
+            break;
+          }
+        }
+      }
+      ASSERT_TRUE(dropped) << failure->text();
+    }
+    EXPECT_GT(texts.size(), 50u);
+    std::map<std::string, std::string> translations;
+    for (const auto& [context, text] : texts) to_utf8.convert(text, translations[context]);
+    InsertResult by_po;
+    const Outcome failure = insert_po(s, testing_support::translated(s.po, translations), by_po);
+    ASSERT_FALSE(failure) << failure->text();
+    EXPECT_TRUE(by_po.image_file == by_dumps.image_file);
+    EXPECT_FALSE(by_po.image_file == s.inputs.image_file);
+  }
+}
+
+TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
+  const Sample s = sample_of(4);
+  const std::string header = s.po.substr(0, s.po.find("\n\n") + 2);
+  const auto entry = [](const std::string& context, const std::string& source, const std::string& translation) {
+    return "msgctxt \"" + context + "\"\nmsgid \"" + testing_support::po_quoted(source) + "\"\nmsgstr \"" +
+           testing_support::po_quoted(translation) + "\"\n";
+  };
+  const CatalogueItem& word = s.items.front();  // a word-list message
+  std::string source;
+  Cp932ToUtf8().convert(word.text, source);
+  std::string other_image = header;
+  other_image.replace(other_image.find("X-Ambergale-Image-CRC32: ") + 25, 8, "00000000");
+  // The header takes 12 lines and an empty one: an entry's msgctxt is line 14.
+  const std::pair<std::string, std::string> cases[] = {
+      {other_image + entry(word.context, source, "x"), "ja.po: made from another image"},
+      {header + entry("W 7F:7FFF", "", "\xe3\x81\x82"), "ja.po:14: msgctxt \"W 7F:7FFF\" names no text of this image"},
+      {header + "msgid \"x\"\nmsgstr \"y\"\n", "ja.po: an entry without msgctxt"},
+      {header + entry(word.context, source + "\xe3\x81\x82", "\xe3\x81\x82"), "ja.po:14: the msgid of"},
+      {header + entry(word.context, source, "<12>"), "ja.po:14: the translation of"},
+      {header + entry(word.context, source, "\xf0\x9f\x98\x80"), "ja.po:14: byte 1 of the translation"},
+      {header + "msgctxt \"" + word.context + "\"\nmsgid \"" + testing_support::po_quoted(source) +
+           "\"\nmsgid_plural \"a\"\nmsgstr[0] \"b\"\n",
+       "ja.po:14: an entry with plural forms"},
+      {header + "#~ msgctxt \"" + word.context + "\"\n#~ msgid \"" + testing_support::po_quoted(source) + "\"\n#~ msgstr \"b\"\n",
+       "ja.po:14: an obsolete entry"},
+  };
+  for (const auto& [po, expected] : cases) {
+    InsertResult result;
+    const Outcome refused = insert_po(s, po, result);
+    ASSERT_TRUE(refused) << expected;
+    EXPECT_EQ(refused->text().rfind(expected, 0), 0u) << refused->text();
+  }
+  // The inserter's own refusals name the entry too.
+  std::string grown = source;
+  for (int k = 0; k < 400; ++k) grown += "\xe3\x81\x82";
+  InsertSettings no_room;
+  InsertResult result;
+  PoCatalogue catalogue;
+  ASSERT_FALSE(read_po_file("ja.po", header + entry(word.context, source, grown), catalogue));
+  InsertInputs inputs = s.inputs;
+  std::vector<PoLine> lines;
+  ASSERT_FALSE(edits_from_po(inputs.image_file, inputs.opcode_file, catalogue, "ja.po", inputs.edited, lines));
+  const Outcome refused = run_insert(inputs, no_room, result);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(about_po_entry(*refused, lines, "ja.po").text().rfind("ja.po:14: (" + word.context + ", wordlist.txt:1", 0), 0u)
+      << about_po_entry(*refused, lines, "ja.po").text();
+}
+
+}  // namespace
+}  // namespace ambergale
