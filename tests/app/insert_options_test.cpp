@@ -32,6 +32,11 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   EXPECT_TRUE(parsed.options.check);
   EXPECT_EQ(parsed.options.output, "new.smc");
   EXPECT_EQ(parsed.options.image, "image.smc");
+  // A catalogue is read as UTF-8 whatever --encoding says of dumps.
+  const Parsed po = parse({"--encoding", "utf-8", "--po", "ja.po", "image.smc"});
+  ASSERT_EQ(po.error, "");
+  EXPECT_EQ(po.options.po, "ja.po");
+  EXPECT_EQ(po.options.settings.encoding, Encoding::shift_jis);
 }
 
 TEST(ParseInsertOptions, NamesWhatIsWrong) {
@@ -43,6 +48,8 @@ TEST(ParseInsertOptions, NamesWhatIsWrong) {
       {{"--newline", "0012", "i.smc"}, "invalid line break '0012' (use 1200 or 1700, the units 0012 and 0017)"},
       {{"-o", "n.smc"}, "no image given"},
       {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
+      {{"--po", "ja.po", "-d", "work", "i.smc"}, "both --po and --dumps: the edits come from a catalogue or from dumps, not both"},
+      {{"--po", "-", "-"}, "the catalogue and the image or opcode file cannot both be standard input ('-')"},
   };
   for (const auto& [args, error] : cases) EXPECT_EQ(parse(args).error, error);
 }

@@ -80,6 +80,9 @@ TEST(ParseOptions, StopsAtTheFirstErrorHelpOrVersion) {
       {{"--m", "x"}, "option '--m' is ambiguous"},
       {{"--line-ends", "cr"}, "invalid line end 'cr' (use crlf or lf)"},
       {{"-m", "-", "-"}, "the image and the opcode file cannot both be standard input ('-')"},
+      {{"--pot", "out/game.pot"},
+       "invalid template name 'out/game.pot' (--pot takes a file name: the template goes into the output folder with the dumps)"},
+      {{"--pot", ".."}, "invalid template name '..' (--pot takes a file name: the template goes into the output folder with the dumps)"},
   };
   for (const auto& [args, error] : errors) EXPECT_EQ(parse(args).error, error);
   EXPECT_TRUE(parse({"--help", "--bogus"}).options.help);

@@ -128,6 +128,32 @@ TEST_F(FullRun, WritesTheFourDumps) {
   EXPECT_NE(script.find("\r\n[0FFF:F8"), std::string::npos);
 }
 
+TEST_F(FullRun, ATemplateGoesWithTheDumpsUnderTheirCeiling) {
+  const RunResult r = run_in(dir_, {"--pot", "game.pot", "-o", "."});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(files_in(dir_), (std::vector<std::string>{"Ambergale.smc", "game.pot", "mescmd.dat", "messcript.txt", "sublist.txt",
+                                                      "wordlist.txt", "wordlist2.txt"}));
+  const std::string pot = read_file(dir_.file("game.pot"));
+  EXPECT_EQ(pot.rfind("#, fuzzy\nmsgid \"\"\nmsgstr \"\"\n\"Project-Id-Version: ambergale ", 0), 0u);
+  EXPECT_NE(pot.find("\n#: wordlist.txt:1 wordlist.txt:3\nmsgctxt \"W 00:0000\"\n"), std::string::npos);
+  // The same image gives the same template.
+  ASSERT_EQ(run_in(dir_, {"--pot", "game.pot"}).status, 0);
+  EXPECT_EQ(read_file(dir_.file("game.pot")), pot);
+  // The template counts against the ceiling; past it nothing is written.
+  TempDir other;
+  write_image(other, "Ambergale.smc", layout_->image);
+  write_file(other.file("mescmd.dat"), testing_support::small_opcode_file());
+  std::uintmax_t dumps = 0;
+  for (const char* name : {"wordlist.txt", "wordlist2.txt", "sublist.txt", "messcript.txt"}) {
+    dumps += std::filesystem::file_size(dir_.file(name));
+  }
+  const std::string ceiling = std::to_string(dumps + pot.size() / 2);
+  const RunResult over = run_in(other, {"--pot", "game.pot", "--max-output", ceiling.c_str()});
+  EXPECT_EQ(over.status, 1);
+  EXPECT_NE(over.err.find("game.pot: the run's output passes its ceiling"), std::string::npos) << over.err;
+  EXPECT_EQ(files_in(other), (std::vector<std::string>{"Ambergale.smc", "mescmd.dat"}));
+}
+
 TEST_F(FullRun, TheLastScriptOfEachGroupEndsAtItsGroupsEnd) {
   ASSERT_EQ(run_in(dir_, {}).status, 0);
   const std::string listing = read_file(dir_.file("messcript.txt"));
