@@ -10,7 +10,6 @@
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_file.hpp"
-#include "catalogue/po_support.hpp"
 #include "dump/dump_run.hpp"
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
@@ -19,6 +18,7 @@
 #include "sample/sample_content.hpp"
 #include "support/image_maps.hpp"
 #include "support/line_text.hpp"
+#include "support/po_support.hpp"
 
 namespace ambergale {
 namespace {

@@ -8,10 +8,10 @@
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_edits.hpp"
-#include "catalogue/po_support.hpp"
 #include "dump/dump_run.hpp"
 #include "platform/cp932_to_utf8.hpp"
 #include "sample/sample_content.hpp"
+#include "support/po_support.hpp"
 #include "support/temp_dir.hpp"
 
 namespace ambergale {

@@ -1,5 +1,7 @@
 #include "insert/insert_run.hpp"
 
+#include "support/po_support.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
 #include "sample/sample_content.hpp"
+#include "support/po_support.hpp"
 #include "support/run_tool.hpp"
 #include "support/small_cartridge.hpp"
 #include "support/tool_process.hpp"
@@ -155,6 +158,30 @@ TEST(InsertTool, WritesTheImageAndPatchesOrChecksOnly) {
   EXPECT_EQ(added.status, 1);
   EXPECT_EQ(added.err.substr(0, 46), "ambergale-insert: sublist.txt: 3050 lines, the");
   EXPECT_EQ(testing_support::files_in(dir), before);
+}
+
+TEST(InsertTool, TakesTranslationsFromACatalogue) {
+  testing_support::TempDir dir;
+  testing_support::fill_inputs(dir);
+  ASSERT_EQ(testing_support::run_tool(dir.path(), {"--pot", "game.pot"}).status, 0);
+  const std::string pot = testing_support::read_file(dir.file("game.pot"));
+  // Entry 0001 (line 2, a message of its own): ！例！ becomes ！例例！.
+  testing_support::write_file(dir.file("ja.po"), testing_support::translated(pot, {{"W 00:0001", "\xef\xbc\x81\xe4\xbe\x8b\xe4\xbe\x8b\xef\xbc\x81"}}));
+  const testing_support::ProcessResult written =
+      testing_support::run_tool(dir.path(), {"--po", "ja.po", "Ambergale.smc", "-o", "new.smc", "--free", "FB:F000-FFFF"}, {},
+                                AMBERGALE_INSERT_PATH);
+  ASSERT_EQ(written.status, 0) << written.err;
+  testing_support::TempDir again;
+  testing_support::write_file(again.file("Ambergale.smc"), testing_support::read_file(dir.file("new.smc")));
+  testing_support::write_file(again.file("mescmd.dat"), testing_support::read_file(dir.file("mescmd.dat")));
+  ASSERT_EQ(testing_support::run_tool(again.path(), {}).status, 0);
+  EXPECT_EQ(testing_support::lines_of(testing_support::read_file(again.file("wordlist.txt")))[1], "0001:\x81\x49\x97\xE1\x97\xE1\x81\x49");
+  // What is no PO file is named with the line gettext's library found.
+  testing_support::write_file(dir.file("bad.po"), "x\n");
+  const testing_support::ProcessResult bad =
+      testing_support::run_tool(dir.path(), {"--po", "bad.po", "Ambergale.smc", "--check"}, {}, AMBERGALE_INSERT_PATH);
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err.rfind("ambergale-insert: bad.po:1: ", 0), 0u) << bad.err;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Catalogues of the test images, and translations written into them.
+// Translations written into catalogues, for tests.
 #pragma once
 
 #include <map>
