@@ -1,10 +1,10 @@
 #include "insert/insert_run.hpp"
 
-#include "support/po_support.hpp"
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
@@ -176,6 +176,14 @@ TEST(InsertTool, TakesTranslationsFromACatalogue) {
   testing_support::write_file(again.file("mescmd.dat"), testing_support::read_file(dir.file("mescmd.dat")));
   ASSERT_EQ(testing_support::run_tool(again.path(), {}).status, 0);
   EXPECT_EQ(testing_support::lines_of(testing_support::read_file(again.file("wordlist.txt")))[1], "0001:\x81\x49\x97\xE1\x97\xE1\x81\x49");
+  // A catalogue from a pipe is read as any input is.
+  ASSERT_EQ(::mkfifo(dir.file("pipe.po").c_str(), 0600), 0);
+  std::thread feed([&] { testing_support::write_file(dir.file("pipe.po"), testing_support::read_file(dir.file("ja.po"))); });
+  const testing_support::ProcessResult piped = testing_support::run_tool(
+      dir.path(), {"--po", "pipe.po", "Ambergale.smc", "--check", "--free", "FB:F000-FFFF"}, {}, AMBERGALE_INSERT_PATH);
+  feed.join();
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_NE(piped.out.find("lines changed: wordlist.txt 1,"), std::string::npos) << piped.out;
   // What is no PO file is named with the line gettext's library found.
   testing_support::write_file(dir.file("bad.po"), "x\n");
   const testing_support::ProcessResult bad =
