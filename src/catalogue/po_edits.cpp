@@ -1,7 +1,5 @@
 #include "catalogue/po_edits.hpp"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <map>
 
@@ -11,15 +9,14 @@
 #include "dump/dump_run.hpp"
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
+#include "insert/patch.hpp"
 #include "insert/text_parse.hpp"
 #include "platform/cp932_to_utf8.hpp"
 #include "text/hex.hpp"
 
 namespace ambergale {
 
-std::uint32_t image_crc(std::span<const std::uint8_t> image) {
-  return static_cast<std::uint32_t>(::crc32(::crc32(0, nullptr, 0), image.data(), static_cast<uInt>(image.size())));
-}
+std::uint32_t image_crc(std::span<const std::uint8_t> image) { return crc32_of(image); }
 
 Outcome edits_from_po(std::span<const std::uint8_t> image_file, const std::string& opcode_file, const PoCatalogue& po,
                       const std::string& po_name, std::array<std::optional<std::string>, 4>& edited,

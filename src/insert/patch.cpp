@@ -7,6 +7,10 @@
 
 namespace ambergale {
 
+std::uint32_t crc32_of(std::span<const std::uint8_t> bytes) {
+  return static_cast<std::uint32_t>(::crc32(::crc32(0, nullptr, 0), bytes.data(), static_cast<uInt>(bytes.size())));
+}
+
 namespace {
 
 constexpr std::size_t kIpsMostRecord = 0xFFFF;
@@ -14,10 +18,6 @@ constexpr std::size_t kIpsEndMarker = 0x454F46;  // "EOF" read as an offset
 constexpr std::size_t kIpsMostOffset = 0xFFFFFF;
 // Unchanged bytes shorter than a record's header are cheaper inside a record.
 constexpr std::size_t kIpsMergeGap = 5;
-
-std::uint32_t crc_of(std::span<const std::uint8_t> bytes) {
-  return static_cast<std::uint32_t>(::crc32(::crc32(0, nullptr, 0), bytes.data(), static_cast<uInt>(bytes.size())));
-}
 
 std::span<const std::uint8_t> bytes_of(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -146,9 +146,9 @@ std::string make_bps(std::span<const std::uint8_t> source, std::span<const std::
     at = end;
   }
   if (target.size() > at) put_number(patch, (std::uint64_t{target.size() - at} - 1) << 2 | 0);
-  put_little_endian(patch, crc_of(source));
-  put_little_endian(patch, crc_of(target));
-  put_little_endian(patch, crc_of(bytes_of(patch)));
+  put_little_endian(patch, crc32_of(source));
+  put_little_endian(patch, crc32_of(target));
+  put_little_endian(patch, crc32_of(bytes_of(patch)));
   return patch;
 }
 
@@ -190,8 +190,8 @@ Outcome apply_bps(std::span<const std::uint8_t> source, std::string_view patch, 
     return static_cast<std::uint32_t>(all[at] | all[at + 1] << 8 | all[at + 2] << 16 | std::uint32_t{all[at + 3]} << 24);
   };
   const std::size_t footer = patch.size() - 12;
-  if (crc_of(all.first(footer + 8)) != crc_at(footer + 8)) return malformed("BPS", "its own checksum does not match");
-  if (crc_of(source) != crc_at(footer)) return Failure{{}, "the BPS patch was made for another image (its source checksum differs)"};
+  if (crc32_of(all.first(footer + 8)) != crc_at(footer + 8)) return malformed("BPS", "its own checksum does not match");
+  if (crc32_of(source) != crc_at(footer)) return Failure{{}, "the BPS patch was made for another image (its source checksum differs)"};
   PatchReader in(patch.substr(0, footer));
   std::span<const std::uint8_t> b;
   in.take(4, b);
@@ -239,7 +239,7 @@ Outcome apply_bps(std::span<const std::uint8_t> source, std::string_view patch, 
     out += length;
   }
   if (out != target_size) return malformed("BPS", "its actions do not fill the target");
-  if (crc_of(target) != crc_at(footer + 4)) return malformed("BPS", "the target's checksum does not match");
+  if (crc32_of(target) != crc_at(footer + 4)) return malformed("BPS", "the target's checksum does not match");
   return std::nullopt;
 }
 
