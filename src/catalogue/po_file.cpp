@@ -56,6 +56,15 @@ void on_error2(int severity, po_message_t, const char* filename, std::size_t lin
 
 const po_xerror_handler kHandler = {on_error, on_error2};
 
+// Runs `call` (a call into the library) with `report` taking what it
+// reports; a fatal error ends the call early.
+template <typename Call>
+void with_report(LibraryReport& report, const Call& call) {
+  current_report = &report;
+  if (setjmp(report.fatal) == 0) call();
+  current_report = nullptr;
+}
+
 // A file of our own in the temporary folder, removed when it goes (or when
 // the run is interrupted).
 class ScratchFile {
@@ -149,9 +158,7 @@ Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_v
   }
   po_message_iterator_free(at);
   LibraryReport report;
-  current_report = &report;
-  if (setjmp(report.fatal) == 0) po_file_write(file.get(), scratch.path(), &kHandler);
-  current_report = nullptr;
+  with_report(report, [&] { po_file_write(file.get(), scratch.path(), &kHandler); });
   if (!report.error.empty()) return Failure{{}, "gettext's library could not write the template: " + report.error};
   if (Outcome failure = read_whole_file(scratch.path(), kMostTemplateBytes, out)) return failure;
   return std::nullopt;
@@ -164,10 +171,8 @@ Outcome read_po_file(const std::string& name, std::string_view contents, PoCatal
     return Failure{name, "no temporary copy for gettext's library: " + std::string(std::strerror(errno))};
   }
   LibraryReport report;
-  current_report = &report;
   po_file_t file = nullptr;
-  if (setjmp(report.fatal) == 0) file = po_file_read(scratch.path(), &kHandler);
-  current_report = nullptr;
+  with_report(report, [&] { file = po_file_read(scratch.path(), &kHandler); });
   const std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)> owned(file, po_file_free);
   if (!report.error.empty() || file == nullptr) {
     return Failure{report.line > 0 ? name + ":" + std::to_string(report.line) : name,
