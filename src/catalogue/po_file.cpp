@@ -65,6 +65,19 @@ void with_report(LibraryReport& report, const Call& call) {
   current_report = nullptr;
 }
 
+// Frees a PO file's messages and the file. The library's own free leaves
+// each message's msgctxt behind; setting it to none frees it.
+void free_po_file(po_file_t file) {
+  if (file == nullptr) return;
+  po_message_iterator_t at = po_message_iterator(file, nullptr);
+  for (po_message_t message = po_next_message(at); message != nullptr; message = po_next_message(at)) {
+    po_message_set_msgctxt(message, nullptr);
+  }
+  po_message_iterator_free(at);
+  po_file_free(file);
+}
+using PoFile = std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)>;
+
 // A file of our own in the temporary folder, removed when it goes (or when
 // the run is interrupted).
 class ScratchFile {
@@ -131,7 +144,7 @@ Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_v
   if (!to_utf8.available()) return Failure{{}, "the C library cannot convert CP932 to UTF-8"};
   ScratchFile scratch;
   if (!scratch.ok()) return Failure{{}, "no temporary file for the template: " + std::string(std::strerror(errno))};
-  const std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)> file(po_file_create(), po_file_free);
+  const PoFile file(po_file_create(), free_po_file);
   po_message_iterator_t at = po_message_iterator(file.get(), nullptr);
   po_message_t header = po_message_create();
   po_message_set_msgid(header, "");
@@ -173,16 +186,18 @@ Outcome read_po_file(const std::string& name, std::string_view contents, PoCatal
   LibraryReport report;
   po_file_t file = nullptr;
   with_report(report, [&] { file = po_file_read(scratch.path(), &kHandler); });
-  const std::unique_ptr<std::remove_pointer_t<po_file_t>, void (*)(po_file_t)> owned(file, po_file_free);
+  const PoFile owned(file, free_po_file);
   if (!report.error.empty() || file == nullptr) {
     return Failure{report.line > 0 ? name + ":" + std::to_string(report.line) : name,
                    report.error.empty() ? "not a PO file" : report.error};
   }
-  if (const char* header = po_file_domain_header(file, nullptr)) {
+  // The library hands out copies of the header and its fields, ours to free.
+  if (char* header = const_cast<char*>(po_file_domain_header(file, nullptr))) {
     if (char* field = po_header_field(header, kImageField)) {
       out.image_crc = field;
       std::free(field);
     }
+    std::free(header);
   }
   const auto lines = context_lines(contents);
   po_message_iterator_t at = po_message_iterator(file, nullptr);
