@@ -72,6 +72,9 @@ TEST_F(PoFile, TheTemplateReadsBackAsTheCatalogue) {
     EXPECT_GT(entry.line, 0u);
     EXPECT_FALSE(entry.fuzzy || entry.obsolete || entry.plural);
   }
+  // A catalogue read again into the same place holds the file's entries once.
+  ASSERT_FALSE(read_po_file("game.pot", *template_, read));
+  EXPECT_EQ(read.entries.size(), items_->size());
   // The references and comments are gettext's usual ones.
   EXPECT_NE(template_->find("\n#: wordlist.txt:1\n"), std::string::npos);
   EXPECT_NE(template_->find("\n#. dictionary entry 0410 at F8:"), std::string::npos);
