@@ -10,7 +10,6 @@
 #include "dump/dumps.hpp"
 #include "insert/script_lines.hpp"
 #include "insert/word_list_map.hpp"
-#include "script/disassembler.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
 
@@ -75,43 +74,6 @@ std::string fixed_rule(int bytes, int bits) {
          std::to_string(8 * bytes) + " bits (now " + std::to_string(bits) + ")";
 }
 
-// A message inside a script, as the script dump lists it.
-struct ScriptMessage {
-  int script;
-  int bank, address, length;  // its block
-  std::int64_t instruction;   // the offset of the instruction it follows
-  std::int64_t offset;
-  int number;
-  std::vector<std::uint16_t> units;
-  int size, bits;
-};
-
-std::vector<ScriptMessage> script_messages(const Cartridge& cart, const Tables& tables) {
-  std::vector<ScriptMessage> messages;
-  CodeBuffer codes;
-  for_each_script(cart, tables, [&](const ScriptView& view) {
-    struct Recorder {
-      std::vector<ScriptMessage>& messages;
-      const ScriptView& view;
-      const TreePair& trees;
-      CodeBuffer& codes;
-      std::int64_t at_instruction = 0;
-      bool ok() const { return true; }
-      void instruction(std::int64_t position, int, int, int) { at_instruction = position; }
-      std::int64_t message(std::int64_t position, int m) {
-        const TextDecode text = decode_embedded(view.bytes, view.size(), position, trees, codes);
-        messages.push_back({view.index, view.bank, view.address, view.length, at_instruction, position, m,
-                            code_units(std::span(codes).first(static_cast<std::size_t>(text.written))), text.consumed,
-                            text.bits});
-        return text.consumed;
-      }
-    } recorder{messages, view, tables.text_trees, codes};
-    walk_script(view.bytes, view.size(), tables.opcodes, recorder);
-    return true;
-  });
-  return messages;
-}
-
 }  // namespace
 
 std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables) {
@@ -162,30 +124,28 @@ std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& 
   }
 
   // Scripts: one item per message of a block.
-  const std::vector<ScriptMessage> messages = script_messages(cart, tables);
-  std::vector<std::size_t> message_lines;
+  const std::vector<ScriptPlace> places = script_places(cart);
   const std::vector<ScriptLine> lines = map_script_lines(cart, tables);
-  for (std::size_t n = 0; n < lines.size(); ++n) {
-    if (lines[n].kind == ScriptLine::Kind::message) message_lines.push_back(n + 1);
-  }
   std::vector<CatalogueItem> script_items;
   std::map<std::tuple<int, int, std::int64_t>, std::size_t> by_block;
-  for (std::size_t k = 0; k < messages.size() && k < message_lines.size(); ++k) {
-    const ScriptMessage& m = messages[k];
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    const ScriptLine& m = lines[n];
+    if (m.kind != ScriptLine::Kind::message) continue;
+    const ScriptPlace& place = places[static_cast<std::size_t>(m.script)];
     use.count_line(m.units);
-    auto [found, added] = by_block.emplace(std::tuple{m.bank, m.address, m.offset}, script_items.size());
+    auto [found, added] = by_block.emplace(std::tuple{place.bank, place.address, m.offset}, script_items.size());
     if (added) {
       CatalogueItem item;
-      item.context = "M " + hex4(m.script) + ":" + hex4(m.instruction) + ":" + std::to_string(m.number);
+      item.context = "M " + hex4(m.script) + ":" + hex4(m.instruction) + ":" + std::to_string(m.message);
       item.text = spelled(m.units);
       const bool own = !m.units.empty() && m.units.back() == kEndCode;
-      item.comment = "script " + hex4(m.script) + ", block " + address_text(m.bank, m.address) + " (" +
-                     std::to_string(m.length) + " bytes), message at " + hex4(m.offset) + "; " +
+      item.comment = "script " + hex4(m.script) + ", block " + address_text(place.bank, place.address) + " (" +
+                     std::to_string(place.length) + " bytes), message at " + hex4(m.offset) + "; " +
                      (own ? fixed_rule(m.size, m.bits) + ", and the block keeps its length"
                           : std::string("cannot change: it has no end code within its script"));
       script_items.push_back(std::move(item));
     }
-    script_items[found->second].lines.push_back({kScripts, message_lines[k]});
+    script_items[found->second].lines.push_back({kScripts, n + 1});
   }
 
   // The dictionary, once every line that shows an entry is counted.
