@@ -23,7 +23,7 @@
 #include "dump/load_tables.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
-#include "insert/word_list_map.hpp"
+#include "dump/stored_messages.hpp"
 #include "text/char_table.hpp"
 
 namespace {
@@ -59,7 +59,7 @@ DeclaredRange end_of_bank(const std::vector<std::uint8_t>& image) {
   auto tables = std::make_unique<Tables>();
   if (load_image_tables(cart, *tables)) return {};
   int end = 0;
-  for (const auto& [address, message] : map_word_lists(cart, *tables).messages) end = std::max(end, address + message.size);
+  for (const auto& [address, message] : map_stored_messages(cart, *tables, false).messages) end = std::max(end, address + message.size);
   return {0xFB, {end, 0x10000}};
 }
 
@@ -119,7 +119,7 @@ std::pair<std::size_t, std::size_t> make_edited(const fs::path& dir, const Decla
   for (;;) {
     for (const std::size_t d : {0u, 2u}) inputs.edited[d] = with_lines(dumps[d], {edits[d].begin(), edits[d].end()});
     InsertResult result;
-    const Outcome failure = run_insert(inputs, settings, result);
+    const Outcome failure = insert_edited_dumps(inputs, settings, result);
     if (!failure) break;
     const std::string text = failure->text();
     const std::size_t d = text.rfind("wordlist.txt:", 0) == 0 ? 0 : 2;

@@ -14,8 +14,8 @@
 #include "dump/load_tables.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
-#include "insert/script_lines.hpp"
-#include "insert/word_list_map.hpp"
+#include "dump/stored_messages.hpp"
+#include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
 #include "small_sample.hpp"
 
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     InsertSettings free;
     if (load_image_tables(cart, *tables)) return free;
     int end = 0;
-    for (const auto& [address, message] : map_word_lists(cart, *tables).messages) end = std::max(end, address + message.size);
+    for (const auto& [address, message] : map_stored_messages(cart, *tables, false).messages) end = std::max(end, address + message.size);
     if (end < 0x10000) free.free.push_back({cartridge_map::kMessageBank, {end, 0x10000}});
     return free;
   }();
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   InsertInputs inputs = original;
   inputs.edited[dump] = with_lines(*original.edited[dump], replaced);
   InsertResult result;
-  const Outcome outcome = run_insert(inputs, settings, result);
+  const Outcome outcome = insert_edited_dumps(inputs, settings, result);
   if (outcome && outcome->text().find("internal error") != std::string::npos) __builtin_trap();
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "catalogue/po_file.hpp"
 #include "cartridge/cartridge.hpp"
 #include "dump/dumps.hpp"
+#include "insert/edit_set.hpp"
 #include "platform/command_line.hpp"
 #include "platform/console.hpp"
 #include "platform/input_file.hpp"
@@ -62,7 +63,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
       break;
     case kPo: options.po = value; break;
     case kMescmd: options.opcode_file = value; break;
-    case kEncoding: return take_encoding(value, options.settings.encoding);
+    case kEncoding: return take_encoding(value, options.encoding);
     case kBps: options.bps = value; break;
     case kIps: options.ips = value; break;
     case kFree: {
@@ -173,15 +174,22 @@ constexpr const char* kReportSuffix = ".report.txt";
 // The most an edited dump may hold: the dump tool's default ceiling.
 constexpr std::size_t kMostEditedDump = std::size_t{1} << 30;
 
-Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
-  inputs.image_name = input_name(options.image);
-  if (Outcome failure = read_whole_file(options.image, kImageSize + kCopierHeaderSize, inputs.image_file)) {
-    return failure->about(inputs.image_name);
+// The image and the opcode file, loaded and dumped.
+Outcome read_original(const InsertOptions& options, OriginalImage& original) {
+  original.name = input_name(options.image);
+  original.encoding = options.encoding;
+  if (Outcome failure = read_whole_file(options.image, kImageSize + kCopierHeaderSize, original.file)) {
+    return failure->about(original.name);
   }
-  if (Outcome failure = read_opcode_file(options.opcode_file, inputs.opcode_file)) {
+  if (Outcome failure = read_opcode_file(options.opcode_file, original.opcode_file)) {
     return failure->about(input_name(options.opcode_file));
   }
-  if (!options.po.empty()) return std::nullopt;  // the edits come from the catalogue
+  return load_original(original);
+}
+
+// The changes of the edited dumps in the dumps folder.
+Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original, ChangeSet& changes) {
+  std::array<std::optional<std::string>, 4> edited;
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     const std::string path = path_in_folder(options.dumps_dir, kDumpFiles[d].name);
     std::string contents;
@@ -189,9 +197,45 @@ Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
       if (failure->cannot_open && failure->error == ENOENT) continue;  // a dump left out is unchanged
       return failure->about(path);
     }
-    inputs.edited[d] = std::move(contents);
+    edited[d] = std::move(contents);
   }
+  if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, changes)) return failure;
+  if (!changes[3].empty()) map_scripts(original);
   return std::nullopt;
+}
+
+// The changes of the catalogue given with --po.
+Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, ChangeSet& changes) {
+  const std::string po_name = input_name(options.po);
+  std::string contents;
+  if (Outcome failure = read_whole_file(options.po, kMostEditedDump, contents)) return failure->about(po_name);
+  PoCatalogue catalogue;
+  if (Outcome failure = read_po_file(po_name, contents, catalogue)) return failure;
+  map_scripts(original);
+  return changes_from_po(original, catalogue, po_name, changes);
+}
+
+// Every refusal, in the order the user wrote the changes.
+int refuse(const std::vector<Refusal>& refusals) {
+  for (const Refusal& refusal : refusals) say(refusal.failure.text());
+  say(std::to_string(refusals.size()) + (refusals.size() == 1 ? " change" : " changes") +
+      " cannot be inserted; nothing written");
+  return 1;
+}
+
+Outcome write_outputs(const InsertOptions& options, const InsertResult& result, const std::string& report_path,
+                      const std::string& report) {
+  Outputs outputs;
+  const std::string_view image(reinterpret_cast<const char*>(result.image_file.data()), result.image_file.size());
+  if (Outcome failure = outputs.add(options.output, image)) return failure;
+  if (!options.ips.empty()) {
+    if (Outcome failure = outputs.add(options.ips, result.ips)) return failure;
+  }
+  if (!options.bps.empty()) {
+    if (Outcome failure = outputs.add(options.bps, result.bps)) return failure;
+  }
+  if (Outcome failure = outputs.add(report_path, report)) return failure;
+  return outputs.install();
 }
 
 int run(const InsertOptions& options) {
@@ -202,44 +246,25 @@ int run(const InsertOptions& options) {
       return fail(Failure{*output, "is the input image; write the new files elsewhere"});
     }
   }
-  InsertInputs inputs;
-  if (Outcome failure = read_inputs(options, inputs)) return fail(*failure);
-  std::vector<PoLine> from_po;
-  const std::string po_name = input_name(options.po);
-  if (!options.po.empty()) {
-    std::string contents;
-    if (Outcome failure = read_whole_file(options.po, kMostEditedDump, contents)) return fail(failure->about(po_name));
-    PoCatalogue catalogue;
-    if (Outcome failure = read_po_file(po_name, contents, catalogue)) return fail(*failure);
-    if (Outcome failure = edits_from_po(inputs.image_file, inputs.opcode_file, catalogue, po_name, inputs.edited, from_po)) {
-      return fail(failure->about(inputs.image_name));
-    }
-  }
+  OriginalImage original;
+  if (Outcome failure = read_original(options, original)) return fail(*failure);
+  ChangeSet changes;
+  const Outcome read = options.po.empty() ? read_dump_changes(options, original, changes) : read_po_changes(options, original, changes);
+  if (read) return fail(*read);
   InsertResult result;
-  if (Outcome failure = run_insert(inputs, options.settings, result)) return fail(about_po_entry(*failure, from_po, po_name));
+  if (Outcome failure = run_insert(original, changes, options.settings, result)) return fail(*failure);
+  if (!result.refusals.empty()) return refuse(result.refusals);
 
   const std::string report = report_text(result.report);
   if (options.check) {
     const bool unchanged = std::all_of(result.report.lines_changed.begin(), result.report.lines_changed.end(),
                                        [](std::size_t count) { return count == 0; });
-    const std::string verdict = unchanged ? "the dumps are a dump of " + inputs.image_name
-                                          : "the edits can be inserted into " + inputs.image_name;
+    const std::string verdict = unchanged ? "the dumps are a dump of " + original.name
+                                          : "the edits can be inserted into " + original.name;
     write_console(STDOUT_FILENO, std::string(kProgram) + ": " + verdict + "; nothing written\n" + report);
     return 0;
   }
-  Outputs outputs;
-  if (Outcome failure = outputs.add(options.output, std::string_view(reinterpret_cast<const char*>(result.image_file.data()),
-                                                                       result.image_file.size()))) {
-    return fail(*failure);
-  }
-  if (!options.ips.empty()) {
-    if (Outcome failure = outputs.add(options.ips, result.ips)) return fail(*failure);
-  }
-  if (!options.bps.empty()) {
-    if (Outcome failure = outputs.add(options.bps, result.bps)) return fail(*failure);
-  }
-  if (Outcome failure = outputs.add(report_path, report)) return fail(*failure);
-  if (Outcome failure = outputs.install()) return fail(*failure);
+  if (Outcome failure = write_outputs(options, result, report_path, report)) return fail(*failure);
   write_console(STDOUT_FILENO, std::string(kProgram) + ": wrote " + options.output + " and its report " + report_path + "\n" + report);
   return 0;
 }
@@ -267,7 +292,7 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
     return Failure{{}, "the catalogue and the image or opcode file cannot both be standard input ('-')"};
   }
   // A catalogue is UTF-8 and becomes edits of the dumps as Shift-JIS.
-  if (!options.po.empty()) options.settings.encoding = Encoding::shift_jis;
+  if (!options.po.empty()) options.encoding = Encoding::shift_jis;
   return std::nullopt;
 }
 

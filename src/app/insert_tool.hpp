@@ -23,6 +23,7 @@ struct InsertOptions {
   std::string opcode_file = "mescmd.dat";
   std::string bps;                   // empty: no patch
   std::string ips;
+  Encoding encoding = Encoding::shift_jis;  // of the edited dumps
   InsertSettings settings;
   bool check = false;    // check and report, write nothing
   bool help = false;

@@ -69,7 +69,7 @@ int run_dumps(const Options& options) {
   inputs.read_opcodes = [&](std::string& contents) { return read_opcode_file(options.opcode_file, contents); };
   if (!options.pot.empty()) {
     inputs.extra_files.push_back({options.pot, [](const Cartridge& cart, const Tables& tables, std::string& bytes) {
-                                    return write_po_template(catalogue_items(cart, tables), AMBERGALE_VERSION,
+                                    return write_po_template(catalogue_items(cart, tables, map_stored_messages(cart, tables, true)), AMBERGALE_VERSION,
                                                              image_crc(cart.bytes), bytes);
                                   }});
   }

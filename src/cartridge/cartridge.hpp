@@ -65,6 +65,14 @@ ImageFrame frame_image(std::uint64_t file_size);
 // with a failure that names no file.
 Outcome frame_cartridge(const ImageFile& file, Cartridge& cart, ImageFrame& frame);
 
+// Addresses [start, end) of one bank; `end` may be 0x10000.
+struct ByteRange {
+  int start = 0;
+  int end = 0;
+  int size() const { return end - start; }
+  bool overlaps(ByteRange other) const { return start < other.end && other.start < end; }
+};
+
 // bank:address as the console writes it, "BB:AAAA".
 std::string address_text(int bank, int address);
 

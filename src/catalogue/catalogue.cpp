@@ -8,8 +8,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "catalogue/po_spelling.hpp"
 #include "dump/dumps.hpp"
-#include "insert/script_lines.hpp"
-#include "insert/word_list_map.hpp"
+#include "dump/stored_messages.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
 
@@ -25,10 +24,10 @@ std::string hex2(int value) { return hex_text(static_cast<std::uint32_t>(value),
 std::string hex4(std::int64_t value) { return hex_text(static_cast<std::uint32_t>(value), 4); }
 
 // The dictionary entries each entry names before expansion.
-std::vector<std::vector<int>> entry_references(const Cartridge& cart, const Tables& tables) {
-  std::vector<std::vector<int>> references(tables.dictionary.codes.size());
+std::vector<std::vector<int>> entry_references(const Dictionary& dictionary) {
+  std::vector<std::vector<int>> references(dictionary.codes.size());
   for (std::size_t e = 0; e < references.size(); ++e) {
-    for (const std::uint16_t unit : code_units(load_dictionary_entry(cart, tables.dict_trees, static_cast<int>(e)))) {
+    for (const std::uint16_t unit : code_units(dictionary.decoded[e])) {
       if (unit >= kFirstDictionaryCode && static_cast<std::size_t>(unit - kFirstDictionaryCode) < references.size()) {
         references[e].push_back(unit - kFirstDictionaryCode);
       }
@@ -40,7 +39,7 @@ std::vector<std::vector<int>> entry_references(const Cartridge& cart, const Tabl
 // Counts, for each entry, the lines that show it, directly or through other entries.
 class EntryUse {
  public:
-  EntryUse(const Cartridge& cart, const Tables& tables) : references_(entry_references(cart, tables)), lines_(references_.size(), 0) {}
+  explicit EntryUse(const Dictionary& dictionary) : references_(entry_references(dictionary)), lines_(references_.size(), 0) {}
 
   void count_line(std::span<const std::uint16_t> units) {
     std::set<int> shown;
@@ -76,10 +75,9 @@ std::string fixed_rule(int bytes, int bits) {
 
 }  // namespace
 
-std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables) {
+std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables, const MessageMap& map) {
   std::vector<CatalogueItem> items;
-  EntryUse use(cart, tables);
-  const WordListMap map = map_word_lists(cart, tables);
+  EntryUse use(tables.dictionary);
   const auto spelled = [&](std::span<const std::uint16_t> units) {
     std::string text;
     append_po_spelling(units, tables.dictionary, text);
@@ -125,7 +123,7 @@ std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& 
 
   // Scripts: one item per message of a block.
   const std::vector<ScriptPlace> places = script_places(cart);
-  const std::vector<ScriptLine> lines = map_script_lines(cart, tables);
+  const std::vector<ScriptLine>& lines = map.script_lines;
   std::vector<CatalogueItem> script_items;
   std::map<std::tuple<int, int, std::int64_t>, std::size_t> by_block;
   for (std::size_t n = 0; n < lines.size(); ++n) {
@@ -152,7 +150,7 @@ std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& 
   for (std::size_t e = 0; e < tables.dictionary.codes.size(); ++e) use.count_entry_line(static_cast<int>(e));
   for (std::size_t e = 0; e < tables.dictionary.codes.size(); ++e) {
     const int code = kFirstDictionaryCode + static_cast<int>(e);
-    const EntrySlot slot = dictionary_slot(cart, static_cast<int>(e));
+    const EntrySlot& slot = tables.dictionary.slots[e];
     CatalogueItem item{"D " + hex4(code), spelled(code_units(tables.dictionary.codes[e])),
                        "dictionary entry " + hex4(code) + " at " + address_text(kDictionaryPointers.bank, slot.start) + ", " +
                            std::to_string(slot.size) + " bytes; its text shows in " +

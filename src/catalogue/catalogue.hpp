@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cartridge/cartridge.hpp"
+#include "dump/stored_messages.hpp"
 #include "dump/tables.hpp"
 
 namespace ambergale {
@@ -36,6 +37,7 @@ struct CatalogueItem {
 
 // The items in dump order: word lists, sequential block, dictionary, scripts;
 // an item shared across dumps comes where its first line does.
-std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables);
+// `map` is the image's, with its scripts mapped.
+std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables, const MessageMap& map);
 
 }  // namespace ambergale

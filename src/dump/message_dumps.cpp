@@ -5,6 +5,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "decode/byte_tree.hpp"
 #include "dump/dumps.hpp"
+#include "dump/stored_messages.hpp"
 #include "dump/word_lists.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
@@ -33,8 +34,7 @@ void dump_wordlist(const Cartridge& cart, const Tables& tables, TextOutput& out)
 void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out) {
   CodeBuffer codes;
   TextBuffer& line = out.line_text();
-  for (int address = kSequentialStart; address < kSequentialEnd && out.ok();) {
-    const TextDecode message = decode_text(tables.text_trees, rom_view(cart, kMessageBank, address), kSequentialWindow, codes);
+  walk_sequential_block(cart, tables.text_trees, codes, [&](int address, const TextDecode& message) {
     line.push_back('[');
     append_hex(line, kMessageBank, 2);
     line.push_back(':');
@@ -42,8 +42,8 @@ void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out
     line.push_back(']');
     render_codes(codes, message.written, tables.dictionary.text, line);
     out.end_line();
-    address += message.consumed;  // at least 1: every symbol takes a bit
-  }
+    return out.ok();
+  });
 }
 
 void dump_sublist(const Tables& tables, TextOutput& out) {

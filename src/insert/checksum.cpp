@@ -1,5 +1,7 @@
 #include "insert/checksum.hpp"
 
+#include <algorithm>
+
 #include "cartridge/cartridge.hpp"
 #include "cartridge/cartridge_map.hpp"
 
@@ -31,17 +33,22 @@ bool header_checksum_valid(std::span<const std::uint8_t> image) {
   return checksum == compute_header_checksum(image) && word_at(image, offset_of(kHeaderComplement)) == (checksum ^ 0xFFFF);
 }
 
-bool apply_checksum_policy(ChecksumPolicy policy, std::span<const std::uint8_t> original, std::span<std::uint8_t> image) {
+std::optional<std::array<std::uint8_t, 4>> checksum_bytes(ChecksumPolicy policy, std::span<const std::uint8_t> original,
+                                                          std::span<const std::uint8_t> image) {
   if (policy == ChecksumPolicy::keep || (policy == ChecksumPolicy::automatic && !header_checksum_valid(original))) {
-    return false;
+    return std::nullopt;
   }
   const std::uint16_t checksum = compute_header_checksum(image);
-  const auto put = [&](cartridge_map::RomAddress at, int word) {
-    image[offset_of(at)] = static_cast<std::uint8_t>(word & 0xFF);
-    image[offset_of(at) + 1] = static_cast<std::uint8_t>(word >> 8);
-  };
-  put(kHeaderComplement, checksum ^ 0xFFFF);
-  put(kHeaderChecksum, checksum);
+  const auto complement = static_cast<std::uint16_t>(checksum ^ 0xFFFF);
+  // The complement comes first, each little-endian.
+  return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(complement & 0xFF), static_cast<std::uint8_t>(complement >> 8),
+                                     static_cast<std::uint8_t>(checksum & 0xFF), static_cast<std::uint8_t>(checksum >> 8)};
+}
+
+bool apply_checksum_policy(ChecksumPolicy policy, std::span<const std::uint8_t> original, std::span<std::uint8_t> image) {
+  const std::optional<std::array<std::uint8_t, 4>> pair = checksum_bytes(policy, original, image);
+  if (!pair) return false;
+  std::copy(pair->begin(), pair->end(), image.begin() + static_cast<std::ptrdiff_t>(offset_of(kHeaderComplement)));
   return true;
 }
 

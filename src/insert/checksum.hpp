@@ -2,7 +2,9 @@
 // with its complement (checksum XOR 0xFFFF) stored before it.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace ambergale {
@@ -21,6 +23,12 @@ bool header_checksum_valid(std::span<const std::uint8_t> image);
 
 // Where the complement and the checksum lie in the image: four bytes.
 std::size_t header_checksum_offset();
+
+// The complement and checksum, as stored, that `policy` gives the edited
+// image `image` (whose original was `original`); nothing when it leaves
+// them alone.
+std::optional<std::array<std::uint8_t, 4>> checksum_bytes(ChecksumPolicy policy, std::span<const std::uint8_t> original,
+                                                          std::span<const std::uint8_t> image);
 
 // Applies `policy` to the edited image `image`, whose original was `original`.
 // Returns whether the pair was rewritten.

@@ -6,6 +6,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "encode/encoder.hpp"
 #include "encode/message_encoder.hpp"
+#include "insert/edit_set.hpp"
 #include "insert/line_encoding.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
@@ -17,13 +18,12 @@ namespace {
 using namespace cartridge_map;
 
 constexpr const char* kFile = "sublist.txt";
+constexpr std::size_t kDump = 2;
 constexpr int kBank = kDictionaryPointers.bank;
 // An entry is expanded into a slot of 200 bytes: 100 units.
 constexpr std::size_t kExpansionUnits = 100;
 // An entry is read with the three bytes after it into 400 bytes.
 constexpr int kMostEntryBytes = 397;
-
-std::string where(std::size_t line) { return std::string(kFile) + ":" + std::to_string(line); }
 
 std::string code_name(int e) { return hex_text(static_cast<std::uint32_t>(kFirstDictionaryCode + e), 4); }
 
@@ -78,70 +78,77 @@ std::vector<bool> users_of(const std::vector<CodeStream>& decoded, const std::ve
   return reached;
 }
 
-// An entry as it lies in an image.
-struct Stored {
-  int start = 0;
-  int size = 0;  // its slot; may be 0 or negative
-  int bits = 0;  // the bytes holding the bits its decode took
-  int bits_end() const { return start + std::min(bits, std::max(size, 0)); }
-};
+// Where an entry's bits end in the image.
+int bits_end(const EntrySlot& slot) { return slot.start + std::min(slot.consumed, std::max(slot.size, 0)); }
 
-// Decodes entry e as the dump does, into `decoded` when given.
-Stored stored_entry(const Cartridge& cart, const TreePair& dict_trees, int e, CodeStream* decoded = nullptr) {
-  const EntrySlot slot = dictionary_slot(cart, e);
-  CodeBuffer codes;
-  const TextDecode read = decode_dict_entry(dict_trees, rom_view(cart, kBank, slot.start), slot.size + 3, codes);
-  if (decoded) decoded->assign(codes.begin(), codes.begin() + read.written);
-  return {slot.start, slot.size, read.consumed};
+// The last entry's bits in `cart`.
+int last_entry_end(const Cartridge& cart, const TreePair& dict_trees) {
+  CodeStream decoded;
+  return bits_end(load_dictionary_entry(cart, dict_trees, kDictionaryEntries - 1, decoded));
 }
 
-// The edited entries' new bits, by entry, and the line of each.
+// The edited entries' new bits, by entry, and the change of each.
 struct NewEntries {
   std::map<int, std::vector<std::uint8_t>> bytes;
-  std::map<int, std::size_t> line_of;
+  std::map<int, const Change*> change_of;
 };
 
-// Encodes each changed line with the dictionary trees, using only entries
-// the edits do not reach, and sets its entry of `decoded` to the new units.
-Outcome encode_entries(const Tables& tables, std::uint16_t newline, const std::vector<ChangedLine>& changed,
-                       std::vector<CodeStream>& decoded, NewEntries& entries) {
-  std::vector<int> edited;
-  for (const ChangedLine& line : changed) edited.push_back(static_cast<int>(line.number) - 1);
-  // Entries found again by their text must not change with the edits.
-  const std::vector<bool> reaching = users_of(decoded, edited);
+// The coder of entries: the dictionary trees, with only the entries the
+// edits do not reach, since entries found again by their text must not
+// change with the edits.
+encode::MessageCoder entry_coder(const Tables& tables, const std::vector<bool>& reaching) {
   Dictionary usable;
   usable.codes = tables.dictionary.codes;
   for (std::size_t e = 0; e < usable.codes.size(); ++e) {
     if (reaching[e]) usable.codes[e].clear();
   }
-  const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.dict_trees, usable));
-  for (const ChangedLine& line : changed) {
-    const int e = static_cast<int>(line.number) - 1;
+  return encode::make_message_coder(tables.dict_trees, usable);
+}
+
+// Why entry e may not be written as `encoded`, at a column or the whole line.
+Outcome entry_refusal(const std::vector<CodeStream>& decoded, const std::vector<bool>& reaching, int e, const EncodedLine& encoded) {
+  for (std::size_t i = 0; i < encoded.literal.size(); ++i) {
+    const int u = encoded.literal[i];
+    if (u < kFirstReference || u > kLastReference || u - kFirstReference >= kDictionaryEntries) continue;
+    const int d = u - kFirstReference;
+    if (!reaching[static_cast<std::size_t>(d)]) continue;
+    if (d == e || reaches(decoded, d, e)) {
+      return Failure::at({}, 0, encoded.columns[i], "entry " + code_name(e) + " would refer to itself through " + code_name(d));
+    }
+    return Failure::at({}, 0, encoded.columns[i], "entry " + code_name(e) + " would use entry " + code_name(d) +
+                                                      ", which uses an entry this run changes: edit them in separate runs, or write its text");
+  }
+  if (encoded.encoded.bytes.size() > static_cast<std::size_t>(kMostEntryBytes)) {
+    return Failure{{}, "entry " + code_name(e) + " needs " + std::to_string(encoded.encoded.bytes.size()) + " bytes, more than the " +
+                           std::to_string(kMostEntryBytes) + " an entry may take"};
+  }
+  return std::nullopt;
+}
+
+// Encodes each change with the dictionary trees and sets its entry of
+// `decoded` to the new units; a refused change leaves its entry as it was.
+void encode_entries(const ImageView& image, std::span<const Change> changes, std::vector<CodeStream>& decoded,
+                    NewEntries& entries, InsertPlan& plan) {
+  std::vector<int> edited;
+  for (const Change& change : changes) edited.push_back(static_cast<int>(change.number) - 1);
+  const std::vector<bool> reaching = users_of(decoded, edited);
+  const auto coder = std::make_unique<encode::MessageCoder>(entry_coder(image.tables, reaching));
+  const LineCoding coding{{image.tables.dictionary, image.tables.dictionary}, *coder, image.settings.newline, "dictionary trees"};
+  for (const Change& change : changes) {
+    const int e = static_cast<int>(change.number) - 1;
+    const std::string_view text = std::string_view(change.edited).substr(line_identifier(kFile, change.edited).size());
+    const std::vector<std::uint16_t> original = code_units(decoded[static_cast<std::size_t>(e)]);
     EncodedLine encoded;
-    if (Outcome failure = encode_line(where(line.number), line.edited.substr(line_identifier(kFile, line.edited).size()),
-                                      code_units(decoded[static_cast<std::size_t>(e)]), {tables.dictionary, tables.dictionary}, *coder, newline,
-                                      "dictionary trees", encoded)) {
-      return failure;
-    }
-    for (std::size_t i = 0; i < encoded.literal.size(); ++i) {
-      const int u = encoded.literal[i];
-      if (u < kFirstReference || u > kLastReference || u - kFirstReference >= kDictionaryEntries) continue;
-      const int d = u - kFirstReference;
-      if (!reaching[static_cast<std::size_t>(d)]) continue;
-      const std::string at = where(line.number) + ":" + std::to_string(encoded.columns[i]);
-      if (d == e || reaches(decoded, d, e)) return Failure{at, "entry " + code_name(e) + " would refer to itself through " + code_name(d)};
-      return Failure{at, "entry " + code_name(e) + " would use entry " + code_name(d) +
-                             ", which uses an entry this run changes: edit them in separate runs, or write its text"};
-    }
-    if (encoded.encoded.bytes.size() > static_cast<std::size_t>(kMostEntryBytes)) {
-      return Failure{where(line.number), "entry " + code_name(e) + " needs " + std::to_string(encoded.encoded.bytes.size()) +
-                                             " bytes, more than the " + std::to_string(kMostEntryBytes) + " an entry may take"};
+    Outcome failure = encode_line(coding, {text, original}, encoded);
+    if (!failure) failure = entry_refusal(decoded, reaching, e, encoded);
+    if (failure) {
+      plan.refuse(refusal_of(change, failure->column, failure->reason));
+      continue;
     }
     decoded[static_cast<std::size_t>(e)] = stream_of(encoded.encoded.units);
     entries.bytes[e] = std::move(encoded.encoded.bytes);
-    entries.line_of[e] = line.number;
+    entries.change_of[e] = &change;
   }
-  return std::nullopt;
 }
 
 int sum(const std::vector<int>& sizes) {
@@ -150,49 +157,61 @@ int sum(const std::vector<int>& sizes) {
   return total;
 }
 
-// The slot sizes of entries `first`..3048 laid out back to back from the
-// start of `first` to the dictionary's end: edited entries take their new
-// bits, unchanged ones their old slots, or only their bits when that is
-// what it takes to fit; the bytes left over widen the last slot, then
-// those from the first on, each to at most what an entry may take.
-Outcome plan_layout(const std::vector<Stored>& stored, const NewEntries& entries, int first, std::vector<int>& sizes) {
-  const std::size_t line = entries.line_of.at(first);
-  const int start = stored[static_cast<std::size_t>(first)].start;
-  // Only entries stored in index order from there on can be laid out again.
+// Entry `first` on, when they can be laid out again: only entries stored in
+// index order from there on can.
+Outcome check_order(const std::vector<EntrySlot>& slots, int first) {
+  const int start = slots[static_cast<std::size_t>(first)].start;
   for (int e = 0; e < kDictionaryEntries; ++e) {
-    const Stored& entry = stored[static_cast<std::size_t>(e)];
+    const EntrySlot& entry = slots[static_cast<std::size_t>(e)];
     const bool in_order = e < first ? entry.start <= start : entry.start >= start && entry.size >= 0;
     if (!in_order) {
-      return Failure{where(line), "entry " + code_name(first) + " does not fit its slot, and the entries from it on "
-                                  "cannot be laid out again: entry " + code_name(e) + " is not stored in index order"};
+      return Failure{{}, "entry " + code_name(first) + " does not fit its slot, and the entries from it on "
+                         "cannot be laid out again: entry " + code_name(e) + " is not stored in index order"};
     }
   }
-  const auto sizes_of = [&](bool trimmed) {
-    std::vector<int> all;
-    for (int e = first; e < kDictionaryEntries; ++e) {
-      const Stored& entry = stored[static_cast<std::size_t>(e)];
-      const bool last_entry = e + 1 == kDictionaryEntries;  // its slot runs to the end whatever its size
-      if (const auto edited = entries.bytes.find(e); edited != entries.bytes.end()) {
-        all.push_back(static_cast<int>(edited->second.size()));
-      } else {
-        all.push_back((trimmed || last_entry) && entry.bits <= entry.size ? entry.bits : entry.size);
-      }
+  return std::nullopt;
+}
+
+// The slot sizes of entries `first`..3048 back to back: edited entries take
+// their new bits, unchanged ones their old slots, or only their bits when
+// `trimmed` (the last one always, its slot running to the end).
+std::vector<int> slot_sizes(const std::vector<EntrySlot>& slots, const NewEntries& entries, int first, bool trimmed) {
+  std::vector<int> all;
+  for (int e = first; e < kDictionaryEntries; ++e) {
+    const EntrySlot& entry = slots[static_cast<std::size_t>(e)];
+    const bool last_entry = e + 1 == kDictionaryEntries;
+    if (const auto edited = entries.bytes.find(e); edited != entries.bytes.end()) {
+      all.push_back(static_cast<int>(edited->second.size()));
+    } else {
+      all.push_back((trimmed || last_entry) && entry.consumed <= entry.size ? entry.consumed : entry.size);
     }
-    return all;
-  };
+  }
+  return all;
+}
+
+std::string overflow_refusal(const std::vector<int>& sizes, int first, int start) {
   const int room = kDictionaryEnd - start;
-  sizes = sizes_of(false);
-  if (sum(sizes) > room) sizes = sizes_of(true);
-  if (sum(sizes) > room) {
-    int end = start, first_out = first;
-    for (std::size_t k = 0; k < sizes.size() && end + sizes[k] <= kDictionaryEnd; ++k) {
-      end += sizes[k];
-      first_out = first + static_cast<int>(k) + 1;
-    }
-    return Failure{where(line), "entry " + code_name(first_out) + " does not fit: the entries from " + code_name(first) +
-                                    " on need " + std::to_string(sum(sizes)) + " bytes, " + range_text(kBank, start, kDictionaryEnd) +
-                                    " holds " + std::to_string(room) + ": " + std::to_string(sum(sizes) - room) + " bytes missing"};
+  int end = start, first_out = first;
+  for (std::size_t k = 0; k < sizes.size() && end + sizes[k] <= kDictionaryEnd; ++k) {
+    end += sizes[k];
+    first_out = first + static_cast<int>(k) + 1;
   }
+  return "entry " + code_name(first_out) + " does not fit: the entries from " + code_name(first) + " on need " +
+         std::to_string(sum(sizes)) + " bytes, " + range_text(kBank, start, kDictionaryEnd) + " holds " + std::to_string(room) +
+         ": " + std::to_string(sum(sizes) - room) + " bytes missing";
+}
+
+// The slot sizes of entries `first`..3048 laid out back to back from the
+// start of `first` to the dictionary's end: untrimmed when they fit so;
+// the bytes left over widen the last slot, then those from the first on,
+// each to at most what an entry may take.
+Outcome plan_layout(const std::vector<EntrySlot>& slots, const NewEntries& entries, int first, std::vector<int>& sizes) {
+  if (Outcome failure = check_order(slots, first)) return failure;
+  const int start = slots[static_cast<std::size_t>(first)].start;
+  const int room = kDictionaryEnd - start;
+  sizes = slot_sizes(slots, entries, first, false);
+  if (sum(sizes) > room) sizes = slot_sizes(slots, entries, first, true);
+  if (sum(sizes) > room) return Failure{{}, overflow_refusal(sizes, first, start)};
   int spare = room - sum(sizes);
   const auto widen = [&](std::size_t k) {
     const int by = std::min(spare, std::max(kMostEntryBytes - sizes[k], 0));
@@ -207,79 +226,97 @@ Outcome plan_layout(const std::vector<Stored>& stored, const NewEntries& entries
 
 // Writes entries `first`.. at the sizes planned, rewriting the pointer
 // words that change; unchanged entries are copied from the original image.
-void write_layout(const Cartridge& cart, const std::vector<Stored>& stored, const NewEntries& entries, int first,
-                  const std::vector<int>& sizes, std::span<std::uint8_t> image, DictionaryEdits& edits) {
-  int at = stored[static_cast<std::size_t>(first)].start;
+void write_layout(const ImageView& image, const NewEntries& entries, int first, const std::vector<int>& sizes, InsertPlan& plan) {
+  const std::vector<EntrySlot>& slots = image.tables.dictionary.slots;
+  int at = slots[static_cast<std::size_t>(first)].start;
+  plan.claim(static_cast<std::size_t>(rom_offset(kBank, at)), static_cast<std::size_t>(kDictionaryEnd - at));
   for (std::size_t k = 0; k < sizes.size(); ++k) {
     const int e = first + static_cast<int>(k);
-    const Stored& entry = stored[static_cast<std::size_t>(e)];
+    const EntrySlot& entry = slots[static_cast<std::size_t>(e)];
     if (at != entry.start) {
       const int word = kDictionaryPointers.address + 2 * e;
-      encode::put_word(image, kBank, word, at);
-      edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, word)), 2});
+      plan.claim(static_cast<std::size_t>(rom_offset(kBank, word)), 2);
+      plan.write_word(kBank, word, at);
     }
     const auto edited = entries.bytes.find(e);
     const std::span<const std::uint8_t> bytes =
         edited != entries.bytes.end()
             ? std::span<const std::uint8_t>(edited->second)
-            : rom_view(cart, kBank, entry.start).first(static_cast<std::size_t>(std::min(sizes[k], std::max(entry.size, 0))));
-    encode::put_bytes(image, kBank, at, bytes);
-    edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, at)), bytes.size()});
+            : rom_view(image.cart, kBank, entry.start).first(static_cast<std::size_t>(std::min(sizes[k], std::max(entry.size, 0))));
+    plan.write(kBank, at, bytes);
     at += sizes[k];
-    ++edits.laid_out;
+    ++plan.counts.entries_laid_out;
+  }
+}
+
+// In place up to the first edited entry that does not fit its slot, then
+// laid out again from there. Returns the change that refused the layout, if any.
+const Change* place_entries(const ImageView& image, const NewEntries& entries, InsertPlan& plan) {
+  const std::vector<EntrySlot>& slots = image.tables.dictionary.slots;
+  int first_moved = kDictionaryEntries;
+  for (const auto& [e, bytes] : entries.bytes) {
+    const EntrySlot& slot = slots[static_cast<std::size_t>(e)];
+    if (static_cast<int>(bytes.size()) > slot.size) {
+      first_moved = e;
+      break;
+    }
+    plan.claim(static_cast<std::size_t>(rom_offset(kBank, slot.start)), bytes.size());
+    plan.write(kBank, slot.start, bytes);
+    ++plan.counts.entries_in_place;
+  }
+  if (first_moved == kDictionaryEntries) return nullptr;
+  std::vector<int> sizes;
+  if (Outcome failure = plan_layout(slots, entries, first_moved, sizes)) {
+    const Change& change = *entries.change_of.at(first_moved);
+    plan.refuse(refusal_of(change, 0, failure->reason));
+    return &change;
+  }
+  write_layout(image, entries, first_moved, sizes, plan);
+  return nullptr;
+}
+
+// No entry but the edited ones may read differently in the draft.
+void check_read_back(const ImageView& image, const NewEntries& entries, const std::vector<CodeStream>& decoded, InsertPlan& plan) {
+  const Cartridge made = plan.draft_cartridge();
+  const Change& first = *entries.change_of.begin()->second;
+  for (int e = 0; e < kDictionaryEntries; ++e) {
+    CodeStream now;
+    load_dictionary_entry(made, image.tables.dict_trees, e, now);
+    if (now == decoded[static_cast<std::size_t>(e)]) continue;
+    const auto edited = entries.change_of.find(e);
+    const Change& change = edited != entries.change_of.end() ? *edited->second : first;
+    plan.refuse(refusal_of(change, 0, "entry " + code_name(e) + (edited != entries.change_of.end() ? "" : " (line " + std::to_string(e + 1) + ")") +
+                                          " would read differently: its bits are not all inside its own slot"));
+    return;
+  }
+}
+
+// Every entry the edits reach must still expand into its slot.
+void check_expansions(const ImageView& image, const NewEntries& entries, const Dictionary& edited, InsertPlan& plan) {
+  const Change& first = *entries.change_of.begin()->second;
+  for (std::size_t e = 0; e < edited.codes.size(); ++e) {
+    if (edited.codes[e] == image.tables.dictionary.codes[e] || edited.codes[e].size() <= 2 * kExpansionUnits) continue;
+    plan.refuse(refusal_of(first, 0, "entry " + code_name(static_cast<int>(e)) + " would expand to " +
+                                         std::to_string(edited.codes[e].size() / 2) + " units, more than the " +
+                                         std::to_string(kExpansionUnits) + " of a slot"));
+    return;
   }
 }
 
 }  // namespace
 
-Outcome insert_dictionary_edits(const Cartridge& cart, const Tables& tables, std::uint16_t newline,
-                                const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                                std::vector<CodeStream>& decoded, Dictionary& edited, DictionaryEdits& edits) {
-  std::vector<Stored> stored(kDictionaryEntries);
-  decoded.resize(kDictionaryEntries);
-  for (int e = 0; e < kDictionaryEntries; ++e) {
-    stored[static_cast<std::size_t>(e)] = stored_entry(cart, tables.dict_trees, e, &decoded[static_cast<std::size_t>(e)]);
-  }
-  edits.end_before = stored.back().bits_end();
+void plan_dictionary_edits(const ImageView& image, std::span<const Change> changes, InsertPlan& plan, Dictionary& edited) {
+  std::vector<CodeStream> decoded = image.tables.dictionary.decoded;
+  plan.counts.dictionary_end_before = bits_end(image.tables.dictionary.slots.back());
   NewEntries entries;
-  if (Outcome failure = encode_entries(tables, newline, changed, decoded, entries)) return failure;
-  // In place up to the first edited entry that does not fit its slot.
-  int first_moved = kDictionaryEntries;
-  for (const auto& [e, bytes] : entries.bytes) {
-    if (static_cast<int>(bytes.size()) > stored[static_cast<std::size_t>(e)].size) {
-      first_moved = e;
-      break;
-    }
-    encode::put_bytes(image, kBank, stored[static_cast<std::size_t>(e)].start, bytes);
-    edits.writes.push_back({static_cast<std::size_t>(rom_offset(kBank, stored[static_cast<std::size_t>(e)].start)), bytes.size()});
-    ++edits.in_place;
-  }
-  if (first_moved < kDictionaryEntries) {
-    std::vector<int> sizes;
-    if (Outcome failure = plan_layout(stored, entries, first_moved, sizes)) return failure;
-    write_layout(cart, stored, entries, first_moved, sizes, image, edits);
-  }
-  // No entry but the edited ones may read differently.
-  Cartridge made;
-  made.bytes = image;
-  const std::size_t first_line = entries.line_of.begin()->second;
-  for (int e = 0; e < kDictionaryEntries; ++e) {
-    if (load_dictionary_entry(made, tables.dict_trees, e) == decoded[static_cast<std::size_t>(e)]) continue;
-    const auto line = entries.line_of.find(e);
-    return Failure{where(line != entries.line_of.end() ? line->second : first_line),
-                   "entry " + code_name(e) + (line != entries.line_of.end() ? "" : " (line " + std::to_string(e + 1) + ")") +
-                       " would read differently: its bits are not all inside its own slot"};
-  }
-  edits.end_after = stored_entry(made, tables.dict_trees, kDictionaryEntries - 1).bits_end();
-  // Every entry the edits reach must still expand into its slot.
+  encode_entries(image, changes, decoded, entries, plan);
+  if (entries.bytes.empty()) return;
+  if (place_entries(image, entries, plan)) return;  // the layout was refused: nothing more to check
+  check_read_back(image, entries, decoded, plan);
+  plan.counts.dictionary_end_after = last_entry_end(plan.draft_cartridge(), image.tables.dict_trees);
   build_dictionary_from(decoded, edited);
-  for (std::size_t e = 0; e < edited.codes.size(); ++e) {
-    if (edited.codes[e] == tables.dictionary.codes[e] || edited.codes[e].size() <= 2 * kExpansionUnits) continue;
-    return Failure{where(first_line), "entry " + code_name(static_cast<int>(e)) + " would expand to " +
-                                          std::to_string(edited.codes[e].size() / 2) + " units, more than the " +
-                                          std::to_string(kExpansionUnits) + " of a slot"};
-  }
-  return std::nullopt;
+  check_expansions(image, entries, edited, plan);
+  plan.dictionary = std::move(decoded);
 }
 
 }  // namespace ambergale

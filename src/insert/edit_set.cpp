@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "dump/dumps.hpp"
+#include "platform/cp932_to_utf8.hpp"
+
 namespace ambergale {
 
 namespace {
@@ -112,6 +115,42 @@ std::vector<std::size_t> different_lines(std::string_view a, std::string_view b)
     if (take_line(a, in_a) != take_line(b, in_b)) numbers.push_back(number);
   }
   return numbers;
+}
+
+namespace {
+
+// The changed lines of one dump as changes, converted to Shift-JIS from UTF-8.
+Outcome to_changes(std::size_t dump, const std::vector<ChangedLine>& lines, const Utf8ToCp932* to_cp932,
+                   std::vector<Change>& changes) {
+  const std::string name = kDumpFiles[dump].name;
+  for (const ChangedLine& line : lines) {
+    Change change{dump, line.number, line.original, std::string(line.edited), {name, line.number, dump, {}}};
+    std::size_t bad_at = 0;
+    if (to_cp932 && !to_cp932->convert(line.edited, change.edited, bad_at)) {
+      return Failure::at(name, line.number, 0,
+                         "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have");
+    }
+    changes.push_back(std::move(change));
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Outcome changes_from_dumps(const std::array<std::string, 4>& original,
+                           const std::array<std::optional<std::string>, 4>& edited, Encoding encoding, ChangeSet& changes) {
+  std::optional<Utf8ToCp932> to_cp932;
+  for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
+    if (!edited[d]) continue;
+    std::vector<ChangedLine> lines;
+    if (Outcome failure = match_dump(kDumpFiles[d].name, original[d], *edited[d], lines)) return failure;
+    if (encoding == Encoding::utf8 && !lines.empty() && !to_cp932) {
+      to_cp932.emplace();
+      if (!to_cp932->available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
+    }
+    if (Outcome failure = to_changes(d, lines, to_cp932 ? &*to_cp932 : nullptr, changes[d])) return failure;
+  }
+  return std::nullopt;
 }
 
 }  // namespace ambergale

@@ -3,12 +3,16 @@
 // looked at again; only the changed ones are collected.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "dump/changes.hpp"
+#include "dump/dump_run.hpp"
 #include "platform/failure.hpp"
 
 namespace ambergale {
@@ -40,5 +44,13 @@ struct ChangedLine {
 // out of place), a changed identifier, a NUL byte in a changed line.
 Outcome match_dump(const std::string& name, std::string_view original, std::string_view edited,
                    std::vector<ChangedLine>& changed);
+
+// The changes edited dumps hold: each matched with the image's own dump
+// (`original`, in run order, in `encoding`); a dump left out is unchanged.
+// The changed lines of UTF-8 dumps are converted to the Shift-JIS the dump
+// converted from. Refused as match_dump refuses, and a changed line that is
+// not UTF-8 or holds a character Shift-JIS lacks.
+Outcome changes_from_dumps(const std::array<std::string, 4>& original,
+                           const std::array<std::optional<std::string>, 4>& edited, Encoding encoding, ChangeSet& changes);
 
 }  // namespace ambergale

@@ -7,16 +7,10 @@
 #include <optional>
 #include <string_view>
 
+#include "cartridge/cartridge.hpp"
 #include "platform/failure.hpp"
 
 namespace ambergale {
-
-// Addresses [start, end) of one bank; `end` may be 0x10000.
-struct ByteRange {
-  int start = 0;
-  int end = 0;
-  int size() const { return end - start; }
-};
 
 class FreeSpace {
  public:

@@ -25,41 +25,51 @@ std::string window_refusal(const BitWindow& window, const encode::WindowFit& fit
 
 }  // namespace
 
-Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
-                    LineDictionaries dictionaries, const encode::MessageCoder& coder, std::uint16_t newline,
-                    std::string_view trees, EncodedLine& out, const BitWindow* window) {
-  std::vector<TextPiece> pieces;
-  if (Outcome failure = parse_line_text(text, pieces)) return Failure{where + ":" + failure->file, failure->reason};
-  const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coder, u) > 0; }, newline};
-  if (Outcome failure = line_units(pieces, original, dictionaries.original, rules, out.literal, out.columns)) {
-    return Failure{where + ":" + failure->file, failure->reason};
-  }
+namespace {
+
+// The units the text means, read against the original.
+Outcome read_units(const LineCoding& coding, const LineRequest& request, std::vector<TextPiece>& pieces, EncodedLine& out) {
+  if (Outcome failure = parse_line_text(request.text, pieces)) return failure;
+  const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coding.coder, u) > 0; }, coding.newline};
+  return line_units(pieces, request.original, coding.dictionaries.original, rules, out.literal, out.columns);
+}
+
+Outcome encode_units(const LineCoding& coding, const LineRequest& request, EncodedLine& out) {
   std::size_t unencodable = 0;
-  if (!encode::encode_message(coder, out.literal, out.encoded, unencodable)) {
-    const std::string column = unencodable < out.columns.size() ? ":" + std::to_string(out.columns[unencodable]) : "";
+  if (!encode::encode_message(coding.coder, out.literal, out.encoded, unencodable)) {
+    const std::size_t column = unencodable < out.columns.size() ? out.columns[unencodable] : 0;
     const std::uint16_t unit = unencodable < out.literal.size() ? out.literal[unencodable] : 0xFFFF;
-    return Failure{where + column, "code " + hex_text(unit, 4) + " has no code in the " + std::string(trees)};
+    return Failure::at({}, 0, column, "code " + hex_text(unit, 4) + " has no code in the " + std::string(coding.trees));
   }
-  if (window) {
+  if (const BitWindow* window = request.window) {
     const encode::WindowFit fit =
-        encode::encode_in_window(coder, out.literal, window->least, window->most, window->near, out.encoded);
-    if (!fit.found) return Failure{where, window_refusal(*window, fit)};
+        encode::encode_in_window(coding.coder, out.literal, window->least, window->most, window->near, out.encoded);
+    if (!fit.found) return Failure{{}, window_refusal(*window, fit)};
   }
   // The decoder keeps at most kCodeStreamCap bytes of a message's units.
   if (const std::size_t most = kCodeStreamCap / 2; out.encoded.units.size() > most) {
-    return Failure{where, "the text takes " + std::to_string(out.encoded.units.size() - 1) + " units; a message holds at most " +
-                              std::to_string(most - 1) + " before its end code"};
+    return Failure{{}, "the text takes " + std::to_string(out.encoded.units.size() - 1) + " units; a message holds at most " +
+                           std::to_string(most - 1) + " before its end code"};
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Outcome encode_line(const LineCoding& coding, const LineRequest& request, EncodedLine& out) {
+  std::vector<TextPiece> pieces;
+  if (Outcome failure = read_units(coding, request, pieces, out)) return failure;
+  if (Outcome failure = encode_units(coding, request, out)) return failure;
   // The new bits must read back as the line says, its escapes written as
   // the dump writes them.
   std::string as_written;
   for (const TextPiece& piece : pieces) {
-    as_written += piece.kind == TextPiece::Kind::escape ? rendered(piece.units, dictionaries.written) : std::string(piece.text);
+    as_written += piece.kind == TextPiece::Kind::escape ? rendered(piece.units, coding.dictionaries.written) : std::string(piece.text);
   }
-  out.read_back = rendered(out.encoded.units, dictionaries.written);
+  out.read_back = rendered(out.encoded.units, coding.dictionaries.written);
   if (out.read_back != as_written) {
-    return Failure{where, "the text would not read back as written (a control takes the units after it, "
-                          "or a unit is written otherwise by the dump)"};
+    return Failure{{}, "the text would not read back as written (a control takes the units after it, "
+                       "or a unit is written otherwise by the dump)"};
   }
   return std::nullopt;
 }

@@ -40,17 +40,30 @@ struct BitWindow {
   std::string what;
 };
 
-// Reads `text` (the line after its identifier; `where` is FILE:LINE) against
-// `original`, the units the image holds for it, and encodes it with `coder`,
-// whose trees `trees` names in a refusal. `newline` is the code of a new
-// "\n", or 0 for the original's. With a `window`, the encoding is the
-// parse that takes bits in it rather than the shortest. Refused, naming
-// FILE:LINE[:COLUMN]: text that does not parse or cannot be read into
-// units, a unit the trees cannot write, no parse in the window (with the
-// bits the text needs and the bits it has), and text that would not read
-// back as written.
-Outcome encode_line(const std::string& where, std::string_view text, std::span<const std::uint16_t> original,
-                    LineDictionaries dictionaries, const encode::MessageCoder& coder, std::uint16_t newline,
-                    std::string_view trees, EncodedLine& out, const BitWindow* window = nullptr);
+// How lines are written: the dictionaries they are read and written with,
+// the coder that writes them, whose trees `trees` names in a refusal, and
+// the code of a new "\n" (0 for the original's).
+struct LineCoding {
+  LineDictionaries dictionaries;
+  const encode::MessageCoder& coder;
+  std::uint16_t newline = 0;
+  std::string_view trees;
+};
+
+// One line to encode: its text after its identifier, the units the image
+// holds for it, and the bits it must take when it keeps its length.
+struct LineRequest {
+  std::string_view text;
+  std::span<const std::uint16_t> original;
+  const BitWindow* window = nullptr;
+};
+
+// Reads the request's text against its original units and encodes it.
+// With a window, the encoding is the parse that takes bits in it rather
+// than the shortest. Refused, with the column when there is one: text that
+// does not parse or cannot be read into units, a unit the trees cannot
+// write, no parse in the window (with the bits the text needs and the bits
+// it has), and text that would not read back as written.
+Outcome encode_line(const LineCoding& coding, const LineRequest& request, EncodedLine& out);
 
 }  // namespace ambergale

@@ -118,7 +118,7 @@ std::vector<int> align(const std::vector<Token>& original, const std::vector<Tok
   return matched;
 }
 
-Failure at_column(std::size_t column, std::string reason) { return Failure{std::to_string(column), std::move(reason)}; }
+Failure at_column(std::size_t column, std::string reason) { return Failure::at({}, 0, column, std::move(reason)); }
 
 }  // namespace
 

@@ -26,7 +26,7 @@ struct ReadingRules {
 // in it are seen through). A new "\n" takes `rules.newline`, else the code
 // of the original's line breaks when they are all one; a new duplicate
 // character its lowest code for which `rules.has_code` holds. Refused, with
-// the column as the failure's file: a "\n" or ■ that nothing decides, a hex
+// the failure's column: a "\n" or ■ that nothing decides, a hex
 // run that does not stand in the original (a new one is written as an
 // escape), and an end code inside the text. `columns` gets the column of
 // the piece behind each unit.

@@ -42,7 +42,7 @@ std::uint16_t unit_of(std::string_view four) {
 // FFFF ends a message.
 bool decodable(std::uint16_t unit) { return (unit >= 0x0010 && unit <= 0x0FFF) || unit == 0xFFFF; }
 
-Failure at_column(std::size_t column, std::string reason) { return Failure{std::to_string(column), std::move(reason)}; }
+Failure at_column(std::size_t column, std::string reason) { return Failure::at({}, 0, column, std::move(reason)); }
 
 }  // namespace
 

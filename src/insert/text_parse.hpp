@@ -29,7 +29,7 @@ struct TextPiece {
 };
 
 // Splits `text` (a line after its identifier) into pieces. Refused, with the
-// 1-based column in characters as the failure's file: a '\' not followed by
+// 1-based column in characters as the failure's column: a '\' not followed by
 // 'n', a '(' that starts no name, a malformed escape, a hex run whose length
 // is not a multiple of four, a unit the decoder never produces
 // (0000-000F, 1000-FFFE), and a character the table does not hold.

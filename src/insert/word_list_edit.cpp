@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "cartridge/cartridge_map.hpp"
-#include "encode/encoder.hpp"
-#include "insert/line_encoding.hpp"
+#include "insert/edit_set.hpp"
 #include "text/hex.hpp"
 
 namespace ambergale {
@@ -15,8 +15,7 @@ namespace {
 using namespace cartridge_map;
 
 constexpr const char* kFile = "wordlist.txt";
-
-std::string where(std::size_t line) { return std::string(kFile) + ":" + std::to_string(line); }
+constexpr std::size_t kDump = 0;
 
 // One new text of one old message, stored once for all the lines that show it.
 struct NewMessage {
@@ -27,153 +26,237 @@ struct NewMessage {
   bool copy = false;               // the old bytes as they were, for unchanged lines
 };
 
-void write_bytes(std::span<std::uint8_t> image, int bank, int address, std::span<const std::uint8_t> bytes,
-                 std::vector<PlannedWrite>& writes) {
-  encode::put_bytes(image, bank, address, bytes);
-  writes.push_back({static_cast<std::size_t>(rom_offset(bank, address)), bytes.size()});
+using MessageKey = std::pair<int, std::string_view>;  // old address, new text
+
+// The word-list changes while they are planned.
+struct WordListWork {
+  const ImageView& image;
+  InsertPlan& plan;
+  std::map<std::size_t, const Change*> changed = {};    // by line
+  std::map<std::size_t, std::string_view> text_of = {};  // line -> its text after the identifier
+  std::map<int, std::vector<std::size_t>> lines_of_word = {};
+  std::map<std::size_t, const RewrittenMessage*> shares = {};  // lines edited as a rewritten message reads
+  std::vector<NewMessage> messages = {};
+  std::map<MessageKey, std::size_t> message_of = {};
+  FreeSpace pool = {};
+  std::map<int, bool> freed = {};  // address -> whether its own bytes are still unclaimed
+
+  const WordListEntry& entry(std::size_t line) const { return image.map.entries[line - 1]; }
+  void refuse(std::size_t line, std::string reason) {
+    plan.refuse(refusal_of(*changed.at(line), 0, std::move(reason)));
+    text_of.erase(line);
+  }
+};
+
+std::string twin_refusal(const WordListWork& work, std::size_t number, std::size_t other) {
+  const WordListEntry& entry = work.entry(number);
+  const WordListEntry& twin = work.entry(other);
+  return "entry " + entry_name(entry) + " and line " + std::to_string(other) + " (entry " + entry_name(twin) +
+         ") are one pointer word " + address_text(kGroupPointers.bank, entry.word) + " (groups " +
+         hex_text(static_cast<std::uint32_t>(entry.group), 2) + " and " + hex_text(static_cast<std::uint32_t>(twin.group), 2) +
+         " share a list): edit both the same way";
+}
+
+// Lines that are one pointer word (groups sharing a list) are one message:
+// edited apart, each is refused.
+void refuse_split_words(WordListWork& work) {
+  std::vector<std::pair<std::size_t, std::string>> refused;
+  for (const auto& [number, text] : work.text_of) {
+    for (const std::size_t other : work.lines_of_word.at(work.entry(number).word)) {
+      const auto edited = work.text_of.find(other);
+      if (other == number || (edited != work.text_of.end() && edited->second == text)) continue;
+      refused.emplace_back(number, twin_refusal(work, number, other));
+      break;
+    }
+  }
+  for (auto& [number, reason] : refused) work.refuse(number, std::move(reason));
+}
+
+// Each new text of a message is encoded once; a line edited as the message
+// it shows was rewritten keeps pointing at it.
+void encode_messages(WordListWork& work, const LineCoding& coding) {
+  std::map<MessageKey, Failure> failed;
+  for (auto it = work.text_of.begin(); it != work.text_of.end();) {
+    const auto [number, text] = *it++;
+    const int address = work.entry(number).address;
+    const auto rewritten = std::find_if(work.plan.rewritten.begin(), work.plan.rewritten.end(),
+                                        [&](const RewrittenMessage& m) { return m.address == address && m.text == text; });
+    if (rewritten != work.plan.rewritten.end()) {
+      work.shares[number] = &*rewritten;
+      continue;
+    }
+    const MessageKey key{address, text};
+    if (const auto refused = failed.find(key); refused != failed.end()) {
+      work.plan.refuse(refusal_of(*work.changed.at(number), refused->second.column, refused->second.reason));
+      work.text_of.erase(number);
+      continue;
+    }
+    const auto [found, added] = work.message_of.try_emplace(key, work.messages.size());
+    if (!added) {
+      work.messages[found->second].lines.push_back(number);
+      continue;
+    }
+    NewMessage message{address, {}, {number}};
+    if (Outcome failure = encode_line(coding, {text, work.image.map.messages.at(address).units}, message.line)) {
+      work.message_of.erase(found);
+      work.plan.refuse(refusal_of(*work.changed.at(number), failure->column, failure->reason));
+      work.text_of.erase(number);
+      failed.emplace(key, *failure);
+      continue;
+    }
+    work.messages.push_back(std::move(message));
+  }
+}
+
+// Unchanged lines whose message lies in rewritten bytes keep it through a
+// copy of its bytes, which decode the same anywhere.
+void copy_unchanged(WordListWork& work) {
+  std::map<int, std::size_t> copy_of;  // old address -> its copy among the messages
+  const MessageMap& map = work.image.map;
+  for (std::size_t line = 1; line <= map.entries.size(); ++line) {
+    const int address = work.entry(line).address;
+    const StoredMessage& stored = map.messages.at(address);
+    const ByteRange bytes{address, address + std::max(stored.size, 1)};
+    const bool inside = std::any_of(work.plan.rewritten.begin(), work.plan.rewritten.end(),
+                                    [&](const RewrittenMessage& message) { return message.range.overlaps(bytes); });
+    if (work.changed.count(line) || !inside) continue;
+    if (stored.units.empty() || stored.units.back() != 0xFFFF) {
+      work.plan.refuse({Failure::at(kFile, line, 0, "the message of entry " + entry_name(work.entry(line)) + " at " +
+                                                        address_text(kMessageBank, address) +
+                                                        " lies in bytes another edit rewrites, and has no end code, so it "
+                                                        "cannot be copied out"),
+                        {kDump, line, 0}});
+      continue;
+    }
+    const auto [it, added] = copy_of.try_emplace(address, work.messages.size());
+    if (added) {
+      NewMessage copy{address, {}, {}, -1, true};
+      const std::span<const std::uint8_t> old =
+          rom_view(work.image.cart, kMessageBank, address).first(static_cast<std::size_t>(stored.size));
+      copy.line.encoded.bytes.assign(old.begin(), old.end());
+      work.messages.push_back(std::move(copy));
+    }
+    work.messages[it->second].lines.push_back(line);
+  }
+}
+
+// A message's own bytes are freed when every entry pointing at it changed;
+// they and the declared ranges are the bytes moved messages may take.
+void gather_free_space(WordListWork& work) {
+  std::map<int, std::size_t> changed_users;
+  for (const auto& [line, change] : work.changed) ++changed_users[work.entry(line).address];
+  const auto take = [&](ByteRange range) {
+    work.pool.add(range);
+    work.plan.claim(static_cast<std::size_t>(rom_offset(kMessageBank, range.start)), static_cast<std::size_t>(range.size()));
+  };
+  for (const auto& [address, count] : changed_users) {
+    const StoredMessage& message = work.image.map.messages.at(address);
+    if (!message.own_bytes || count != message.lines.size()) continue;
+    take({address, address + message.size});
+    work.freed[address] = true;
+  }
+  for (const DeclaredRange& free : work.image.settings.free) take(free.range);
+  work.plan.counts.free_before = work.pool.total();
+}
+
+std::string no_room(const WordListWork& work, const NewMessage& message, int size) {
+  const ByteRange largest = work.pool.largest();
+  const std::string room = largest.size() == 0 ? "no byte there is free"
+                                               : "the largest free range is " +
+                                                     range_text(kMessageBank, largest.start, largest.end) + " (" +
+                                                     std::to_string(largest.size()) + " bytes)";
+  return "entry " + entry_name(work.entry(message.lines.front())) + " needs " + std::to_string(size) + " bytes in bank " +
+         bank_text(kMessageBank) + "; " + room + ": " + std::to_string(size - largest.size()) +
+         " bytes missing (add --free BB:AAAA-BBBB or shorten it)";
+}
+
+// Back into their own bytes first, then first fit in address order.
+void place_messages(WordListWork& work) {
+  for (NewMessage& message : work.messages) {
+    const auto own = work.freed.find(message.old_address);
+    const auto size = static_cast<int>(message.line.encoded.bytes.size());
+    if (own == work.freed.end() || !own->second || size > work.image.map.messages.at(message.old_address).size) continue;
+    work.pool.take_at(message.old_address, size);
+    own->second = false;
+    message.address = message.old_address;
+  }
+  for (NewMessage& message : work.messages) {
+    if (message.address >= 0) continue;
+    const auto size = static_cast<int>(message.line.encoded.bytes.size());
+    if (const std::optional<int> address = work.pool.take(size)) {
+      message.address = *address;
+    } else if (message.copy) {
+      work.plan.refuse({Failure::at(kFile, message.lines.front(), 0, no_room(work, message, size)), {kDump, message.lines.front(), 0}});
+    } else {
+      work.refuse(message.lines.front(), no_room(work, message, size));
+    }
+  }
+  work.plan.counts.free_after = work.pool.total();
+}
+
+void write_messages(WordListWork& work) {
+  PlanCounts& counts = work.plan.counts;
+  for (const NewMessage& message : work.messages) {
+    if (message.address < 0) continue;
+    work.plan.write(kMessageBank, message.address, message.line.encoded.bytes);
+    ++(message.copy ? counts.messages_copied : message.address == message.old_address ? counts.messages_in_place : counts.messages_moved);
+    for (const std::size_t number : message.lines) {
+      const WordListEntry& entry = work.entry(number);
+      // Lines of groups sharing a list are one word, written once.
+      if (message.address == entry.address || number != work.lines_of_word.at(entry.word).front()) continue;
+      const auto word = static_cast<std::size_t>(rom_offset(kGroupPointers.bank, entry.word));
+      work.plan.claim(word, 2);
+      work.plan.write_word(kGroupPointers.bank, entry.word, message.address);
+    }
+  }
+}
+
+void expect_lines(const WordListWork& work) {
+  for (const auto& [number, text] : work.text_of) {
+    const Change& change = *work.changed.at(number);
+    const auto shared = work.shares.find(number);
+    const std::string& read_back =
+        shared != work.shares.end()
+            ? shared->second->read_back
+            : work.messages[work.message_of.at({work.entry(number).address, text})].line.read_back;
+    work.plan.expect_line(kDump, number, std::string(line_identifier(kFile, change.edited)) + read_back);
+  }
 }
 
 }  // namespace
 
-Outcome insert_word_list_edits(const Cartridge& cart, const WordListMap& map, LineDictionaries dictionaries,
-                               const encode::MessageCoder& coder, std::uint16_t newline,
-                               std::span<const DeclaredRange> declared, std::span<const RewrittenMessage> rewritten,
-                               const std::vector<ChangedLine>& changed, std::span<std::uint8_t> image,
-                               WordListEdits& edits) {
-  std::map<std::size_t, std::string_view> text_of;  // line -> its text after the identifier
-  for (const ChangedLine& line : changed) text_of[line.number] = line.edited.substr(line_identifier(kFile, line.edited).size());
-  // Lines that are one pointer word (groups sharing a list) are one message.
-  std::map<int, std::vector<std::size_t>> lines_of_word;
-  for (std::size_t i = 0; i < map.entries.size(); ++i) lines_of_word[map.entries[i].word].push_back(i + 1);
-  for (const auto& [number, text] : text_of) {
-    const WordListEntry& entry = map.entries[number - 1];
-    for (const std::size_t other : lines_of_word.at(entry.word)) {
-      const auto edited = text_of.find(other);
-      if (other == number || (edited != text_of.end() && edited->second == text)) continue;
-      const WordListEntry& twin = map.entries[other - 1];
-      return Failure{where(number), "entry " + entry_name(entry) + " and line " + std::to_string(other) + " (entry " +
-                                        entry_name(twin) + ") are one pointer word " +
-                                        address_text(kGroupPointers.bank, entry.word) + " (groups " + hex_text(static_cast<std::uint32_t>(entry.group), 2) +
-                                        " and " + hex_text(static_cast<std::uint32_t>(twin.group), 2) + " share a list): edit both the same way"};
+void plan_word_list_edits(const ImageView& image, const LineCoding& coding, std::span<const Change> changes,
+                          InsertPlan& plan) {
+  WordListWork work{image, plan};
+  for (const Change& change : changes) {
+    work.changed[change.number] = &change;
+    work.text_of[change.number] = std::string_view(change.edited).substr(line_identifier(kFile, change.edited).size());
+  }
+  for (std::size_t i = 0; i < image.map.entries.size(); ++i) work.lines_of_word[image.map.entries[i].word].push_back(i + 1);
+  refuse_split_words(work);
+  encode_messages(work, coding);
+  copy_unchanged(work);
+  gather_free_space(work);
+  place_messages(work);
+  write_messages(work);
+  expect_lines(work);
+}
+
+Outcome check_declared_ranges(const MessageMap& map, std::span<const DeclaredRange> declared) {
+  for (const DeclaredRange& free : declared) {
+    const std::string name = "--free " + declared_text(free);
+    if (free.bank != kMessageBank) {
+      return Failure{{}, name + ": moved messages can go only into bank " + bank_text(kMessageBank)};
     }
-  }
-  // A line edited as the message it shows was rewritten keeps pointing at it.
-  std::map<std::size_t, const RewrittenMessage*> shares;
-  for (const auto& [number, text] : text_of) {
-    for (const RewrittenMessage& message : rewritten) {
-      if (message.address == map.entries[number - 1].address && message.text == text) shares[number] = &message;
+    const auto holds = [&](ByteRange item, const std::string& what) -> Outcome {
+      if (!free.range.overlaps(item)) return std::nullopt;
+      return Failure{{}, name + " holds bytes of " + what + " (" + range_text(kMessageBank, item.start, item.end) + ")"};
+    };
+    if (Outcome failure = holds(map.scripts, "the event scripts")) return failure;
+    if (Outcome failure = holds(map.sequential(), "the sequential block")) return failure;
+    for (const auto& [address, message] : map.messages) {
+      if (Outcome failure = holds({address, address + std::max(message.size, 1)}, "a word-list message")) return failure;
     }
-  }
-  // Each new text of a message is encoded once.
-  std::vector<NewMessage> messages;
-  std::map<std::pair<int, std::string_view>, std::size_t> message_of;
-  for (const auto& [number, text] : text_of) {
-    if (shares.count(number)) continue;
-    const int address = map.entries[number - 1].address;
-    const auto [it, added] = message_of.try_emplace({address, text}, messages.size());
-    if (!added) {
-      messages[it->second].lines.push_back(number);
-      continue;
-    }
-    NewMessage message;
-    message.old_address = address;
-    message.lines.push_back(number);
-    if (Outcome failure = encode_line(where(number), text, map.messages.at(address).units, dictionaries, coder,
-                                      newline, "text trees", message.line)) {
-      return failure;
-    }
-    messages.push_back(std::move(message));
-  }
-  // Unchanged lines whose message lies in rewritten bytes keep it through a
-  // copy of its bytes, which decode the same anywhere.
-  std::map<int, std::size_t> copy_of;  // old address -> its copy among `messages`
-  for (std::size_t i = 0; i < map.entries.size(); ++i) {
-    const int address = map.entries[i].address;
-    const StoredMessage& stored = map.messages.at(address);
-    const ByteRange bytes{address, address + std::max(stored.size, 1)};
-    const auto inside = std::find_if(rewritten.begin(), rewritten.end(), [&](const RewrittenMessage& message) {
-      return message.range.start < bytes.end && bytes.start < message.range.end;
-    });
-    if (text_of.count(i + 1) || inside == rewritten.end()) continue;
-    if (stored.units.empty() || stored.units.back() != 0xFFFF) {
-      return Failure{where(i + 1), "the message of entry " + entry_name(map.entries[i]) + " at " +
-                                       address_text(kMessageBank, address) + " lies in bytes another edit rewrites, and has "
-                                       "no end code, so it cannot be copied out"};
-    }
-    const auto [it, added] = copy_of.try_emplace(address, messages.size());
-    if (added) {
-      NewMessage copy;
-      copy.old_address = address;
-      copy.copy = true;
-      const std::span<const std::uint8_t> old = rom_view(cart, kMessageBank, address).first(static_cast<std::size_t>(stored.size));
-      copy.line.encoded.bytes.assign(old.begin(), old.end());
-      messages.push_back(std::move(copy));
-    }
-    messages[it->second].lines.push_back(i + 1);
-  }
-  // A message's own bytes are freed when every entry pointing at it changed.
-  std::map<int, int> users, changed_users;
-  for (std::size_t i = 0; i < map.entries.size(); ++i) {
-    ++users[map.entries[i].address];
-    if (text_of.count(i + 1)) ++changed_users[map.entries[i].address];
-  }
-  FreeSpace pool;
-  std::map<int, bool> freed;  // address -> whether its own bytes are still unclaimed
-  for (const auto& [address, count] : changed_users) {
-    const StoredMessage& message = map.messages.at(address);
-    if (!message.own_bytes || count != users.at(address)) continue;
-    pool.add({address, address + message.size});
-    freed[address] = true;
-  }
-  for (const DeclaredRange& free : declared) pool.add(free.range);
-  edits.free_before = pool.total();
-  // Back into their own bytes first, then first fit in address order.
-  for (NewMessage& message : messages) {
-    const auto own = freed.find(message.old_address);
-    const auto size = static_cast<int>(message.line.encoded.bytes.size());
-    if (own == freed.end() || !own->second || size > map.messages.at(message.old_address).size) continue;
-    pool.take_at(message.old_address, size);
-    own->second = false;
-    message.address = message.old_address;
-  }
-  for (NewMessage& message : messages) {
-    if (message.address >= 0) continue;
-    const auto size = static_cast<int>(message.line.encoded.bytes.size());
-    if (const std::optional<int> address = pool.take(size)) {
-      message.address = *address;
-      continue;
-    }
-    const ByteRange largest = pool.largest();
-    const std::string room = largest.size() == 0 ? "no byte there is free"
-                                                 : "the largest free range is " +
-                                                       range_text(kMessageBank, largest.start, largest.end) + " (" +
-                                                       std::to_string(largest.size()) + " bytes)";
-    return Failure{where(message.lines.front()),
-                   "entry " + entry_name(map.entries[message.lines.front() - 1]) + " needs " + std::to_string(size) +
-                       " bytes in bank " + bank_text(kMessageBank) + "; " + room + ": " +
-                       std::to_string(size - largest.size()) + " bytes missing (add --free BB:AAAA-BBBB or shorten it)"};
-  }
-  edits.free_after = pool.total();
-  for (const NewMessage& message : messages) {
-    write_bytes(image, kMessageBank, message.address, message.line.encoded.bytes, edits.writes);
-    edits.bytes += message.line.encoded.bytes.size();
-    ++(message.copy ? edits.copied : message.address == message.old_address ? edits.in_place : edits.moved);
-    for (const std::size_t number : message.lines) {
-      const WordListEntry& entry = map.entries[number - 1];
-      // Lines of groups sharing a list are one word, written once.
-      if (message.address != entry.address && number == lines_of_word.at(entry.word).front()) {
-        encode::put_word(image, kGroupPointers.bank, entry.word, message.address);
-        edits.writes.push_back({static_cast<std::size_t>(rom_offset(kGroupPointers.bank, entry.word)), 2});
-      }
-    }
-  }
-  for (const ChangedLine& line : changed) {
-    const auto shared = shares.find(line.number);
-    const std::string& read_back =
-        shared != shares.end()
-            ? shared->second->read_back
-            : messages[message_of.at({map.entries[line.number - 1].address, text_of.at(line.number)})].line.read_back;
-    edits.expected.emplace_back(line.number, std::string(line_identifier(kFile, line.edited)) + read_back);
   }
   return std::nullopt;
 }

@@ -4,6 +4,7 @@
 // which file it was.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,13 @@ struct Failure {
   std::string reason;  // what went wrong, e.g. "cannot open: No such file or directory"
   bool cannot_open = false;  // the file could not be opened at all
   int error = 0;             // the errno of a failed system call, or 0
+  std::size_t line = 0;      // where in the file, 1-based; 0 when the failure has no place there
+  std::size_t column = 0;    // in characters, 1-based; 0 for a whole line
+
+  // A failure at LINE[:COLUMN] of `file`.
+  static Failure at(std::string file, std::size_t line, std::size_t column, std::string reason) {
+    return Failure{std::move(file), std::move(reason), false, 0, line, column};
+  }
 
   // Names the file, unless a lower layer already did.
   Failure& about(const std::string& name) {
@@ -22,8 +30,18 @@ struct Failure {
   }
   bool operator==(const Failure&) const = default;
 
-  // "FILE: reason", or the reason alone.
-  std::string text() const { return file.empty() ? reason : file + ": " + reason; }
+  // "FILE[:LINE[:COLUMN]]", or nothing when nothing is named.
+  std::string place() const {
+    std::string named = file;
+    if (line > 0) named += ":" + std::to_string(line);
+    if (line > 0 && column > 0) named += ":" + std::to_string(column);
+    return named;
+  }
+  // "PLACE: reason", or the reason alone.
+  std::string text() const {
+    const std::string named = place();
+    return named.empty() ? reason : named + ": " + reason;
+  }
 };
 
 // Nothing when the operation succeeded, else why it failed.

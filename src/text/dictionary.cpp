@@ -68,15 +68,17 @@ EntrySlot dictionary_slot(const Cartridge& cart, int e) {
   return {start, end - start};
 }
 
-CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e) {
+EntrySlot load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e, CodeStream& decoded) {
   // The entry's bytes and the three after them are its input; a size that is
   // negative or larger than the data allows decodes from the image as it
   // stands, with that limit.
-  const EntrySlot slot = dictionary_slot(cart, e);
-  CodeBuffer decoded;
+  EntrySlot slot = dictionary_slot(cart, e);
+  CodeBuffer codes;
   const TextDecode entry = decode_dict_entry(
-      dict_trees, rom_view(cart, cartridge_map::kDictionaryPointers.bank, slot.start), slot.size + 3, decoded);
-  return CodeStream(decoded.begin(), decoded.begin() + entry.written);
+      dict_trees, rom_view(cart, cartridge_map::kDictionaryPointers.bank, slot.start), slot.size + 3, codes);
+  decoded.assign(codes.begin(), codes.begin() + entry.written);
+  slot.consumed = entry.consumed;
+  return slot;
 }
 
 namespace {
@@ -180,11 +182,13 @@ void expand_dictionary(std::vector<CodeStream>& codes) {
 
 void build_dictionary(const Cartridge& cart, const TreePair& dict_trees, Dictionary& dictionary) {
   std::vector<CodeStream> decoded(kDictionaryEntries);
-  for (int e = 0; e < kDictionaryEntries; ++e) decoded[e] = load_dictionary_entry(cart, dict_trees, e);
+  dictionary.slots.resize(kDictionaryEntries);
+  for (int e = 0; e < kDictionaryEntries; ++e) dictionary.slots[e] = load_dictionary_entry(cart, dict_trees, e, decoded[e]);
   build_dictionary_from(std::move(decoded), dictionary);
 }
 
 void build_dictionary_from(std::vector<CodeStream> decoded, Dictionary& dictionary) {
+  dictionary.decoded = decoded;
   dictionary.codes = std::move(decoded);
   expand_dictionary(dictionary.codes);
   // No entry's text exists yet, so a reference left in place renders in its

@@ -28,7 +28,18 @@ inline constexpr int kLastReference = 0x0FFF;
 
 using CodeStream = std::vector<std::uint8_t>;
 
+// Where an entry's bytes lie in bank F8: its slot, from its pointer to the
+// next entry's (the last to the dictionary's end), and the bytes its decode
+// took. The size may be 0 or negative.
+struct EntrySlot {
+  int start = 0;
+  int size = 0;
+  int consumed = 0;  // 0 until decoded
+};
+
 struct Dictionary {
+  std::vector<CodeStream> decoded;     // entry e as the image stores it, before expansion
+  std::vector<EntrySlot> slots;        // entry e's bytes in the image (none for an edited dictionary)
   std::vector<CodeStream> codes;       // entry e, fully expanded
   std::vector<std::string_view> text;  // entry e, rendered: a view into `storage`
   TextBuffer storage;                  // every rendered entry, back to back
@@ -40,15 +51,11 @@ void build_dictionary(const Cartridge& cart, const TreePair& dict_trees, Diction
 // Expands and renders entries given as decoded (an edited dictionary).
 void build_dictionary_from(std::vector<CodeStream> decoded, Dictionary& dictionary);
 
-// Decodes entry e's compressed bytes, from its pointer to the next entry's.
-CodeStream load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e);
+// Decodes entry e's compressed bytes, from its pointer to the next entry's,
+// into `decoded`; returns its slot with the bytes the decode took.
+EntrySlot load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e, CodeStream& decoded);
 
-// Where entry e's bytes lie in bank F8: from its pointer to the next entry's
-// (the last to the dictionary's end). The size may be 0 or negative.
-struct EntrySlot {
-  int start;
-  int size;
-};
+// Entry e's slot, not decoded.
 EntrySlot dictionary_slot(const Cartridge& cart, int e);
 
 // Replaces every reference inside the entries by the entry it names, in

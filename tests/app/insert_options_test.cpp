@@ -36,7 +36,7 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   const Parsed po = parse({"--encoding", "utf-8", "--po", "ja.po", "image.smc"});
   ASSERT_EQ(po.error, "");
   EXPECT_EQ(po.options.po, "ja.po");
-  EXPECT_EQ(po.options.settings.encoding, Encoding::shift_jis);
+  EXPECT_EQ(po.options.encoding, Encoding::shift_jis);
 }
 
 TEST(ParseInsertOptions, NamesWhatIsWrong) {

@@ -11,7 +11,7 @@
 #include "dump/dump_run.hpp"
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
-#include "insert/script_lines.hpp"
+#include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
 
 namespace ambergale {
@@ -66,7 +66,7 @@ TEST(Catalogue, EveryTextOnceWithEveryLineThatShowsIt) {
   ASSERT_FALSE(run.failure);
   Cartridge cart;
   cart.bytes = image;
-  const std::vector<CatalogueItem> items = catalogue_items(cart, *run.tables);
+  const std::vector<CatalogueItem> items = catalogue_items(cart, *run.tables, map_stored_messages(cart, *run.tables, true));
   std::array<std::vector<std::string_view>, 4> lines;
   for (std::size_t d = 0; d < lines.size(); ++d) lines[d] = split_lines(run.dumps[d]);
 

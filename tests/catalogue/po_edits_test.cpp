@@ -39,7 +39,7 @@ Sample sample_of(std::uint32_t seed) {
   s.dumps = run_in_memory(s.inputs.image_file, s.inputs.opcode_file, DumpSettings{}, true);
   Cartridge cart;
   cart.bytes = s.inputs.image_file;
-  s.items = catalogue_items(cart, *s.dumps.tables);
+  s.items = catalogue_items(cart, *s.dumps.tables, map_stored_messages(cart, *s.dumps.tables, true));
   EXPECT_FALSE(write_po_template(s.items, "9.9", image_crc(cart.bytes), s.po));
   int end = 0;
   for (const auto& [address, message] : testing_support::word_list_map_of(s.inputs.image_file).messages) {
@@ -49,16 +49,18 @@ Sample sample_of(std::uint32_t seed) {
   return s;
 }
 
-// Inserts the translations of `po` into the sample's image.
-Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result) {
+// Inserts the translations of `po` into the sample's image; the first
+// refusal is the failure.
+Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, const InsertSettings* settings = nullptr) {
   PoCatalogue catalogue;
   if (Outcome failure = read_po_file("ja.po", po, catalogue)) return failure;
-  InsertInputs inputs = s.inputs;
-  std::vector<PoLine> lines;
-  if (Outcome failure = edits_from_po(inputs.image_file, inputs.opcode_file, catalogue, "ja.po", inputs.edited, lines)) {
-    return failure;
-  }
-  if (Outcome failure = run_insert(inputs, s.settings, result)) return about_po_entry(*failure, lines, "ja.po");
+  OriginalImage original{s.inputs.image_file, "image.smc", s.inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
+  if (Outcome failure = load_original(original)) return failure;
+  map_scripts(original);
+  ChangeSet changes;
+  if (Outcome failure = changes_from_po(original, catalogue, "ja.po", changes)) return failure;
+  if (Outcome failure = run_insert(original, changes, settings ? *settings : s.settings, result)) return failure;
+  if (!result.refusals.empty()) return result.refusals.front().failure;
   return std::nullopt;
 }
 
@@ -115,14 +117,13 @@ TEST(PoEdits, TranslationsGiveTheImageTheSameEditsOfTheDumpsGive) {
         std::sort(edits[d].begin(), edits[d].end());
         if (!edits[d].empty()) inputs.edited[d] = with_lines(s.dumps.dumps[d], edits[d]);
       }
-      const Outcome failure = run_insert(inputs, s.settings, by_dumps);
+      const Outcome failure = insert_edited_dumps(inputs, s.settings, by_dumps);
       if (!failure) break;
       // The refused line's item leaves both.
       bool dropped = false;
       for (auto item = texts.begin(); item != texts.end() && !dropped; ++item) {
         for (const CatalogueLine& line : by_context.at(item->first)->lines) {
-          const std::string named = std::string(kDumpFiles[line.dump].name) + ":" + std::to_string(line.number);
-          if (failure->file == named || failure->file.rfind(named + ":", 0) == 0) {
+          if (failure->file == kDumpFiles[line.dump].name && failure->line == line.number) {
             texts.erase(item);
             dropped = true;
             break;
@@ -177,17 +178,13 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   // The inserter's own refusals name the entry too.
   std::string grown = source;
   for (int k = 0; k < 400; ++k) grown += "\xe3\x81\x82";
-  InsertSettings no_room;
+  const InsertSettings no_room;
   InsertResult result;
-  PoCatalogue catalogue;
-  ASSERT_FALSE(read_po_file("ja.po", header + entry(word.context, source, grown), catalogue));
-  InsertInputs inputs = s.inputs;
-  std::vector<PoLine> lines;
-  ASSERT_FALSE(edits_from_po(inputs.image_file, inputs.opcode_file, catalogue, "ja.po", inputs.edited, lines));
-  const Outcome refused = run_insert(inputs, no_room, result);
+  const Outcome refused = insert_po(s, header + entry(word.context, source, grown), result, &no_room);
   ASSERT_TRUE(refused);
-  EXPECT_EQ(about_po_entry(*refused, lines, "ja.po").text().rfind("ja.po:14: (" + word.context + ", wordlist.txt:1", 0), 0u)
-      << about_po_entry(*refused, lines, "ja.po").text();
+  EXPECT_EQ(refused->file, "ja.po");
+  EXPECT_EQ(refused->line, 14u);
+  EXPECT_EQ(refused->reason.rfind("(" + word.context + ", wordlist.txt:1", 0), 0u) << refused->text();
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ class PoFile : public testing::Test {
     ASSERT_FALSE(run.failure);
     Cartridge cart;
     cart.bytes = image;
-    items_ = new std::vector<CatalogueItem>(catalogue_items(cart, *run.tables));
+    items_ = new std::vector<CatalogueItem>(catalogue_items(cart, *run.tables, map_stored_messages(cart, *run.tables, true)));
     crc_ = image_crc(image);
     template_ = new std::string;
     ASSERT_FALSE(write_po_template(*items_, "9.9", crc_, *template_));

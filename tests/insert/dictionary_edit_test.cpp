@@ -76,11 +76,11 @@ TEST_F(DictionaryEdit, EditedEntriesChangeEveryLineThatShowsThem) {
   }
   inputs_.edited[2] = edited(edits);
   InsertResult result;
-  const Outcome failure = run_insert(inputs_, {}, result);
+  const Outcome failure = insert_edited_dumps(inputs_, {}, result);
   ASSERT_FALSE(failure) << failure->text();
-  EXPECT_EQ(result.report.entries_in_place, 0u);
-  EXPECT_EQ(result.report.entries_laid_out, lines_.size() - edits.begin()->first);
-  EXPECT_LT(result.report.dictionary_end_after, result.report.dictionary_end_before);
+  EXPECT_EQ(result.report.counts.entries_in_place, 0u);
+  EXPECT_EQ(result.report.counts.entries_laid_out, lines_.size() - edits.begin()->first);
+  EXPECT_LT(result.report.counts.dictionary_end_after, result.report.counts.dictionary_end_before);
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
   ASSERT_FALSE(again.failure);
   const std::vector<std::string_view> after = split_lines(again.dumps[2]);
@@ -93,9 +93,9 @@ TEST_F(DictionaryEdit, EditedEntriesChangeEveryLineThatShowsThem) {
   // need more than its slot: the entries it used may be edited too).
   std::map<std::size_t, std::string> shortened(std::next(edits.begin(), 8), edits.end());
   inputs_.edited[2] = edited(shortened);
-  const Outcome in_place = run_insert(inputs_, {}, result);
+  const Outcome in_place = insert_edited_dumps(inputs_, {}, result);
   ASSERT_FALSE(in_place) << in_place->text();
-  EXPECT_LT(result.report.dictionary_end_after, result.report.dictionary_end_before);
+  EXPECT_LT(result.report.counts.dictionary_end_after, result.report.counts.dictionary_end_before);
 }
 
 TEST_F(DictionaryEdit, AnEditedEntryMayUseOtherEntries) {
@@ -110,7 +110,7 @@ TEST_F(DictionaryEdit, AnEditedEntryMayUseOtherEntries) {
                            std::string(lines_[used[1]].substr(5));
   inputs_.edited[2] = edited({{target, text}});
   InsertResult result;
-  const Outcome failure = run_insert(inputs_, {}, result);
+  const Outcome failure = insert_edited_dumps(inputs_, {}, result);
   ASSERT_FALSE(failure) << failure->text();
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
   EXPECT_EQ(split_lines(again.dumps[2])[target], text);
@@ -132,7 +132,7 @@ TEST_F(DictionaryEdit, RefusesWhatItCannotPutBack) {
   for (const auto& [edits, reason] : cases) {
     inputs_.edited[2] = edited(edits);
     InsertResult result;
-    const Outcome refused = run_insert(inputs_, {}, result);
+    const Outcome refused = insert_edited_dumps(inputs_, {}, result);
     ASSERT_TRUE(refused) << reason;
     EXPECT_EQ(refused->text().rfind("sublist.txt:11", 0), 0u) << refused->text();
     EXPECT_NE(refused->text().find(reason), std::string::npos) << refused->text();
@@ -154,7 +154,7 @@ TEST_F(DictionaryEdit, GoesWithWordListEditsInOneRun) {
   InsertSettings settings;
   settings.free = {{0xFB, {end, 0x10000}}};
   InsertResult result;
-  const Outcome both = run_insert(inputs_, settings, result);
+  const Outcome both = insert_edited_dumps(inputs_, settings, result);
   ASSERT_FALSE(both) << both->text();
   EXPECT_EQ(result.report.lines_changed[0], 1u);
   EXPECT_EQ(result.report.lines_changed[2], 1u);
@@ -181,7 +181,7 @@ TEST(DictionaryEditLimits, AnEntryThatWouldExpandPastItsSlotIsRefused) {
   for (int i = 0; i < 60; ++i) common_text += "\x82\xA2";  // い, the unit 0x0080
   inputs.edited[2] = with_lines(dumps[2], {{1, "0410:" + common_text}});
   InsertResult result;
-  const Outcome refused = run_insert(inputs, {}, result);
+  const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "sublist.txt:1: entry 0411 would expand to 107 units, more than the 100 of a slot");
 }
@@ -197,7 +197,7 @@ TEST(DictionaryEditLimits, AnEntryReadingTheEditedOnesBytesIsNamed) {
   auto [inputs, dumps] = testing_support::small_insert(image);
   inputs.edited[2] = with_lines(dumps[2], {{7, "0416:\x82\xA2"}});  // い
   InsertResult result;
-  const Outcome refused = run_insert(inputs, {}, result);
+  const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "sublist.txt:7: entry 0415 (line 6) would read differently: its bits are not all inside its own slot");
 }
@@ -208,20 +208,20 @@ TEST(DictionaryEditLimits, AnEntryThatStillFitsStaysInItsSlot) {
   ASSERT_EQ(split_lines(dumps[2]).back(), "0FF8:\x82\xA9");
   inputs.edited[2] = with_lines(dumps[2], {{3049, "0FF8:<8400>"}});
   InsertResult result;
-  const Outcome failure = run_insert(inputs, {}, result);
+  const Outcome failure = insert_edited_dumps(inputs, {}, result);
   ASSERT_FALSE(failure) << failure->text();
-  EXPECT_EQ(result.report.entries_in_place, 1u);
-  EXPECT_EQ(result.report.entries_laid_out, 0u);
-  EXPECT_EQ(result.report.dictionary_end_after, result.report.dictionary_end_before);
+  EXPECT_EQ(result.report.counts.entries_in_place, 1u);
+  EXPECT_EQ(result.report.counts.entries_laid_out, 0u);
+  EXPECT_EQ(result.report.counts.dictionary_end_after, result.report.counts.dictionary_end_before);
   EXPECT_TRUE(result.image_file == inputs.image_file);
   // Emptied, it ends one byte after its start: the end code alone.
   inputs.edited[2] = with_lines(dumps[2], {{3049, "0FF8:"}});
-  ASSERT_FALSE(run_insert(inputs, {}, result));
+  ASSERT_FALSE(insert_edited_dumps(inputs, {}, result));
   using cartridge_map::kDictionaryPointers;
   const int last = inputs.image_file[rom_offset(kDictionaryPointers.bank, kDictionaryPointers.address + 2 * 3048)] |
                    inputs.image_file[rom_offset(kDictionaryPointers.bank, kDictionaryPointers.address + 2 * 3048 + 1)] << 8;
-  EXPECT_EQ(result.report.dictionary_end_before, cartridge_map::kDictionaryEnd);
-  EXPECT_EQ(result.report.dictionary_end_after, last + 1);
+  EXPECT_EQ(result.report.counts.dictionary_end_before, cartridge_map::kDictionaryEnd);
+  EXPECT_EQ(result.report.counts.dictionary_end_after, last + 1);
 }
 
 }  // namespace

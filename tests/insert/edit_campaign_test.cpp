@@ -12,7 +12,7 @@
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
-#include "insert/script_lines.hpp"
+#include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
 #include "support/image_maps.hpp"
 
@@ -84,7 +84,7 @@ TEST(EditCampaign, RandomEditsOfEveryDumpOnSampleSeeds) {
     inputs.opcode_file = sample::sample_opcode_file();
     const MemoryRun original = run_in_memory(image, inputs.opcode_file, DumpSettings{}, true);
     ASSERT_FALSE(original.failure);
-    const WordListMap map = testing_support::word_list_map_of(image);
+    const MessageMap map = testing_support::word_list_map_of(image);
     int end = 0;
     for (const auto& [address, message] : map.messages) end = std::max(end, address + message.size);
     InsertSettings settings;
@@ -147,7 +147,7 @@ TEST(EditCampaign, RandomEditsOfEveryDumpOnSampleSeeds) {
       for (const std::size_t d : {0u, 1u, 2u, 3u}) {
         inputs.edited[d] = with_lines(original.dumps[d], {edits[d].begin(), edits[d].end()});
       }
-      const Outcome failure = run_insert(inputs, settings, result);
+      const Outcome failure = insert_edited_dumps(inputs, settings, result);
       if (!failure) break;
       const std::string text = failure->text();
       ASSERT_EQ(text.find("internal error"), std::string::npos) << text;

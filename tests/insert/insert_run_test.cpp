@@ -32,12 +32,13 @@ InsertInputs unchanged_inputs(const Bytes& image, Encoding encoding = Encoding::
   const MemoryRun dumps = run_in_memory(image, inputs.opcode_file, settings, true);
   EXPECT_FALSE(dumps.failure);
   for (std::size_t d = 0; d < dumps.dumps.size(); ++d) inputs.edited[d] = dumps.dumps[d];
+  inputs.encoding = encoding;
   return inputs;
 }
 
 void expect_image_back(const InsertInputs& inputs, const InsertSettings& settings = {}) {
   InsertResult result;
-  const Outcome failure = run_insert(inputs, settings, result);
+  const Outcome failure = insert_edited_dumps(inputs, settings, result);
   ASSERT_FALSE(failure) << failure->text();
   EXPECT_TRUE(result.image_file == inputs.image_file);
   EXPECT_EQ(result.report.lines_changed, (std::array<std::size_t, 4>{}));
@@ -58,7 +59,6 @@ TEST(InsertUnchanged, GivesTheImageBackWhateverTheFormOfItsDumps) {
   // In UTF-8, with the checksum forced, with LF line ends, and with dumps left out.
   InsertSettings fix;
   fix.checksum = ChecksumPolicy::fix;
-  fix.encoding = Encoding::utf8;
   expect_image_back(unchanged_inputs(image, Encoding::utf8), fix);
   InsertInputs lf = unchanged_inputs(image);
   for (auto& dump : lf.edited) {
@@ -97,14 +97,14 @@ TEST(InsertRefuses, WhatItCannotInsert) {
   for (const auto& [number, reason] : cases) {
     inputs.edited[3] = with_lines(dump, {{number, std::string(lines[number - 1]) + "\x81H"}});  // ？
     InsertResult result;
-    const Outcome refused = run_insert(inputs, {}, result);
+    const Outcome refused = insert_edited_dumps(inputs, {}, result);
     ASSERT_TRUE(refused) << number;
     EXPECT_EQ(refused->text(), reason);
   }
   InsertInputs cut = unchanged_inputs(image);
   cut.image_file.pop_back();
   InsertResult result;
-  const Outcome refused = run_insert(cut, {}, result);
+  const Outcome refused = insert_edited_dumps(cut, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "image.smc: 4194303 bytes: an image to insert into holds exactly 4 MiB, after a 512-byte copier header or none");
 }

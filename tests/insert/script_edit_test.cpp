@@ -13,7 +13,7 @@
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
-#include "insert/script_lines.hpp"
+#include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
 #include "support/line_text.hpp"
 #include "script/disassembler.hpp"
@@ -92,7 +92,7 @@ class ScriptEdit : public testing::Test {
 
   Outcome insert(const std::vector<std::pair<std::size_t, std::string>>& edits, InsertResult& result) {
     inputs_.edited[3] = with_lines(original_->dumps[3], edits);
-    return run_insert(inputs_, {}, result);
+    return insert_edited_dumps(inputs_, {}, result);
   }
 
   static std::vector<std::uint8_t>* image_;
@@ -129,10 +129,10 @@ TEST_F(ScriptEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
       ++tally[kind].second;
       if (!failure) {
         ++tally[kind].first;
-        EXPECT_EQ(result.report.script_messages_rewritten, 1u);
+        EXPECT_EQ(result.report.counts.script_messages_rewritten, 1u);
         // Taken at the first try, the new message keeps the bits the old one
         // had after its end code.
-        if (result.report.script_most_tries == 1) {
+        if (result.report.counts.script_most_tries == 1) {
           const Message before = message_of(i), after = message_of(i, result.image_file);
           ASSERT_EQ(after.bytes.size(), before.bytes.size());
           const unsigned free_bits = static_cast<unsigned>(8 * after.bytes.size() - after.bits);
@@ -164,8 +164,8 @@ TEST_F(ScriptEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
   InsertResult result;
   const Outcome failure = insert({fitting.begin(), fitting.end()}, result);
   ASSERT_FALSE(failure) << failure->text();
-  EXPECT_EQ(result.report.script_messages_rewritten, fitting.size());
-  EXPECT_LE(result.report.script_blocks_recompressed, fitting.size());
+  EXPECT_EQ(result.report.counts.script_messages_rewritten, fitting.size());
+  EXPECT_LE(result.report.counts.script_blocks_recompressed, fitting.size());
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
   ASSERT_FALSE(again.failure);
   const std::vector<std::string_view> lines = split_lines(again.dumps[3]);
@@ -288,7 +288,7 @@ TEST_F(ScriptEdit, TheSameTextWrittenOtherwiseKeepsTheMessagesBits) {
   const Outcome failure = insert(edits, result);
   ASSERT_FALSE(failure) << failure->text();
   EXPECT_EQ(result.report.lines_changed[3], edits.size());
-  EXPECT_EQ(result.report.script_messages_rewritten, 0u);
+  EXPECT_EQ(result.report.counts.script_messages_rewritten, 0u);
   EXPECT_TRUE(result.image_file == inputs_.image_file);
 }
 

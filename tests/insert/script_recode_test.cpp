@@ -14,7 +14,7 @@
 #include "dump/dump_run.hpp"
 #include "encode/message_encoder.hpp"
 #include "insert/script_edit.hpp"
-#include "insert/script_lines.hpp"
+#include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
 #include "script/disassembler.hpp"
 

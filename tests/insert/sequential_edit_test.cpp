@@ -65,7 +65,7 @@ TEST_F(SequentialEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
       if (text == line) continue;
       inputs_.edited[1] = with_lines(original_.dumps[1], {{i + 1, text}});
       InsertResult result;
-      const Outcome failure = run_insert(inputs_, settings_, result);
+      const Outcome failure = insert_edited_dumps(inputs_, settings_, result);
       ++tally[kind].second;
       if (!failure) {
         ++tally[kind].first;
@@ -90,11 +90,11 @@ TEST_F(SequentialEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
   // lines that showed a rewritten message keep their text through copies.
   inputs_.edited[1] = with_lines(original_.dumps[1], {fitting.begin(), fitting.end()});
   InsertResult result;
-  const Outcome failure = run_insert(inputs_, settings_, result);
+  const Outcome failure = insert_edited_dumps(inputs_, settings_, result);
   ASSERT_FALSE(failure) << failure->text();
-  EXPECT_GT(result.report.sequential_rewritten, fitting.size() / 2);
-  EXPECT_LE(result.report.sequential_rewritten, fitting.size());
-  EXPECT_GT(result.report.messages_copied, 0u);
+  EXPECT_GT(result.report.counts.sequential_rewritten, fitting.size() / 2);
+  EXPECT_LE(result.report.counts.sequential_rewritten, fitting.size());
+  EXPECT_GT(result.report.counts.messages_copied, 0u);
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
   ASSERT_FALSE(again.failure);
   EXPECT_EQ(again.dumps[1], *inputs_.edited[1]);
@@ -104,14 +104,8 @@ TEST_F(SequentialEdit, SmallEditsThatFitAreRewrittenAtTheirLengths) {
 TEST_F(SequentialEdit, AWordListLineEditedAsItsMessageSharesTheNewBytes) {
   // A word-list entry that points at a message of the block, edited alike
   // in both dumps: no copy, the entry keeps its pointer.
-  const WordListMap map = testing_support::word_list_map_of(inputs_.image_file);
-  const std::vector<SequentialMessage> block = [&] {
-    Cartridge cart;
-    cart.bytes = inputs_.image_file;
-    auto tables = std::make_unique<Tables>();
-    EXPECT_FALSE(load_image_tables(cart, *tables));
-    return map_sequential_block(cart, *tables);
-  }();
+  const MessageMap map = testing_support::word_list_map_of(inputs_.image_file);
+  const std::vector<SequentialMessage>& block = map.block;
   const std::vector<std::string_view> words = split_lines(original_.dumps[0]);
   for (std::size_t i = 0; i < map.entries.size(); ++i) {
     const auto in_block = std::find_if(block.begin(), block.end(), [&](const SequentialMessage& m) { return m.address == map.entries[i].address; });
@@ -125,8 +119,8 @@ TEST_F(SequentialEdit, AWordListLineEditedAsItsMessageSharesTheNewBytes) {
     const std::string word_line = std::string(line_identifier("wordlist.txt", words[i])) + text.substr(text.find(']') + 1);
     inputs_.edited[0] = with_lines(original_.dumps[0], {{i + 1, word_line}});
     InsertResult result;
-    if (run_insert(inputs_, settings_, result)) continue;  // this one does not fit its length
-    const WordListMap after = testing_support::word_list_map_of(result.image_file);
+    if (insert_edited_dumps(inputs_, settings_, result)) continue;  // this one does not fit its length
+    const MessageMap after = testing_support::word_list_map_of(result.image_file);
     EXPECT_EQ(after.entries[i].address, map.entries[i].address);
     const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
     EXPECT_EQ(split_lines(again.dumps[0])[i], word_line);
@@ -142,7 +136,7 @@ TEST_F(SequentialEdit, ATextTooLongForItsBytesIsRefusedWithItsWindow) {
   for (const std::size_t at : wide_characters(lines_[i])) grown += lines_[i].substr(at, 2);
   inputs_.edited[1] = with_lines(original_.dumps[1], {{i + 1, grown}});
   InsertResult result;
-  const Outcome refused = run_insert(inputs_, settings_, result);
+  const Outcome refused = insert_edited_dumps(inputs_, settings_, result);
   ASSERT_TRUE(refused);
   const std::string& text = refused->text();
   EXPECT_EQ(text.rfind("wordlist2.txt:" + std::to_string(i + 1) + ": " + std::string(lines_[i].substr(0, 9)) + " takes ", 0), 0u) << text;
@@ -164,10 +158,10 @@ TEST_F(SequentialEdit, TheSameTextWrittenOtherwiseKeepsTheMessagesBits) {
   ASSERT_GT(edits.size(), 20u);
   inputs_.edited[1] = with_lines(original_.dumps[1], edits);
   InsertResult result;
-  const Outcome failure = run_insert(inputs_, settings_, result);
+  const Outcome failure = insert_edited_dumps(inputs_, settings_, result);
   ASSERT_FALSE(failure) << failure->text();
   EXPECT_EQ(result.report.lines_changed[1], edits.size());
-  EXPECT_EQ(result.report.sequential_rewritten, 0u);
+  EXPECT_EQ(result.report.counts.sequential_rewritten, 0u);
   EXPECT_TRUE(result.image_file == inputs_.image_file);
 }
 

@@ -12,7 +12,7 @@
 #include "encode/encoder.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
-#include "insert/word_list_map.hpp"
+#include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
 #include "support/image_maps.hpp"
 #include "support/small_cartridge.hpp"
@@ -103,7 +103,7 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   for (;;) {
     inputs_.edited[0] = edited(edits);
     result = {};
-    const Outcome failure = run_insert(inputs_, {}, result);
+    const Outcome failure = insert_edited_dumps(inputs_, {}, result);
     if (!failure) break;
     ASSERT_NE(failure->text().find("bytes missing"), std::string::npos) << failure->text();
     ASSERT_EQ(edits.erase(std::stoul(failure->text().substr(13)) - 1), 1u);
@@ -111,8 +111,8 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   }
   EXPECT_LT(refused, 5u);
   EXPECT_EQ(result.report.lines_changed[0], edits.size());
-  EXPECT_EQ(result.report.messages_in_place + result.report.messages_moved, edits.size());
-  EXPECT_GT(result.report.messages_in_place, edits.size() / 2);
+  EXPECT_EQ(result.report.counts.messages_in_place + result.report.counts.messages_moved, edits.size());
+  EXPECT_GT(result.report.counts.messages_in_place, edits.size() / 2);
   EXPECT_GT(result.report.bytes_written, edits.size());
   EXPECT_NE(result.image_file, inputs_.image_file);
   // The proof the run made, made again here: the new image dumps to the edits.
@@ -129,16 +129,16 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
     to_utf8.convert(*dump, converted);
     dump = converted;
   }
-  InsertSettings utf8;
-  utf8.encoding = Encoding::utf8;
+  in_utf8.encoding = Encoding::utf8;
+  const InsertSettings utf8;
   InsertResult from_utf8;
-  const Outcome utf8_failure = run_insert(in_utf8, utf8, from_utf8);
+  const Outcome utf8_failure = insert_edited_dumps(in_utf8, utf8, from_utf8);
   ASSERT_FALSE(utf8_failure) << utf8_failure->text();
   EXPECT_TRUE(from_utf8.image_file == result.image_file);
   // A changed line that is not UTF-8 is named.
   std::string& dump = *in_utf8.edited[0];
   dump.insert(dump.find("\r\n"), "\xFF");
-  const Outcome bad = run_insert(in_utf8, utf8, from_utf8);
+  const Outcome bad = insert_edited_dumps(in_utf8, utf8, from_utf8);
   ASSERT_TRUE(bad);
   EXPECT_NE(bad->text().find("wordlist.txt:1: byte "), std::string::npos) << bad->text();
   EXPECT_NE(bad->text().find(" is not UTF-8, or starts a character Shift-JIS does not have"), std::string::npos);
@@ -146,7 +146,7 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
 
 TEST_F(WordListEdit, GrownAndSharedLinesMoveIntoFreeSpace) {
   // Free space: bank FB after the last message.
-  const WordListMap before = word_list_map_of(inputs_.image_file);
+  const MessageMap before = word_list_map_of(inputs_.image_file);
   int end = 0;
   for (const auto& [address, message] : before.messages) end = std::max(end, address + message.size);
   ASSERT_LT(end, 0xFF00);
@@ -183,17 +183,17 @@ TEST_F(WordListEdit, GrownAndSharedLinesMoveIntoFreeSpace) {
   add(alone[0], "\x81H");
   inputs_.edited[0] = edited(edits);
   InsertResult result;
-  const Outcome failure = run_insert(inputs_, settings, result);
+  const Outcome failure = insert_edited_dumps(inputs_, settings, result);
   ASSERT_FALSE(failure) << failure->text();
-  EXPECT_GT(result.report.messages_moved, 20u);
-  EXPECT_LT(result.report.free_after, result.report.free_before);
+  EXPECT_GT(result.report.counts.messages_moved, 20u);
+  EXPECT_LT(result.report.counts.free_after, result.report.counts.free_before);
 
   const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
   ASSERT_FALSE(again.failure);
   EXPECT_EQ(again.dumps[0], *inputs_.edited[0]);
   const MemoryRun first = run_in_memory(inputs_.image_file, inputs_.opcode_file, DumpSettings{}, true);
   for (std::size_t d = 1; d < 4; ++d) EXPECT_EQ(again.dumps[d], first.dumps[d]) << d;
-  const WordListMap after = word_list_map_of(result.image_file);
+  const MessageMap after = word_list_map_of(result.image_file);
   const auto address = [&](std::size_t i) { return after.entries[i].address; };
   EXPECT_EQ(address(alike[0]), address(alike[1]));
   EXPECT_NE(address(apart[0]), address(apart[1]));
@@ -214,7 +214,7 @@ TEST_F(WordListEdit, RefusesWhatItCannotPlaceOrRead) {
   for (const auto& [edits, reason] : cases) {
     inputs_.edited[0] = edited(edits);
     InsertResult result;
-    const Outcome refused = run_insert(inputs_, {}, result);
+    const Outcome refused = insert_edited_dumps(inputs_, {}, result);
     ASSERT_TRUE(refused) << reason;
     EXPECT_EQ(refused->text().rfind("wordlist.txt:" + std::to_string(edits.begin()->first + 1) + ":", 0), 0u) << refused->text();
     EXPECT_NE(refused->text().find(reason), std::string::npos) << refused->text();
@@ -227,14 +227,14 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   ASSERT_EQ(split_lines(dumps[0])[1].substr(0, 5), "0001:");
   inputs.edited[0] = with_lines(dumps[0], {{2, "0001:\x81I\x82\xA0"}});  // ！あ
   InsertResult result;
-  const Outcome refused = run_insert(inputs, {}, result);
+  const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "wordlist.txt:2:2: code 007F has no code in the text trees");
   // More units than the decoder keeps of a message.
   std::string long_text = "0001:";
   for (int i = 0; i < 1920; ++i) long_text += "\x81I";  // ！
   inputs.edited[0] = with_lines(dumps[0], {{2, long_text}});
-  const Outcome too_long = run_insert(inputs, {}, result);
+  const Outcome too_long = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(too_long);
   EXPECT_EQ(too_long->text(), "wordlist.txt:2: the text takes 1920 units; a message holds at most 1919 before its end code");
 }
@@ -243,8 +243,8 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
 struct HandMade {
   InsertInputs inputs;
   std::string words;
-  WordListMap map;
-  explicit HandMade(const std::function<void(std::vector<std::uint8_t>&, const WordListMap&)>& change) {
+  MessageMap map;
+  explicit HandMade(const std::function<void(std::vector<std::uint8_t>&, const MessageMap&)>& change) {
     std::vector<std::uint8_t> image = testing_support::small_image();
     change(image, word_list_map_of(image));
     map = word_list_map_of(image);
@@ -257,7 +257,7 @@ struct HandMade {
 
 TEST(WordListEditSmall, GroupsSharingAListAreOnePointerWord) {
   // Group 02 made to point at group 00's list: both now run to group 0E's.
-  const HandMade made([](std::vector<std::uint8_t>& image, const WordListMap& map) {
+  const HandMade made([](std::vector<std::uint8_t>& image, const MessageMap& map) {
     encode::put_word(image, cartridge_map::kGroupPointers.bank, cartridge_map::kGroupPointers.address + 4, map.entries[0].word);
   });
   ASSERT_EQ(made.map.entries.size(), 7u);
@@ -265,7 +265,7 @@ TEST(WordListEditSmall, GroupsSharingAListAreOnePointerWord) {
   InsertInputs inputs = made.inputs;
   inputs.edited[0] = with_lines(made.words, {{1, "0000:\x81I"}});  // ！
   InsertResult result;
-  const Outcome refused = run_insert(inputs, {}, result);
+  const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "wordlist.txt:1: entry 0000 and line 4 (entry 0200) are one pointer word " +
                                  address_text(0xC4, made.map.entries[0].word) +
@@ -275,10 +275,10 @@ TEST(WordListEditSmall, GroupsSharingAListAreOnePointerWord) {
   inputs.edited[0] = with_lines(made.words, {{1, "0000:\x81I"}, {4, "0200:\x81I"}});
   InsertSettings settings;
   settings.free = {{0xFB, {0xF000, 0xF100}}};
-  const Outcome alike = run_insert(inputs, settings, result);
+  const Outcome alike = insert_edited_dumps(inputs, settings, result);
   ASSERT_FALSE(alike) << alike->text();
-  EXPECT_EQ(result.report.messages_moved, 1u);
-  const WordListMap after = word_list_map_of(result.image_file);
+  EXPECT_EQ(result.report.counts.messages_moved, 1u);
+  const MessageMap after = word_list_map_of(result.image_file);
   EXPECT_EQ(after.entries[0].address, 0xF000);
   EXPECT_EQ(after.entries[3].address, 0xF000);
   EXPECT_EQ(after.entries[2].address, made.map.entries[2].address);
@@ -286,23 +286,23 @@ TEST(WordListEditSmall, GroupsSharingAListAreOnePointerWord) {
 
 TEST(WordListEditSmall, AMessageSharingPartOfItsBytesMovesIntoDeclaredSpace) {
   // Entry 0200 pointed one byte into the message of entry 0000.
-  const HandMade made([](std::vector<std::uint8_t>& image, const WordListMap& map) {
+  const HandMade made([](std::vector<std::uint8_t>& image, const MessageMap& map) {
     encode::put_word(image, cartridge_map::kGroupPointers.bank, map.entries[2].word, map.entries[0].address + 1);
   });
   InsertInputs inputs = made.inputs;
   inputs.edited[0] = with_lines(made.words, {{1, "0000:\x81I"}});
   InsertResult result;
-  const Outcome refused = run_insert(inputs, {}, result);
+  const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "wordlist.txt:1: entry 0000 needs 2 bytes in bank FB; no byte there is free: 2 bytes missing "
                              "(add --free BB:AAAA-BBBB or shorten it)");
   InsertSettings settings;
   settings.free = {{0xFB, {0xF000, 0xF100}}};
-  const Outcome moved = run_insert(inputs, settings, result);
+  const Outcome moved = insert_edited_dumps(inputs, settings, result);
   ASSERT_FALSE(moved) << moved->text();
-  EXPECT_EQ(result.report.messages_moved, 1u);
-  EXPECT_EQ(result.report.free_before - result.report.free_after, 2);
-  const WordListMap after = word_list_map_of(result.image_file);
+  EXPECT_EQ(result.report.counts.messages_moved, 1u);
+  EXPECT_EQ(result.report.counts.free_before - result.report.counts.free_after, 2);
+  const MessageMap after = word_list_map_of(result.image_file);
   EXPECT_EQ(after.entries[0].address, 0xF000);
   EXPECT_EQ(after.entries[2].address, made.map.entries[2].address);
 }

@@ -1,5 +1,5 @@
 // The map of the script dump's lines, against the dump itself.
-#include "insert/script_lines.hpp"
+#include "dump/stored_messages.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,51 @@
+// The texts a user changed, whatever they were written in: each a line of
+// one of the four dumps with its new text, and where the user wrote it (a
+// line of an edited dump, or an entry of a PO catalogue). Both kinds of
+// input arrive as one set; the inserter plans from it alone, and every
+// refusal it makes is placed where the user wrote the text.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "platform/failure.hpp"
+
+namespace ambergale {
+
+// Where the user wrote a change.
+struct Origin {
+  std::string file;         // as the user names it
+  std::size_t line = 0;     // 1-based: of the dump line, or of the PO entry
+  std::size_t order = 0;    // the file's place among the inputs (a dump's place in run order)
+  std::string context;      // a PO entry's msgctxt; empty for a dump line
+};
+
+struct Change {
+  std::size_t dump = 0;        // whose line it changes, in run order
+  std::size_t number = 0;      // that line, 1-based
+  std::string_view original;   // the line as the image's dump has it
+  std::string edited;          // the new line, Shift-JIS, its identifier first
+  Origin origin;
+};
+
+// The changes of each dump, in run order, each in line order.
+using ChangeSet = std::array<std::vector<Change>, 4>;
+
+// A change the inserter cannot make, placed and ordered as the user wrote it.
+struct Refusal {
+  Failure failure;
+  std::tuple<std::size_t, std::size_t, std::size_t> order;  // file, line, column
+
+  bool operator<(const Refusal& other) const { return order < other.order; }
+};
+
+// `reason` refuses the text of `change` at `column` of its dump line's text
+// (1-based, in characters; 0 for the whole line). A change from a catalogue
+// is placed at its entry, the dump line it became named in the reason.
+Refusal refusal_of(const Change& change, std::size_t column, std::string reason);
+
+}  // namespace ambergale
