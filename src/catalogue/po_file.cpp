@@ -13,7 +13,7 @@
 #include <gettext-po.h>
 
 #include "dump/dumps.hpp"
-#include "insert/edit_set.hpp"
+#include "dump/dump_lines.hpp"
 #include "platform/cp932_to_utf8.hpp"
 #include "platform/input_file.hpp"
 #include "platform/temp_files.hpp"
@@ -188,8 +188,7 @@ Outcome read_po_file(const std::string& name, std::string_view contents, PoCatal
   with_report(report, [&] { file = po_file_read(scratch.path(), &kHandler); });
   const PoFile owned(file, free_po_file);
   if (!report.error.empty() || file == nullptr) {
-    return Failure{report.line > 0 ? name + ":" + std::to_string(report.line) : name,
-                   report.error.empty() ? "not a PO file" : report.error};
+    return Failure::at(name, report.line, 0, report.error.empty() ? "not a PO file" : report.error);
   }
   // The library hands out copies of the header and its fields, ours to free.
   if (char* header = const_cast<char*>(po_file_domain_header(file, nullptr))) {

@@ -1,6 +1,6 @@
-// The edits a user made: each edited dump matched line by line with the dump
-// of the image. A line equal to its original is unchanged and is never
-// looked at again; only the changed ones are collected.
+// The changes edited dumps hold: each edited dump matched line by line with
+// the dump of the image. A line equal to its original is unchanged and is
+// never looked at again; only the changed ones are collected.
 #pragma once
 
 #include <array>
@@ -12,26 +12,11 @@
 #include <vector>
 
 #include "dump/changes.hpp"
+#include "dump/dump_lines.hpp"
 #include "dump/dump_run.hpp"
 #include "platform/failure.hpp"
 
 namespace ambergale {
-
-// The lines of a dump's text without their line ends: a line ends at LF, a
-// CR right before it belongs to the line end, and a last line needs no LF.
-std::vector<std::string_view> split_lines(std::string_view text);
-
-// What names a line of each dump: the text up to its first ':' (word lists by
-// group and entry, the dictionary by code) or ']' (the sequential block by
-// address); the lines of messcript.txt are named by their place alone.
-std::string_view line_identifier(std::string_view dump_name, std::string_view line);
-
-// `dump` with the given lines (1-based) replaced, CR LF after each line.
-std::string with_lines(std::string_view dump, const std::vector<std::pair<std::size_t, std::string>>& replaced);
-
-// The numbers (1-based) of the lines where two texts differ, up to the
-// shorter one's end.
-std::vector<std::size_t> different_lines(std::string_view a, std::string_view b);
 
 struct ChangedLine {
   std::size_t number = 0;     // 1-based

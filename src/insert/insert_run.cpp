@@ -100,26 +100,32 @@ std::vector<std::pair<std::size_t, std::string>> lines_as_dumped(const InsertPla
 }
 
 // The script dump the new image must give: the rewritten scripts listed
-// from the units they now decode to. The dump reuses one buffer for the
-// bytes of every script, so a later script whose listing reads past its own
-// end may show rewritten bytes: such lines are the dump's artefacts.
-Outcome expect_scripts(const OriginalImage& original, const Tables& tables, const ChangeSet& changes, const InsertPlan& plan,
-                       std::string& expected, InsertReport& report) {
+// from the units they now decode to.
+std::string redump_scripts(const OriginalImage& original, const Tables& tables, const InsertPlan& plan) {
   std::optional<Cp932ToUtf8> to_utf8;
   if (original.encoding == Encoding::utf8) to_utf8.emplace();
   OutputBudget budget{~std::uint64_t{0}, 0};
   MemoryOutput out(kDumpFiles[kScripts].name, budget, TextFormat{to_utf8 ? &*to_utf8 : nullptr, true});
   dump_messcript_replacing(original.cart(), tables, plan.scripts_replaced, out);
   out.hand_on();
-  std::string redumped = out.take_contents();
-  auto change = changes[kScripts].begin();
-  for (const std::size_t number : different_lines(expected, redumped)) {
-    while (change != changes[kScripts].end() && change->number < number) ++change;
-    if (change == changes[kScripts].end() || change->number != number) report.script_artefacts.push_back(number);
+  return out.take_contents();
+}
+
+// The dump reuses one buffer for the bytes of every script, so a later
+// script whose listing reads past its own end may show rewritten bytes:
+// such lines, unedited, are the dump's artefacts.
+void note_artefacts(std::string_view before, std::string_view after, std::span<const Change> changes, InsertReport& report) {
+  auto change = changes.begin();
+  for (const std::size_t number : different_lines(before, after)) {
+    while (change != changes.end() && change->number < number) ++change;
+    if (change == changes.end() || change->number != number) report.script_artefacts.push_back(number);
   }
-  expected = std::move(redumped);
+}
+
+// Every line the plan expects of a rewritten script is listed so.
+Outcome check_listed(const InsertPlan& plan, Encoding encoding, std::string_view expected) {
   const std::vector<std::string_view> listed = split_lines(expected);
-  for (const auto& [number, text] : lines_as_dumped(plan, kScripts, original.encoding)) {
+  for (const auto& [number, text] : lines_as_dumped(plan, kScripts, encoding)) {
     if (number <= listed.size() && listed[number - 1] == text) continue;
     return Failure::at(kDumpFiles[kScripts].name, number, 0,
                        "internal error: the rewritten script would not list this line as edited; nothing written");
@@ -144,7 +150,10 @@ Outcome expect_dumps(const OriginalImage& original, const ChangeSet& changes, Pl
   }
   count_lines(original.dump.dumps, expected, changes, report);
   if (planned.plan.scripts_replaced.empty()) return std::nullopt;
-  return expect_scripts(original, *tables, changes, planned.plan, expected[kScripts], report);
+  std::string redumped = redump_scripts(original, *tables, planned.plan);
+  note_artefacts(expected[kScripts], redumped, changes[kScripts], report);
+  expected[kScripts] = std::move(redumped);
+  return check_listed(planned.plan, original.encoding, expected[kScripts]);
 }
 
 // Checks that `again`, the dump of the new image, is `expected`, and that

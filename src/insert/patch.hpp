@@ -21,9 +21,6 @@
 
 namespace ambergale {
 
-// The CRC-32 (zlib's) of `bytes`, as BPS patches and catalogues give it.
-std::uint32_t crc32_of(std::span<const std::uint8_t> bytes);
-
 // The first offset at or after `from` where two images of one size differ,
 // or their size when none does.
 std::size_t first_difference(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, std::size_t from);

@@ -129,7 +129,7 @@ TEST_F(PoFile, WhatIsNoPoFileIsRefusedWhereTheLibraryFoundIt) {
     PoCatalogue read;
     const Outcome refused = read_po_file("x.po", contents, read);
     ASSERT_TRUE(refused) << where;
-    EXPECT_EQ(refused->file, where) << refused->text();
+    EXPECT_EQ(refused->place(), where) << refused->text();
     EXPECT_FALSE(refused->reason.empty());
   }
 }

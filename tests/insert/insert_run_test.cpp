@@ -109,6 +109,36 @@ TEST(InsertRefuses, WhatItCannotInsert) {
   EXPECT_EQ(refused->text(), "image.smc: 4194303 bytes: an image to insert into holds exactly 4 MiB, after a 512-byte copier header or none");
 }
 
+TEST(InsertRefuses, EveryChangeThatCannotGoInInTheOrderOfTheFiles) {
+  // Refusals of three dumps, the later dumps' first: all are listed, by
+  // dump in run order, then by line, and nothing is made.
+  const Bytes image = sample::make_sample(2).layout.image;
+  InsertInputs inputs = unchanged_inputs(image);
+  const auto edit = [&](std::size_t d, std::size_t number, const std::string& tail) {
+    const std::vector<std::string_view> lines = split_lines(*inputs.edited[d]);
+    inputs.edited[d] = with_lines(*inputs.edited[d], {{number, std::string(lines[number - 1]) + tail}});
+  };
+  const std::string long_tail(800, 'A');  // no character of the table
+  edit(3, 3, "\x81H");
+  edit(3, 1, "\x81H");
+  edit(1, 9, long_tail);
+  edit(1, 4, long_tail);
+  edit(0, 7, long_tail);
+  OriginalImage original{inputs.image_file, "image.smc", inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
+  ASSERT_FALSE(load_original(original));
+  map_scripts(original);
+  ChangeSet changes;
+  ASSERT_FALSE(changes_from_dumps(original.dump.dumps, inputs.edited, Encoding::shift_jis, changes));
+  InsertResult result;
+  ASSERT_FALSE(run_insert(original, changes, {}, result));
+  std::vector<std::string> places;
+  for (const Refusal& refusal : result.refusals) places.push_back(refusal.failure.file + ":" + std::to_string(refusal.failure.line));
+  EXPECT_EQ(places, (std::vector<std::string>{"wordlist.txt:7", "wordlist2.txt:4", "wordlist2.txt:9", "messcript.txt:1",
+                                               "messcript.txt:3"}));
+  EXPECT_TRUE(result.image_file.empty());
+  EXPECT_TRUE(result.bps.empty());
+}
+
 TEST(InsertTool, WritesTheImageAndPatchesOrChecksOnly) {
   testing_support::TempDir dir;
   testing_support::fill_inputs(dir);
@@ -158,6 +188,29 @@ TEST(InsertTool, WritesTheImageAndPatchesOrChecksOnly) {
   EXPECT_EQ(added.status, 1);
   EXPECT_EQ(added.err.substr(0, 46), "ambergale-insert: sublist.txt: 3050 lines, the");
   EXPECT_EQ(testing_support::files_in(dir), before);
+}
+
+TEST(InsertTool, PrintsEveryRefusalAndWritesNothing) {
+  testing_support::TempDir dir;
+  testing_support::fill_inputs(dir);
+  ASSERT_EQ(testing_support::run_tool(dir.path(), {}).status, 0);
+  std::string sequential = testing_support::read_file(dir.file("wordlist2.txt"));
+  const std::vector<std::string_view> lines = split_lines(sequential);
+  sequential = with_lines(sequential, {{2, std::string(lines[1]) + "A"}, {1, std::string(lines[0]) + "A"}});
+  testing_support::write_file(dir.file("wordlist2.txt"), sequential);
+  const std::vector<std::string> before = testing_support::files_in(dir);
+  for (const char* mode : {"-o", "--check"}) {
+    std::vector<std::string> args = {"Ambergale.smc", mode};
+    if (std::string_view(mode) == "-o") args.push_back("new.smc");
+    const testing_support::ProcessResult r = testing_support::run_tool(dir.path(), args, {}, AMBERGALE_INSERT_PATH);
+    EXPECT_EQ(r.status, 1) << mode;
+    const std::size_t first = r.err.find("wordlist2.txt:1:"), second = r.err.find("wordlist2.txt:2:");
+    EXPECT_NE(first, std::string::npos) << r.err;
+    EXPECT_NE(second, std::string::npos) << r.err;
+    EXPECT_LT(first, second) << r.err;
+    EXPECT_NE(r.err.find("ambergale-insert: 2 changes cannot be inserted; nothing written\n"), std::string::npos) << r.err;
+    EXPECT_EQ(testing_support::files_in(dir), before);
+  }
 }
 
 TEST(InsertTool, TakesTranslationsFromACatalogue) {
