@@ -3,6 +3,7 @@
 #include "decode/byte_tree.hpp"
 #include "insert/line_units.hpp"
 #include "insert/text_parse.hpp"
+#include "text/code_units.hpp"
 #include "text/hex.hpp"
 
 namespace ambergale {
@@ -37,7 +38,7 @@ Outcome encode_line(const std::string& where, std::string_view text, std::span<c
   std::size_t unencodable = 0;
   if (!encode::encode_message(coder, out.literal, out.encoded, unencodable)) {
     const std::string column = unencodable < out.columns.size() ? ":" + std::to_string(out.columns[unencodable]) : "";
-    const std::uint16_t unit = unencodable < out.literal.size() ? out.literal[unencodable] : 0xFFFF;
+    const std::uint16_t unit = unencodable < out.literal.size() ? out.literal[unencodable] : kEndCode;
     return Failure{where + column, "code " + hex_text(unit, 4) + " has no code in the " + std::string(trees)};
   }
   if (window) {
