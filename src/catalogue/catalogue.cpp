@@ -9,8 +9,8 @@
 #include "catalogue/po_spelling.hpp"
 #include "dump/dumps.hpp"
 #include "dump/stored_messages.hpp"
+#include "text/code_units.hpp"
 #include "text/hex.hpp"
-#include "text/render.hpp"
 
 namespace ambergale {
 
@@ -28,8 +28,8 @@ std::vector<std::vector<int>> entry_references(const Dictionary& dictionary) {
   std::vector<std::vector<int>> references(dictionary.codes.size());
   for (std::size_t e = 0; e < references.size(); ++e) {
     for (const std::uint16_t unit : code_units(dictionary.decoded[e])) {
-      if (unit >= kFirstDictionaryCode && static_cast<std::size_t>(unit - kFirstDictionaryCode) < references.size()) {
-        references[e].push_back(unit - kFirstDictionaryCode);
+      if (unit >= kFirstEntryCode && static_cast<std::size_t>(unit - kFirstEntryCode) < references.size()) {
+        references[e].push_back(unit - kFirstEntryCode);
       }
     }
   }
@@ -44,8 +44,8 @@ class EntryUse {
   void count_line(std::span<const std::uint16_t> units) {
     std::set<int> shown;
     for (const std::uint16_t unit : units) {
-      if (unit >= kFirstDictionaryCode && static_cast<std::size_t>(unit - kFirstDictionaryCode) < references_.size()) {
-        reach(unit - kFirstDictionaryCode, shown);
+      if (unit >= kFirstEntryCode && static_cast<std::size_t>(unit - kFirstEntryCode) < references_.size()) {
+        reach(unit - kFirstEntryCode, shown);
       }
     }
     for (const int e : shown) ++lines_[static_cast<std::size_t>(e)];
@@ -69,8 +69,9 @@ class EntryUse {
 };
 
 std::string fixed_rule(int bytes, int bits) {
-  return "fixed: " + std::to_string(bytes) + " bytes, the text " + std::to_string(8 * bytes - 7) + " to " +
-         std::to_string(8 * bytes) + " bits (now " + std::to_string(bits) + ")";
+  const BitSpan span = fixed_length_bits(static_cast<std::size_t>(bytes));
+  return "fixed: " + std::to_string(bytes) + " bytes, the text " + std::to_string(span.least) + " to " +
+         std::to_string(span.most) + " bits (now " + std::to_string(bits) + ")";
 }
 
 }  // namespace
@@ -136,7 +137,7 @@ std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& 
       CatalogueItem item;
       item.context = "M " + hex4(m.script) + ":" + hex4(m.instruction) + ":" + std::to_string(m.message);
       item.text = spelled(m.units);
-      const bool own = !m.units.empty() && m.units.back() == kEndCode;
+      const bool own = ends_with_end_code(m.units);
       item.comment = "script " + hex4(m.script) + ", block " + address_text(place.bank, place.address) + " (" +
                      std::to_string(place.length) + " bytes), message at " + hex4(m.offset) + "; " +
                      (own ? fixed_rule(m.size, m.bits) + ", and the block keeps its length"
@@ -149,7 +150,7 @@ std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& 
   // The dictionary, once every line that shows an entry is counted.
   for (std::size_t e = 0; e < tables.dictionary.codes.size(); ++e) use.count_entry_line(static_cast<int>(e));
   for (std::size_t e = 0; e < tables.dictionary.codes.size(); ++e) {
-    const int code = kFirstDictionaryCode + static_cast<int>(e);
+    const int code = kFirstEntryCode + static_cast<int>(e);
     const EntrySlot& slot = tables.dictionary.slots[e];
     CatalogueItem item{"D " + hex4(code), spelled(code_units(tables.dictionary.codes[e])),
                        "dictionary entry " + hex4(code) + " at " + address_text(kDictionaryPointers.bank, slot.start) + ", " +

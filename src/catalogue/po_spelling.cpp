@@ -1,21 +1,17 @@
 #include "catalogue/po_spelling.hpp"
 
+#include <algorithm>
+
 #include "text/char_table.hpp"
+#include "text/code_units.hpp"
 #include "text/hex.hpp"
-#include "text/render.hpp"
 
 namespace ambergale {
 
 namespace {
 
-constexpr std::uint16_t kLineBreak = 0x0012;
-constexpr std::uint16_t kOtherLineBreak = 0x0017;
-constexpr std::uint16_t kControlHex = 0x0013;  // three further units
-constexpr std::uint16_t kControlName = 0x0019;
 // Nesting deeper than this is a cycle the dictionary left in place.
 constexpr int kDeepestEntry = 8;
-
-bool takes_argument(std::uint16_t unit) { return unit == kControlName || unit == 0x0018 || unit == 0x001B || unit == 0x0016; }
 
 void append_tag(std::span<const std::uint16_t> units, std::string& out) {
   out += '<';
@@ -36,19 +32,18 @@ void append_units(std::span<const std::uint16_t> units, const Dictionary& dictio
       append_tag(units.subspan(i, 1), out);  // the dump writes it as \n too
     } else if (unit < kCharTableSize && !kCharTable[unit].empty()) {
       out += kCharTable[unit];
-    } else if (unit == kControlHex || takes_argument(unit)) {
-      const std::size_t count = std::min<std::size_t>(unit == kControlHex ? 4 : 2, units.size() - i);
+    } else if (const int arguments = argument_units(unit); arguments > 0) {
+      const std::size_t count = std::min<std::size_t>(1 + arguments, units.size() - i);  // arguments may be cut short
       const std::uint16_t argument = count == 2 ? units[i + 1] : 0;
-      if (unit == kControlName && count == 2 && argument >= kFirstNameCode &&
+      if (unit == kNameControl && count == 2 && argument >= kFirstNameCode &&
           argument < kFirstNameCode + kNameTable.size()) {
         out += kNameTable[argument - kFirstNameCode];
       } else {
         append_tag(units.subspan(i, count), out);
       }
       i += count - 1;
-    } else if (const std::size_t e = static_cast<std::size_t>(unit) - kFirstDictionaryCode;
-               unit >= kFirstDictionaryCode && unit <= kLastDictionaryCode && e < dictionary.codes.size() &&
-               depth < kDeepestEntry) {
+    } else if (const std::size_t e = static_cast<std::size_t>(unit) - kFirstEntryCode;
+               kRenderedEntryCodes.holds(unit) && e < dictionary.codes.size() && depth < kDeepestEntry) {
       append_units(code_units(dictionary.codes[e]), dictionary, depth + 1, out);
     } else {
       append_tag(units.subspan(i, 1), out);

@@ -7,6 +7,7 @@
 #include "dump/dumps.hpp"
 #include "dump/stored_messages.hpp"
 #include "dump/word_lists.hpp"
+#include "text/code_units.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
 
@@ -49,7 +50,7 @@ void dump_wordlist2(const Cartridge& cart, const Tables& tables, TextOutput& out
 void dump_sublist(const Tables& tables, TextOutput& out) {
   TextBuffer& line = out.line_text();
   for (int i = 0; i < static_cast<int>(tables.dictionary.text.size()) && out.ok(); ++i) {
-    append_hex(line, static_cast<std::uint32_t>(kFirstDictionaryCode + i), 4);
+    append_hex(line, static_cast<std::uint32_t>(kFirstEntryCode + i), 4);
     line.push_back(':');
     line.append(tables.dictionary.text[i]);
     out.end_line();

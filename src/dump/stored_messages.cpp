@@ -6,6 +6,7 @@
 #include "dump/word_lists.hpp"
 #include "script/disassembler.hpp"
 #include "text/hex.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 
@@ -56,7 +57,7 @@ void map_word_list_entries(const Cartridge& cart, const Tables& tables, MessageM
 void mark_own_bytes(MessageMap& map) {
   for (auto& [address, message] : map.messages) {
     const ByteRange bytes{address, address + message.size};
-    message.own_bytes = !message.units.empty() && message.units.back() == 0xFFFF && bytes.end <= kBankEnd &&
+    message.own_bytes = ends_with_end_code(message.units) && bytes.end <= kBankEnd &&
                         !bytes.overlaps(map.scripts) && !bytes.overlaps(map.sequential());
   }
   // Messages sharing bytes, found in address order: each against those

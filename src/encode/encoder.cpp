@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "cartridge/cartridge.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale::encode {
 
@@ -149,14 +150,9 @@ TextCoder build_text_coder(std::span<const std::vector<std::uint16_t>> messages)
   std::array<std::uint64_t, 256> low{};
   for (const auto& message : messages) {
     for (std::uint16_t unit : message) {
-      if (unit == 0xFFFF) {
-        ++lead[0];
-      } else if (unit < 0x100) {
-        ++lead[unit];
-      } else {
-        ++lead[unit >> 8];
-        ++low[unit & 0xFF];
-      }
+      const UnitSymbols symbols = unit_symbols(unit);
+      ++lead[symbols.lead];
+      if (symbols.paged()) ++low[symbols.low];
     }
   }
   return {build_byte_tree(lead), build_byte_tree(low)};
@@ -165,14 +161,9 @@ TextCoder build_text_coder(std::span<const std::vector<std::uint16_t>> messages)
 std::vector<std::uint8_t> encode_units(const TextCoder& coder, std::span<const std::uint16_t> units) {
   BitWriter writer;
   for (std::uint16_t unit : units) {
-    if (unit == 0xFFFF) {
-      writer.put(coder.lead.codes[0]);
-    } else if (unit < 0x100) {
-      writer.put(coder.lead.codes[unit]);
-    } else {
-      writer.put(coder.lead.codes[unit >> 8]);
-      writer.put(coder.low.codes[unit & 0xFF]);
-    }
+    const UnitSymbols symbols = unit_symbols(unit);
+    writer.put(coder.lead.codes[symbols.lead]);
+    if (symbols.paged()) writer.put(coder.low.codes[symbols.low]);
   }
   writer.pad_to_byte();
   return writer.bytes();

@@ -59,10 +59,10 @@ struct TextCoder {
 };
 
 // Counts the symbols `units` need and builds both trees for them. Units are
-// CodeStream values: 0x0010..0x0FFF and the end code 0xFFFF.
+// CodeStream values: 0x0010..0x0FFF and the end code.
 TextCoder build_text_coder(std::span<const std::vector<std::uint16_t>> messages);
 
-// Codes `units` (which should end with 0xFFFF) and pads to a byte boundary.
+// Codes `units` (which should end with the end code) and pads to a byte boundary.
 std::vector<std::uint8_t> encode_units(const TextCoder& coder, std::span<const std::uint16_t> units);
 
 // A script tree: its bit-packed header and the code of each symbol.

@@ -6,19 +6,11 @@
 
 #include "encode/totals.hpp"
 #include "text/char_table.hpp"
-#include "text/render.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale::encode {
 
 namespace {
-
-constexpr std::uint16_t kEnd = 0xFFFF;
-
-// The units after a control that belong to it.
-int argument_units(std::uint16_t unit) {
-  if (unit == 0x0013) return 3;
-  return unit == 0x0016 || unit == 0x0018 || unit == 0x0019 || unit == 0x001B ? 1 : 0;
-}
 
 bool is_character(std::uint16_t unit) { return unit < kCharTableSize && !kCharTable[unit].empty(); }
 
@@ -35,7 +27,7 @@ MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& di
     bool clean = true;
     for (std::size_t j = 0; j + 1 < stream.size() && clean; j += 2) {
       const auto unit = static_cast<std::uint16_t>(stream[j] | stream[j + 1] << 8);
-      if (unit == kEnd) continue;
+      if (unit == kEndCode) continue;
       clean = is_character(unit) && argument_units(unit) == 0;
       units.push_back(unit);
     }
@@ -48,14 +40,12 @@ MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& di
 }
 
 int unit_bits(const MessageCoder& coder, std::uint16_t unit) {
-  if (unit == kEnd) return coder.lead[0].length;
-  if (unit >= 0x0010 && unit <= 0x00FF) return coder.lead[unit].length;
-  if (unit >= 0x0100 && unit <= 0x0FFF) {
-    const int page = coder.lead[unit >> 8].length;
-    const int low = coder.low[unit & 0xFF].length;
-    return page > 0 && low > 0 ? page + low : 0;
-  }
-  return 0;
+  if (!decodable_unit(unit)) return 0;
+  const UnitSymbols symbols = unit_symbols(unit);
+  const int lead = coder.lead[symbols.lead].length;
+  if (!symbols.paged()) return lead;
+  const int low = coder.low[symbols.low].length;
+  return lead > 0 && low > 0 ? lead + low : 0;
 }
 
 namespace {
@@ -84,7 +74,7 @@ std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<
       const Units& entry = coder.clean[static_cast<std::size_t>(e)];
       if (i + entry.size() > n || !boundary[i + entry.size()]) continue;
       if (!std::equal(entry.begin(), entry.end(), literal.begin() + static_cast<std::ptrdiff_t>(i))) continue;
-      const auto code = static_cast<std::uint16_t>(kFirstDictionaryCode + e);
+      const auto code = static_cast<std::uint16_t>(kFirstEntryCode + e);
       if (const int bits = unit_bits(coder, code); bits > 0) edges[i].push_back({code, i + entry.size(), static_cast<std::size_t>(bits)});
     }
   }
@@ -106,7 +96,7 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
     std::size_t next = 0;
   };
   std::vector<Best> best(n + 1);
-  best[n] = {static_cast<std::uint64_t>(unit_bits(coder, kEnd)), 1, kEnd, n};
+  best[n] = {static_cast<std::uint64_t>(unit_bits(coder, kEndCode)), 1, kEndCode, n};
   if (best[n].bits == 0) {
     unencodable = n;
     return false;
@@ -128,7 +118,7 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
     return false;
   }
   Units units;
-  for (std::size_t i = 0; units.empty() || units.back() != kEnd; i = best[i].next) units.push_back(best[i].unit);
+  for (std::size_t i = 0; units.empty() || units.back() != kEndCode; i = best[i].next) units.push_back(best[i].unit);
   out = write_units(coder, units);
   return true;
 }
@@ -136,7 +126,7 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
 WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
                                    std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit) {
   WindowFit fit;
-  const std::size_t end_bits = static_cast<std::size_t>(unit_bits(coder, kEnd));
+  const std::size_t end_bits = static_cast<std::size_t>(unit_bits(coder, kEndCode));
   if (end_bits == 0) return fit;
   const std::size_t n = literal.size();
   const std::vector<std::vector<Edge>> edges = parse_edges(coder, literal);
@@ -197,7 +187,7 @@ WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const st
       }
       if (at == n) {
         fit.found = true;
-        units.push_back(kEnd);
+        units.push_back(kEndCode);
         if (!visit(units)) return fit;
         units.pop_back();
       }
@@ -231,9 +221,9 @@ WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint1
 Units opened(const MessageCoder& coder, std::span<const std::uint16_t> units) {
   Units text;
   for (const std::uint16_t unit : units) {
-    const std::size_t e = static_cast<std::size_t>(unit) - kFirstDictionaryCode;
-    if (unit == kEnd) continue;
-    if (unit >= kFirstDictionaryCode && e < coder.clean.size() && !coder.clean[e].empty()) {
+    const std::size_t e = static_cast<std::size_t>(unit) - kFirstEntryCode;
+    if (unit == kEndCode) continue;
+    if (unit >= kFirstEntryCode && e < coder.clean.size() && !coder.clean[e].empty()) {
       text.insert(text.end(), coder.clean[e].begin(), coder.clean[e].end());
     } else {
       text.push_back(unit);
@@ -246,14 +236,9 @@ EncodedMessage write_units(const MessageCoder& coder, const Units& units) {
   EncodedMessage out;
   BitWriter writer;
   for (const std::uint16_t unit : units) {
-    if (unit == kEnd) {
-      writer.put(coder.lead[0]);
-    } else if (unit < 0x0100) {
-      writer.put(coder.lead[unit]);
-    } else {
-      writer.put(coder.lead[unit >> 8]);
-      writer.put(coder.low[unit & 0xFF]);
-    }
+    const UnitSymbols symbols = unit_symbols(unit);
+    writer.put(coder.lead[symbols.lead]);
+    if (symbols.paged()) writer.put(coder.low[symbols.low]);
   }
   out.units = units;
   out.bits = writer.bit_count();

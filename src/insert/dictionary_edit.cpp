@@ -10,6 +10,7 @@
 #include "insert/line_encoding.hpp"
 #include "text/hex.hpp"
 #include "text/render.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 
@@ -25,7 +26,7 @@ constexpr std::size_t kExpansionUnits = 100;
 // An entry is read with the three bytes after it into 400 bytes.
 constexpr int kMostEntryBytes = 397;
 
-std::string code_name(int e) { return hex_text(static_cast<std::uint32_t>(kFirstDictionaryCode + e), 4); }
+std::string code_name(int e) { return hex_text(static_cast<std::uint32_t>(kFirstEntryCode + e), 4); }
 
 CodeStream stream_of(const std::vector<std::uint16_t>& units) {
   CodeStream stream;
@@ -40,7 +41,7 @@ CodeStream stream_of(const std::vector<std::uint16_t>& units) {
 std::vector<int> references(const CodeStream& stream) {
   std::vector<int> named;
   for (const std::uint16_t u : code_units(stream)) {
-    if (u >= kFirstReference && u <= kLastReference && u - kFirstReference < kDictionaryEntries) named.push_back(u - kFirstReference);
+    if (kExpandedReferences.holds(u) && u - kFirstEntryCode < kDictionaryEntries) named.push_back(u - kFirstEntryCode);
   }
   return named;
 }
@@ -109,8 +110,8 @@ encode::MessageCoder entry_coder(const Tables& tables, const std::vector<bool>& 
 Outcome entry_refusal(const std::vector<CodeStream>& decoded, const std::vector<bool>& reaching, int e, const EncodedLine& encoded) {
   for (std::size_t i = 0; i < encoded.literal.size(); ++i) {
     const int u = encoded.literal[i];
-    if (u < kFirstReference || u > kLastReference || u - kFirstReference >= kDictionaryEntries) continue;
-    const int d = u - kFirstReference;
+    if (!kExpandedReferences.holds(u) || u - kFirstEntryCode >= kDictionaryEntries) continue;
+    const int d = u - kFirstEntryCode;
     if (!reaching[static_cast<std::size_t>(d)]) continue;
     if (d == e || reaches(decoded, d, e)) {
       return Failure::at({}, 0, encoded.columns[i], "entry " + code_name(e) + " would refer to itself through " + code_name(d));

@@ -3,6 +3,7 @@
 #include "decode/byte_tree.hpp"
 #include "insert/line_units.hpp"
 #include "insert/text_parse.hpp"
+#include "text/code_units.hpp"
 #include "text/hex.hpp"
 
 namespace ambergale {
@@ -38,7 +39,7 @@ Outcome encode_units(const LineCoding& coding, const LineRequest& request, Encod
   std::size_t unencodable = 0;
   if (!encode::encode_message(coding.coder, out.literal, out.encoded, unencodable)) {
     const std::size_t column = unencodable < out.columns.size() ? out.columns[unencodable] : 0;
-    const std::uint16_t unit = unencodable < out.literal.size() ? out.literal[unencodable] : 0xFFFF;
+    const std::uint16_t unit = unencodable < out.literal.size() ? out.literal[unencodable] : kEndCode;
     return Failure::at({}, 0, column, "code " + hex_text(unit, 4) + " has no code in the " + std::string(coding.trees));
   }
   if (const BitWindow* window = request.window) {

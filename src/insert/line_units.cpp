@@ -2,13 +2,13 @@
 
 #include <string>
 
+#include "text/code_units.hpp"
 #include "text/render.hpp"
 
 namespace ambergale {
 
 namespace {
 
-constexpr std::uint16_t kEnd = 0xFFFF;
 // The largest alignment table: two lines of 2000 characters.
 constexpr std::size_t kMostAligned = 2000 * 2000;
 
@@ -17,11 +17,6 @@ struct Token {
   std::string text;
   std::vector<std::uint16_t> units;
 };
-
-int argument_units(std::uint16_t unit) {
-  if (unit == 0x0013) return 3;
-  return unit == 0x0016 || unit == 0x0018 || unit == 0x0019 || unit == 0x001B ? 1 : 0;
-}
 
 }  // namespace
 
@@ -45,7 +40,7 @@ void add_original_tokens(std::span<const std::uint16_t> units, const Dictionary&
                          std::vector<Token>& tokens) {
   for (std::size_t i = 0; i < units.size(); ++i) {
     const std::uint16_t u = units[i];
-    if (u == kEnd) continue;
+    if (u == kEndCode) continue;
     const int arguments = argument_units(u);
     if (arguments > 0) {
       const std::size_t end = std::min(units.size(), i + 1 + static_cast<std::size_t>(arguments));
@@ -60,9 +55,8 @@ void add_original_tokens(std::span<const std::uint16_t> units, const Dictionary&
       i = end - 1;
       continue;
     }
-    const int entry = u - kFirstDictionaryCode;
-    if (u >= kFirstDictionaryCode && u <= kLastDictionaryCode && static_cast<std::size_t>(entry) < dictionary.codes.size() &&
-        depth < 8) {
+    const int entry = u - kFirstEntryCode;
+    if (kRenderedEntryCodes.holds(u) && static_cast<std::size_t>(entry) < dictionary.codes.size() && depth < 8) {
       const CodeStream& stream = dictionary.codes[static_cast<std::size_t>(entry)];
       add_original_tokens(code_units(stream), dictionary, depth + 1, tokens);
       continue;
@@ -149,7 +143,7 @@ Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::ui
         break;
       case TextPiece::Kind::escape:
         for (const std::uint16_t u : token.units) {
-          if (u == kEnd) return at_column(column, "<FFFF> would end the message there");
+          if (u == kEndCode) return at_column(column, "<FFFF> would end the message there");
           units.push_back(u);
         }
         break;

@@ -10,6 +10,7 @@
 #include "insert/script_recode.hpp"
 #include "script/disassembler.hpp"
 #include "text/hex.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 
@@ -170,11 +171,12 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   CodeBuffer text_codes;
   const TextDecode decoded = decode_embedded(now.bytes, static_cast<int>(now.bytes.size()), offset, work.image.tables.text_trees, text_codes);
   const std::vector<std::uint16_t> original = code_units(std::span(text_codes).first(static_cast<std::size_t>(decoded.written)));
-  if (original.empty() || original.back() != 0xFFFF) {
+  if (!ends_with_end_code(original)) {
     return Failure{{}, name + " has no end code within its script, so the bytes it takes are not its own: it cannot be rewritten"};
   }
   const auto size = static_cast<std::size_t>(decoded.consumed);
-  const BitWindow window{8 * size - 7, 8 * size, static_cast<std::size_t>(decoded.bits), name + " takes " + std::to_string(size) + " bytes"};
+  const BitSpan span = fixed_length_bits(size);
+  const BitWindow window{span.least, span.most, static_cast<std::size_t>(decoded.bits), name + " takes " + std::to_string(size) + " bytes"};
   EncodedLine encoded;
   if (Outcome failure = encode_line(work.coding, {change.edited, original, &window}, encoded)) return failure;
   for (const int other : work.sharers.at(job.key)) work.plan.expect_line(kDump, work.message_lines[{other, offset}], encoded.read_back);

@@ -3,6 +3,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "encode/encoder.hpp"
 #include "insert/edit_set.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 
@@ -24,12 +25,13 @@ void keep_trailing_bits(const EncodedLine& encoded, std::span<const std::uint8_t
 // Plans one change; refused with a reason.
 Outcome plan_message(const LineCoding& coding, const SequentialMessage& message, const Change& change, InsertPlan& plan) {
   const std::string name = "[" + address_text(kMessageBank, message.address) + "]";
-  if (message.units.empty() || message.units.back() != 0xFFFF) {
+  if (!ends_with_end_code(message.units)) {
     return Failure{{}, name + " has no end code within its " + std::to_string(kSequentialWindow) +
                            "-byte window, so the bytes it takes are not its own: it cannot be rewritten"};
   }
   const auto bytes = static_cast<std::size_t>(message.size);
-  const BitWindow window{8 * bytes - 7, 8 * bytes, static_cast<std::size_t>(message.bits),
+  const BitSpan span = fixed_length_bits(bytes);
+  const BitWindow window{span.least, span.most, static_cast<std::size_t>(message.bits),
                          name + " takes " + std::to_string(bytes) + " bytes"};
   const std::string_view identifier = line_identifier(kFile, change.edited);
   const std::string_view text = std::string_view(change.edited).substr(identifier.size());

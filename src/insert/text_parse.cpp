@@ -4,13 +4,12 @@
 #include <string>
 
 #include "text/char_table.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 
 namespace {
 
-constexpr std::uint16_t kNameControl = 0x0019;
-constexpr std::uint16_t kNewlines[] = {0x0012, 0x0017};
 constexpr std::string_view kNewline = "\\n";
 
 // The codes of each character text, in code order; the newline escape is
@@ -38,10 +37,6 @@ std::uint16_t unit_of(std::string_view four) {
   return static_cast<std::uint16_t>(high << 8 | low);
 }
 
-// Units 0x0010..0x0FFF are what a lead symbol and a low symbol can give, and
-// FFFF ends a message.
-bool decodable(std::uint16_t unit) { return (unit >= 0x0010 && unit <= 0x0FFF) || unit == 0xFFFF; }
-
 Failure at_column(std::size_t column, std::string reason) { return Failure::at({}, 0, column, std::move(reason)); }
 
 }  // namespace
@@ -61,7 +56,7 @@ Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces) {
       continue;
     }
     if (text.substr(at, 2) == kNewline) {
-      pieces.push_back({TextPiece::Kind::newline, column, text.substr(at, 2), {kNewlines[0], kNewlines[1]}});
+      pieces.push_back({TextPiece::Kind::newline, column, text.substr(at, 2), {kLineBreak, kOtherLineBreak}});
       at += 2;
       ++column;
       continue;
@@ -93,7 +88,7 @@ Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces) {
           return at_column(column, "an escape holds units of four upper-case hex digits, low byte first, "
                                    "between spaces: <1700 3F00>");
         }
-        if (!decodable(unit_of(four))) {
+        if (!decodable_unit(unit_of(four))) {
           return at_column(column, "<" + std::string(four) + ">: the unit is never produced by the decoder");
         }
         piece.units.push_back(unit_of(four));
@@ -113,7 +108,7 @@ Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces) {
       }
       TextPiece piece{TextPiece::Kind::hex_run, column, run, {}};
       for (std::size_t i = 0; i < run.size(); i += 4) {
-        if (!decodable(unit_of(run.substr(i, 4)))) {
+        if (!decodable_unit(unit_of(run.substr(i, 4)))) {
           return at_column(column + i, std::string(run.substr(i, 4)) + ": the unit is never produced by the decoder");
         }
         piece.units.push_back(unit_of(run.substr(i, 4)));

@@ -7,6 +7,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "insert/edit_set.hpp"
 #include "text/hex.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 
@@ -120,7 +121,7 @@ void copy_unchanged(WordListWork& work) {
     const bool inside = std::any_of(work.plan.rewritten.begin(), work.plan.rewritten.end(),
                                     [&](const RewrittenMessage& message) { return message.range.overlaps(bytes); });
     if (work.changed.count(line) || !inside) continue;
-    if (stored.units.empty() || stored.units.back() != 0xFFFF) {
+    if (!ends_with_end_code(stored.units)) {
       work.plan.refuse({Failure::at(kFile, line, 0, "the message of entry " + entry_name(work.entry(line)) + " at " +
                                                         address_text(kMessageBank, address) +
                                                         " lies in bytes another edit rewrites, and has no end code, so it "

@@ -2,6 +2,7 @@
 
 #include <memory_resource>
 
+#include "text/code_units.hpp"
 #include "text/render.hpp"
 
 namespace ambergale {
@@ -11,9 +12,7 @@ namespace {
 int unit_at(const CodeStream& stream, std::size_t j) { return stream[j] + stream[j + 1] * 256; }
 
 // The entry a unit refers to, or -1 when the unit is no reference.
-int reference_target(int unit) {
-  return unit >= kFirstReference && unit <= kLastReference ? unit - kFirstReference : -1;
-}
+int reference_target(int unit) { return kExpandedReferences.holds(unit) ? unit - kFirstEntryCode : -1; }
 
 // Marks the entries whose full expansion is finite: those from which no cycle
 // of references can be reached. An entry is finite once all the entries it

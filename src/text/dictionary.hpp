@@ -13,6 +13,7 @@
 #include "cartridge/cartridge.hpp"
 #include "cartridge/cartridge_map.hpp"
 #include "decode/byte_tree.hpp"
+#include "text/code_units.hpp"
 #include "text/text_buffer.hpp"
 
 namespace ambergale {
@@ -21,10 +22,6 @@ using cartridge_map::kDictionaryEntries;
 // The most bytes an entry may hold, as decoded or expanded. A replacement that
 // would take an entry past it is not made.
 inline constexpr int kEntryCap = kCodeStreamCap;
-// Units in this range are replaced during expansion. 0x0FF9..0x0FFF name
-// entries past the last one, which are empty: such units vanish.
-inline constexpr int kFirstReference = 0x0410;
-inline constexpr int kLastReference = 0x0FFF;
 
 using CodeStream = std::vector<std::uint8_t>;
 

@@ -4,18 +4,12 @@
 #include <array>
 
 #include "text/char_table.hpp"
+#include "text/code_units.hpp"
 #include "text/hex.hpp"
 
 namespace ambergale {
 
 namespace {
-
-// Controls with units of their own after them.
-constexpr int kControlHex = 0x0013;       // three further units, all shown in hex
-constexpr int kControlName = 0x0019;      // one argument: a character name, or hex
-constexpr bool takes_argument(int unit) {
-  return unit == kControlName || unit == 0x0018 || unit == 0x001B || unit == 0x0016;
-}
 
 // The character of each code as its one or two bytes and their count, in
 // four bytes: one load per unit on the common path. Controls have no
@@ -66,25 +60,18 @@ int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
       o += 2;
     } else if (unit == kEndCode) {
       o += 2;
-    } else if (unit == kControlHex) {
-      o = hex_units(o, 4);
-    } else if (takes_argument(unit)) {
-      if (o + 3 >= end) {  // the argument lies past the end
-        append_unit_hex(out, stream[o], stream[o + 1]);
-        o += 2;
-        continue;
-      }
-      const int argument = stream[o + 2] + stream[o + 3] * 256;
-      if (unit == kControlName && argument >= kFirstNameCode &&
+    } else if (const int arguments = argument_units(unit); arguments > 0) {
+      const int argument = o + 3 < end ? stream[o + 2] + stream[o + 3] * 256 : -1;
+      if (unit == kNameControl && argument >= kFirstNameCode &&
           argument < kFirstNameCode + static_cast<int>(kNameTable.size())) {
         out.append(kNameTable[argument - kFirstNameCode]);
+        o += 4;
       } else {
-        hex_units(o, 2);
+        o = hex_units(o, 1 + arguments);  // as far as the arguments lie inside the stream
       }
-      o += 4;
-    } else if (unit >= kFirstDictionaryCode && unit <= kLastDictionaryCode &&
-               static_cast<std::size_t>(unit - kFirstDictionaryCode) < dictionary.size()) {
-      out.append(dictionary[unit - kFirstDictionaryCode]);
+    } else if (kRenderedEntryCodes.holds(unit) &&
+               static_cast<std::size_t>(unit - kFirstEntryCode) < dictionary.size()) {
+      out.append(dictionary[unit - kFirstEntryCode]);
       o += 2;
     } else {
       append_unit_hex(out, stream[o], stream[o + 1]);

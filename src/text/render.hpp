@@ -9,13 +9,10 @@
 #include <span>
 #include <string_view>
 
+#include "text/code_units.hpp"
 #include "text/text_buffer.hpp"
 
 namespace ambergale {
-
-inline constexpr int kEndCode = 0xFFFF;
-inline constexpr int kFirstDictionaryCode = 0x0410;
-inline constexpr int kLastDictionaryCode = 0x0FF8;
 
 // Appends the rendering of the first `length` bytes of `stream` to `out` and
 // returns the number of bytes appended. Dictionary code c renders as

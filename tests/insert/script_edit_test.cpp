@@ -18,7 +18,7 @@
 #include "support/line_text.hpp"
 #include "script/disassembler.hpp"
 #include "text/char_table.hpp"
-#include "text/render.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 namespace {
@@ -274,7 +274,7 @@ TEST_F(ScriptEdit, TheSameTextWrittenOtherwiseKeepsTheMessagesBits) {
   for (std::size_t i = 0; i < map_->size() && edits.size() < 50; ++i) {
     if ((*map_)[i].kind != ScriptLine::Kind::message || shared(i)) continue;
     const std::vector<std::uint16_t> units = message_units(i);
-    if (std::any_of(units.begin(), units.end(), [](std::uint16_t u) { return u >= kFirstDictionaryCode && u != 0xFFFF; })) continue;
+    if (std::any_of(units.begin(), units.end(), [](std::uint16_t u) { return u >= kFirstEntryCode && u != kEndCode; })) continue;
     const std::string_view text = lines_[i];
     for (int unit = 0x0080; unit < 0x0100; ++unit) {  // kana, one code each
       if (kCharTable[static_cast<std::size_t>(unit)] != text.substr(0, 2)) continue;
