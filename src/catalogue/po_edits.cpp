@@ -9,7 +9,7 @@
 #include "dump/dumps.hpp"
 #include "dump/dump_lines.hpp"
 #include "platform/crc32.hpp"
-#include "insert/text_parse.hpp"
+#include "text/text_parse.hpp"
 #include "platform/cp932_to_utf8.hpp"
 #include "text/hex.hpp"
 

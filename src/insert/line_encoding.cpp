@@ -2,7 +2,7 @@
 
 #include "decode/byte_tree.hpp"
 #include "insert/line_units.hpp"
-#include "insert/text_parse.hpp"
+#include "text/text_parse.hpp"
 #include "text/code_units.hpp"
 #include "text/hex.hpp"
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "insert/text_parse.hpp"
+#include "text/text_parse.hpp"
 #include "platform/failure.hpp"
 #include "text/dictionary.hpp"
 

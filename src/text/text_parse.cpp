@@ -1,4 +1,4 @@
-#include "insert/text_parse.hpp"
+#include "text/text_parse.hpp"
 
 #include <map>
 #include <string>
