@@ -182,10 +182,10 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   for (const int other : work.sharers.at(job.key)) work.plan.expect_line(kDump, work.message_lines[{other, offset}], encoded.read_back);
   // A text that stands for what the message held keeps its bits.
   if (encode::opened(work.coding.coder, original) == encoded.literal) return std::nullopt;
-  BlockRecoder recoder(work.image.tables.script_tree, work.codes, work.plan.scratch(), job.at, static_cast<int>(offset),
-                       static_cast<int>(size), job.previous ? &*job.previous : nullptr, kRecodeTries);
+  const MessagePlace place{job.at, static_cast<int>(offset), static_cast<int>(size), job.previous ? &*job.previous : nullptr};
+  BlockRecoder recoder(work.image.tables.script_tree, work.codes, work.plan.scratch(), place, kRecodeTries);
   if (!recoder.unusable().empty()) return Failure{{}, name + ": " + recoder.unusable()};
-  offer_encodings(work.coding.coder, encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1],
+  offer_encodings(work.coding.coder, {encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1]},
                   [&](std::span<const std::uint8_t> bytes) { return recoder.offer(bytes); });
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, recoder.tries());
   if (!recoder.found()) return Failure{{}, name + ": " + recode_refusal(recoder, "block " + address_text(job.key.first, job.key.second), job.length, size)};

@@ -27,6 +27,7 @@
 #include "decode/script_tree.hpp"
 #include "encode/message_encoder.hpp"
 #include "encode/script_codes.hpp"
+#include "encode/totals.hpp"
 #include "insert/line_encoding.hpp"
 
 namespace ambergale {
@@ -55,15 +56,22 @@ struct NeighbourBlock {
   std::vector<std::uint8_t> units;
 };
 
+// Where a message lies: its block, the script bytes [first, first + size)
+// it takes, and the odd block that reads the block's first byte, if any.
+struct MessagePlace {
+  BlockAt block;
+  int first;
+  int size;
+  const NeighbourBlock* previous = nullptr;
+};
+
 // Searches, one offered byte string at a time, for new bytes of a message
 // that the block can hold; a found block is left written into `image`, a
-// try that fails leaves the image as it was.
+// try that fails leaves the image as it was. At most `bound` tries.
 class BlockRecoder {
  public:
-  // `message`: the script bytes [first, first + size) the message takes.
-  // `previous`: the odd block that reads this one's first byte, if any.
-  BlockRecoder(const ScriptTree& tree, const encode::ScriptCodes& codes, std::span<std::uint8_t> image, BlockAt block,
-               int first, int size, const NeighbourBlock* previous, std::size_t bound);
+  BlockRecoder(const ScriptTree& tree, const encode::ScriptCodes& codes, std::span<std::uint8_t> image,
+               const MessagePlace& place, std::size_t bound);
 
   // Why no try can succeed whatever the bytes, or empty.
   const std::string& unusable() const { return unusable_; }
@@ -80,15 +88,30 @@ class BlockRecoder {
   int missing_byte() const { return missing_byte_; }
 
  private:
+  // The leaves each place of the message may take, the most bits they add
+  // up to, and the totals the places from each one on can take.
+  struct PlaceOptions {
+    std::vector<std::vector<encode::ScriptLeaf>> leaves;
+    std::size_t widest = 0;
+    std::vector<encode::Totals> reach;
+  };
+
+  void find_kept_bits();
+  std::int32_t start_of(int symbol) const { return bits_.starts[static_cast<std::size_t>(symbol)]; }
+
   bool try_bytes(std::span<const std::uint8_t> bytes);
+  bool keeps_fixed_bytes(std::span<const std::uint8_t> bytes, int last) const;
+  std::optional<PlaceOptions> place_options(std::span<const std::uint8_t> bytes);
+  std::vector<encode::ScriptLeaf> leaves_for(std::size_t index, std::uint8_t byte) const;
+  std::int32_t chosen_total(const PlaceOptions& options, std::int32_t old_total) const;
+  void write_leaves(encode::BitWriter& writer, const PlaceOptions& options, std::int32_t total, std::vector<int>& symbols) const;
+  void write_tail(encode::BitWriter& writer, std::int32_t grown) const;
   bool holds(const std::vector<std::uint8_t>& block, const std::vector<std::uint8_t>& units);
 
   const ScriptTree& tree_;
   const encode::ScriptCodes& codes_;
   std::span<std::uint8_t> image_;
-  BlockAt block_;
-  int first_, size_;
-  const NeighbourBlock* previous_;
+  MessagePlace place_;
   std::size_t bound_;
 
   std::vector<std::uint8_t> old_;  // the block's bytes as they stand
@@ -104,13 +127,21 @@ class BlockRecoder {
   std::vector<std::uint8_t> units_;
 };
 
-// Calls `offer` with the encodings of `literal` (a message's text) whose
-// bits lie in `window` (at most 8 × the message's bytes) until it returns
-// true: each parse, nearest to the window's `near` first, with each value
-// of the free bits after its end code, the old message's (from its last
-// byte, `old_last`) first. Parses for which `skip` is true are left out.
-void offer_encodings(const encode::MessageCoder& coder, std::span<const std::uint16_t> literal, const BitWindow& window,
-                     std::uint8_t old_last, const std::function<bool(std::span<const std::uint8_t>)>& offer,
+// A message's new text as its encodings are offered: its literal units,
+// the bits they may take (at most 8 × the message's bytes), and the old
+// message's last byte, whose free bits are offered first.
+struct OfferedText {
+  std::span<const std::uint16_t> literal;
+  BitWindow window;
+  std::uint8_t old_last;
+};
+
+// Calls `offer` with the encodings of the text whose bits lie in its window
+// until it returns true: each parse, nearest to the window's `near` first,
+// with each value of the free bits after its end code, the old message's
+// first. Parses for which `skip` is true are left out.
+void offer_encodings(const encode::MessageCoder& coder, const OfferedText& text,
+                     const std::function<bool(std::span<const std::uint8_t>)>& offer,
                      const std::function<bool(const encode::Units&)>& skip = {});
 
 }  // namespace ambergale

@@ -76,7 +76,7 @@ TEST(BlockRecoder, WorkedCases) {
     std::optional<NeighbourBlock> previous;
     if (c.block.offset > 0) previous = NeighbourBlock{{0, 1}, decoded(tree, image, {0, 1})};
     const Bytes before = decoded(tree, image, c.block);
-    BlockRecoder recoder(tree, codes, image, c.block, c.first, c.size, previous ? &*previous : nullptr, 10);
+    BlockRecoder recoder(tree, codes, image, {c.block, c.first, c.size, previous ? &*previous : nullptr}, 10);
     ASSERT_EQ(recoder.unusable(), "");
     EXPECT_EQ(recoder.offer(c.offered), c.found);
     EXPECT_EQ(recoder.found(), c.found);
@@ -93,12 +93,12 @@ TEST(BlockRecoder, WorkedCases) {
   // A search is over once found, or once it has made its tries.
   {
     Bytes image = {0x9D, 0x55};
-    BlockRecoder recoder(tree, codes, image, {0, 2}, 1, 2, nullptr, 10);
+    BlockRecoder recoder(tree, codes, image, {{0, 2}, 1, 2, nullptr}, 10);
     ASSERT_TRUE(recoder.offer(Bytes{0x00, 0x10}));
     EXPECT_TRUE(recoder.offer(Bytes{0xFF, 0xFF}));
     EXPECT_EQ(recoder.tries(), 1u);
     EXPECT_EQ(image, (Bytes{0xB5, 0x55}));
-    BlockRecoder bounded(tree, codes, image, {0, 1}, 1, 2, nullptr, 2);
+    BlockRecoder bounded(tree, codes, image, {{0, 1}, 1, 2, nullptr}, 2);
     EXPECT_FALSE(bounded.offer(Bytes{0xFF, 0xFF}));
     EXPECT_TRUE(bounded.offer(Bytes{0xFF, 0xFF}));
     EXPECT_TRUE(bounded.offer(Bytes{0x10, 0x00}));
@@ -107,7 +107,7 @@ TEST(BlockRecoder, WorkedCases) {
   }
   // Bytes decoded from the next block's byte cannot change.
   Bytes image = {0x9D, 0x55};
-  BlockRecoder shared(tree, codes, image, {0, 1}, 4, 1, nullptr, 10);
+  BlockRecoder shared(tree, codes, image, {{0, 1}, 4, 1, nullptr}, 10);
   EXPECT_NE(shared.unusable(), "");
 }
 
@@ -213,13 +213,13 @@ TEST_F(SampleBlocks, UnchangedTextWrittenAgainRecompresses) {
     const std::optional<NeighbourBlock> previous = previous_of(m);
     for (const bool other_parse : {false, true}) {
       if (tried[other_parse] == 1000) continue;
-      BlockRecoder recoder((*tables_)->script_tree, codes, image, m.block, m.first, m.size, previous ? &*previous : nullptr,
+      BlockRecoder recoder((*tables_)->script_tree, codes, image, {m.block, m.first, m.size, previous ? &*previous : nullptr},
                            kRecodeTries);
       if (!recoder.unusable().empty()) break;
       std::size_t others = 0;
       const auto size = static_cast<std::size_t>(m.size);
       offer_encodings(
-          *coder, literal, {8 * size - 7, 8 * size, m.bits, ""}, m.bytes.back(),
+          *coder, {literal, {8 * size - 7, 8 * size, m.bits, ""}, m.bytes.back()},
           [&](std::span<const std::uint8_t> bytes) { return recoder.offer(bytes); },
           [&](const encode::Units& parse) {
             others += parse != m.units;
@@ -271,7 +271,7 @@ TEST_F(SampleBlocks, EncodingsAreOfferedEachOnceOldFreeBitsFirst) {
     if (expected < 4) continue;
     std::set<std::string> offered;
     std::vector<Bytes> order;
-    offer_encodings(*coder, literal, window, m.bytes.back(), [&](std::span<const std::uint8_t> bytes) {
+    offer_encodings(*coder, {literal, window, m.bytes.back()}, [&](std::span<const std::uint8_t> bytes) {
       order.emplace_back(bytes.begin(), bytes.end());
       offered.emplace(bytes.begin(), bytes.end());
       return false;
@@ -283,7 +283,7 @@ TEST_F(SampleBlocks, EncodingsAreOfferedEachOnceOldFreeBitsFirst) {
     const std::size_t free_bits = 8 * size - encode::write_units(*coder, m.units).bits;
     EXPECT_EQ(order.front().back() & ((1u << free_bits) - 1), m.bytes.back() & ((1u << free_bits) - 1));
     std::size_t asked = 0;
-    offer_encodings(*coder, literal, window, m.bytes.back(), [&](std::span<const std::uint8_t>) { return ++asked == 3; });
+    offer_encodings(*coder, {literal, window, m.bytes.back()}, [&](std::span<const std::uint8_t>) { return ++asked == 3; });
     EXPECT_EQ(asked, 3u);
     if (++checked == 50) break;
   }
@@ -299,7 +299,7 @@ TEST_F(SampleBlocks, RandomBytesThatFitChangeOnlyTheirBlock) {
   Bytes image = *image_;
   for (const Message& m : messages(300)) {
     const std::optional<NeighbourBlock> previous = previous_of(m);
-    BlockRecoder recoder((*tables_)->script_tree, codes, image, m.block, m.first, m.size, previous ? &*previous : nullptr, 200);
+    BlockRecoder recoder((*tables_)->script_tree, codes, image, {m.block, m.first, m.size, previous ? &*previous : nullptr}, 200);
     if (!recoder.unusable().empty()) {
       ++unusable;
       continue;
