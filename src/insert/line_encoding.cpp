@@ -32,7 +32,11 @@ namespace {
 Outcome read_units(const LineCoding& coding, const LineRequest& request, std::vector<TextPiece>& pieces, EncodedLine& out) {
   if (Outcome failure = parse_line_text(request.text, pieces)) return failure;
   const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coding.coder, u) > 0; }, coding.newline};
-  return line_units(pieces, request.original, coding.dictionaries.original, rules, out.literal, out.columns);
+  LineUnits read;
+  if (Outcome failure = line_units(pieces, {request.original, coding.dictionaries.original}, rules, read)) return failure;
+  out.literal = std::move(read.units);
+  out.columns = std::move(read.columns);
+  return std::nullopt;
 }
 
 Outcome encode_units(const LineCoding& coding, const LineRequest& request, EncodedLine& out) {

@@ -1,5 +1,7 @@
 #include "insert/line_units.hpp"
 
+#include <algorithm>
+
 #include <string>
 
 #include "text/code_units.hpp"
@@ -112,70 +114,81 @@ std::vector<int> align(const std::vector<Token>& original, const std::vector<Tok
   return matched;
 }
 
-Failure at_column(std::size_t column, std::string reason) { return Failure::at({}, 0, column, std::move(reason)); }
+// How one edited token is read: the rules, and the codes of the original's
+// line breaks, when they are all one.
+struct TokenReading {
+  const ReadingRules& rules;
+  std::vector<std::uint16_t> newline_codes;
+};
+
+std::vector<std::uint16_t> newline_codes_of(const std::vector<Token>& original) {
+  std::vector<std::uint16_t> codes;
+  for (const Token& token : original) {
+    if (token.text == "\\n" && (codes.empty() || codes.front() != token.units.front())) codes.push_back(token.units.front());
+  }
+  return codes;
+}
+
+// The code of a character or line break the text cannot tell apart: the
+// aligned original's, else what the rules choose.
+Outcome choose_code(const TokenReading& reading, const TextPiece& piece, const Token& token, const Token* twin,
+                    std::vector<std::uint16_t>& units) {
+  if (token.units.size() == 1) {
+    units.push_back(token.units.front());
+  } else if (twin && twin->units.size() == 1) {
+    units.push_back(twin->units.front());
+  } else if (piece.kind == TextPiece::Kind::newline) {
+    if (reading.rules.newline == 0 && reading.newline_codes.size() != 1) {
+      return Failure{{}, "\\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>, or give --newline"};
+    }
+    units.push_back(reading.rules.newline != 0 ? reading.rules.newline : reading.newline_codes.front());
+  } else if (token.units.size() == 4) {  // ■: four codes the table cannot tell apart
+    return Failure{{}, "this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>"};
+  } else {
+    const auto writable = std::find_if(token.units.begin(), token.units.end(), reading.rules.has_code);
+    units.push_back(writable != token.units.end() ? *writable : token.units.front());
+  }
+  return std::nullopt;
+}
+
+// The units of one edited token.
+Outcome read_token(const TokenReading& reading, const TextPiece& piece, const Token& token, const Token* twin,
+                   std::vector<std::uint16_t>& units) {
+  switch (piece.kind) {
+    case TextPiece::Kind::hex_run:
+      if (!twin) return Failure{{}, "a hex run that the original line does not hold: write new units as <LLHH>"};
+      units.push_back(token.units.front());
+      return std::nullopt;
+    case TextPiece::Kind::escape:
+      for (const std::uint16_t u : token.units) {
+        if (u == kEndCode) return Failure{{}, "<FFFF> would end the message there"};
+        units.push_back(u);
+      }
+      return std::nullopt;
+    case TextPiece::Kind::name: units.insert(units.end(), token.units.begin(), token.units.end()); return std::nullopt;
+    case TextPiece::Kind::newline:
+    case TextPiece::Kind::character: return choose_code(reading, piece, token, twin, units);
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
-Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::uint16_t> original,
-                   const Dictionary& dictionary, const ReadingRules& rules, std::vector<std::uint16_t>& units,
-                   std::vector<std::size_t>& columns) {
+Outcome line_units(const std::vector<TextPiece>& pieces, const OriginalLine& original, const ReadingRules& rules,
+                   LineUnits& out) {
   std::vector<Token> before;
-  add_original_tokens(original, dictionary, 0, before);
+  add_original_tokens(original.units, original.dictionary, 0, before);
   std::vector<std::size_t> piece_of, column_of;
   const std::vector<Token> after = edited_tokens(pieces, piece_of, column_of);
   const std::vector<int> matched = align(before, after);
-  // The codes of the original's line breaks, when they are all one.
-  std::vector<std::uint16_t> newline_codes;
-  for (const Token& token : before) {
-    if (token.text == "\\n" && (newline_codes.empty() || newline_codes.front() != token.units.front())) {
-      newline_codes.push_back(token.units.front());
-    }
-  }
+  const TokenReading reading{rules, newline_codes_of(before)};
   for (std::size_t t = 0; t < after.size(); ++t) {
-    const TextPiece& piece = pieces[piece_of[t]];
-    const std::size_t column = column_of[t];
-    const Token& token = after[t];
     const Token* twin = matched[t] >= 0 ? &before[static_cast<std::size_t>(matched[t])] : nullptr;
-    switch (piece.kind) {
-      case TextPiece::Kind::hex_run:
-        if (!twin) return at_column(column, "a hex run that the original line does not hold: write new units as <LLHH>");
-        units.push_back(token.units.front());
-        break;
-      case TextPiece::Kind::escape:
-        for (const std::uint16_t u : token.units) {
-          if (u == kEndCode) return at_column(column, "<FFFF> would end the message there");
-          units.push_back(u);
-        }
-        break;
-      case TextPiece::Kind::name: units.insert(units.end(), token.units.begin(), token.units.end()); break;
-      case TextPiece::Kind::newline:
-      case TextPiece::Kind::character: {
-        if (token.units.size() == 1) {
-          units.push_back(token.units.front());
-        } else if (twin && twin->units.size() == 1) {
-          units.push_back(twin->units.front());
-        } else if (piece.kind == TextPiece::Kind::newline) {
-          if (rules.newline == 0 && newline_codes.size() != 1) {
-            return at_column(column, "\\n may be 0012 or 0017 and the original line does not decide: "
-                                     "write <1200> or <1700>, or give --newline");
-          }
-          units.push_back(rules.newline != 0 ? rules.newline : newline_codes.front());
-        } else if (token.units.size() == 4) {  // ■: four codes the table cannot tell apart
-          return at_column(column, "this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>");
-        } else {
-          std::uint16_t chosen = token.units.front();
-          for (const std::uint16_t u : token.units) {
-            if (rules.has_code(u)) {
-              chosen = u;
-              break;
-            }
-          }
-          units.push_back(chosen);
-        }
-        break;
-      }
+    if (Outcome failure = read_token(reading, pieces[piece_of[t]], after[t], twin, out.units)) {
+      failure->column = column_of[t];
+      return failure;
     }
-    columns.resize(units.size(), column);
+    out.columns.resize(out.units.size(), column_of[t]);
   }
   return std::nullopt;
 }

@@ -21,18 +21,29 @@ struct ReadingRules {
   std::uint16_t newline = 0;                    // the code of a new "\n" (0012 or 0017), or 0
 };
 
-// The literal units (no end code) of the edited text `pieces`, read against
-// `original`, the units the image's message decodes to (dictionary entries
-// in it are seen through). A new "\n" takes `rules.newline`, else the code
-// of the original's line breaks when they are all one; a new duplicate
-// character its lowest code for which `rules.has_code` holds. Refused, with
-// the failure's column: a "\n" or ■ that nothing decides, a hex
-// run that does not stand in the original (a new one is written as an
-// escape), and an end code inside the text. `columns` gets the column of
-// the piece behind each unit.
-Outcome line_units(const std::vector<TextPiece>& pieces, std::span<const std::uint16_t> original,
-                   const Dictionary& dictionary, const ReadingRules& rules, std::vector<std::uint16_t>& units,
-                   std::vector<std::size_t>& columns);
+// The message a line is read against: the units the image's message
+// decodes to, dictionary entries in it seen through `dictionary`.
+struct OriginalLine {
+  std::span<const std::uint16_t> units;
+  const Dictionary& dictionary;
+};
+
+// The literal units (no end code) of a line, and the column of the piece
+// behind each.
+struct LineUnits {
+  std::vector<std::uint16_t> units;
+  std::vector<std::size_t> columns;
+};
+
+// The literal units of the edited text `pieces`, read against `original`.
+// A new "\n" takes `rules.newline`, else the code of the original's line
+// breaks when they are all one; a new duplicate character its lowest code
+// for which `rules.has_code` holds. Refused, with the failure's column: a
+// "\n" or ■ that nothing decides, a hex run that does not stand in the
+// original (a new one is written as an escape), and an end code inside the
+// text.
+Outcome line_units(const std::vector<TextPiece>& pieces, const OriginalLine& original, const ReadingRules& rules,
+                   LineUnits& out);
 
 // The text a run of units renders to, with the dictionary's texts.
 std::string rendered(std::span<const std::uint16_t> units, const Dictionary& dictionary);

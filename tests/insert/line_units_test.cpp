@@ -22,9 +22,10 @@ Read read(std::string_view text, const Units& original,
   Read result;
   result.failure = parse_line_text(text, pieces);
   if (result.failure) return result;
-  std::vector<std::size_t> columns;
-  result.failure = line_units(pieces, original, dictionary, ReadingRules{has_code, newline}, result.units, columns);
-  EXPECT_EQ(columns.size(), result.units.size());
+  LineUnits read;
+  result.failure = line_units(pieces, {original, dictionary}, ReadingRules{has_code, newline}, read);
+  EXPECT_EQ(read.columns.size(), read.units.size());
+  result.units = read.units;
   return result;
 }
 
