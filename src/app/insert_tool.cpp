@@ -23,6 +23,7 @@
 #include "platform/output_folder.hpp"
 #include "platform/signals.hpp"
 #include "script/opcodes.hpp"
+#include "text/code_units.hpp"
 
 #ifndef AMBERGALE_VERSION
 #define AMBERGALE_VERSION "unknown"
@@ -94,7 +95,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     }
     case kNewline:
       if (std::string_view(value) == "1200" || std::string_view(value) == "1700") {
-        options.settings.newline = std::string_view(value) == "1200" ? 0x0012 : 0x0017;
+        options.settings.newline = std::string_view(value) == "1200" ? kLineBreak : kOtherLineBreak;
       } else {
         return Failure{{}, "invalid line break '" + std::string(value) + "' (use 1200 or 1700, the units 0012 and 0017)"};
       }

@@ -56,9 +56,13 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
   const Dictionary* dictionary = &tables.dictionary;
   if (!changes[kDictionary].empty()) {
     plan_dictionary_edits(image, changes[kDictionary], plan, *planned.dictionary);
-    if (plan.refused()) return std::nullopt;  // the other texts would be written with a dictionary that will not be
-    planned.amended = dump_with_dictionary(original, plan.dictionary);
-    dictionary = planned.dictionary.get();
+    if (plan.overrun()) return plan.overrun();
+    // A refused dictionary is not written: the other texts are then planned
+    // with the image's own, so that their refusals are known too.
+    if (!plan.refused()) {
+      planned.amended = dump_with_dictionary(original, plan.dictionary);
+      dictionary = planned.dictionary.get();
+    }
   }
   if (changes[kWordList].empty() && changes[kSequential].empty() && changes[kScripts].empty() && settings.free.empty()) {
     return std::nullopt;
@@ -68,7 +72,7 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
   plan_sequential_edits(image, coding, changes[kSequential], plan);
   plan_word_list_edits(image, coding, changes[kWordList], plan);
   plan_script_edits(image, coding, changes[kScripts], plan);
-  return std::nullopt;
+  return plan.overrun();
 }
 
 // The lines changed, and the unchanged lines the edits show anew.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "encode/encoder.hpp"
 
 namespace ambergale {
 
@@ -13,13 +12,21 @@ Cartridge InsertPlan::draft_cartridge() const {
 }
 
 void InsertPlan::write(int bank, int address, std::span<const std::uint8_t> bytes) {
-  encode::put_bytes(draft_, bank, address, bytes);
-  writes_.push_back({static_cast<std::size_t>(rom_offset(bank, address)), bytes.size()});
+  const auto offset = static_cast<std::size_t>(rom_offset(bank, address));
+  if (offset > draft_.size() || bytes.size() > draft_.size() - offset) {
+    if (!overrun_) {
+      overrun_ = Failure{{}, "internal error: the plan writes " + std::to_string(bytes.size()) + " bytes at " +
+                                 address_text(bank, address) + ", past the image's end; nothing written"};
+    }
+    return;
+  }
+  std::copy(bytes.begin(), bytes.end(), draft_.begin() + static_cast<std::ptrdiff_t>(offset));
+  writes_.push_back({offset, bytes.size()});
 }
 
 void InsertPlan::write_word(int bank, int address, int value) {
-  encode::put_word(draft_, bank, address, value);
-  writes_.push_back({static_cast<std::size_t>(rom_offset(bank, address)), 2});
+  const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)};
+  write(bank, address, bytes);
 }
 
 std::vector<Refusal> InsertPlan::refusals() const {

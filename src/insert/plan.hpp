@@ -29,6 +29,7 @@
 #include "dump/tables.hpp"
 #include "insert/checksum.hpp"
 #include "insert/free_space.hpp"
+#include "platform/failure.hpp"
 
 namespace ambergale {
 
@@ -91,7 +92,8 @@ class InsertPlan {
 
   // Claims bytes for this run's writes: only claimed bytes may be written.
   void claim(std::size_t offset, std::size_t size) { owned_.push_back({offset, size}); }
-  // Writes into the draft, and records the extent.
+  // Writes into the draft, and records the extent; a write past the
+  // image's end is never made, and fails the plan (see overrun()).
   void write(int bank, int address, std::span<const std::uint8_t> bytes);
   void write_word(int bank, int address, int value);
   // Lets a planner try bytes in the draft (a block compressed again), then
@@ -110,6 +112,8 @@ class InsertPlan {
   // The refusals in the order the user wrote the changes.
   std::vector<Refusal> refusals() const;
   bool refused() const { return !refusals_.empty(); }
+  // A write past the image's end, which no plan should make.
+  const Outcome& overrun() const { return overrun_; }
   const std::array<std::vector<std::pair<std::size_t, std::string>>, 4>& lines() const { return lines_; }
 
   PlanCounts counts;
@@ -122,6 +126,7 @@ class InsertPlan {
   std::vector<Extent> writes_;
   std::vector<Extent> owned_;
   std::vector<Refusal> refusals_;
+  Outcome overrun_;
   std::array<std::vector<std::pair<std::size_t, std::string>>, 4> lines_;
 };
 

@@ -110,7 +110,7 @@ TEST(InsertRefuses, WhatItCannotInsert) {
 }
 
 TEST(InsertRefuses, EveryChangeThatCannotGoInInTheOrderOfTheFiles) {
-  // Refusals of three dumps, the later dumps' first: all are listed, by
+  // Refusals of every dump, the later dumps' first: all are listed, by
   // dump in run order, then by line, and nothing is made.
   const Bytes image = sample::make_sample(2).layout.image;
   InsertInputs inputs = unchanged_inputs(image);
@@ -124,6 +124,7 @@ TEST(InsertRefuses, EveryChangeThatCannotGoInInTheOrderOfTheFiles) {
   edit(1, 9, long_tail);
   edit(1, 4, long_tail);
   edit(0, 7, long_tail);
+  edit(2, 5, long_tail);  // a refused dictionary edit leaves the others planned
   OriginalImage original{inputs.image_file, "image.smc", inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
   ASSERT_FALSE(load_original(original));
   map_scripts(original);
@@ -133,7 +134,7 @@ TEST(InsertRefuses, EveryChangeThatCannotGoInInTheOrderOfTheFiles) {
   ASSERT_FALSE(run_insert(original, changes, {}, result));
   std::vector<std::string> places;
   for (const Refusal& refusal : result.refusals) places.push_back(refusal.failure.file + ":" + std::to_string(refusal.failure.line));
-  EXPECT_EQ(places, (std::vector<std::string>{"wordlist.txt:7", "wordlist2.txt:4", "wordlist2.txt:9", "messcript.txt:1",
+  EXPECT_EQ(places, (std::vector<std::string>{"wordlist.txt:7", "wordlist2.txt:4", "wordlist2.txt:9", "sublist.txt:5", "messcript.txt:1",
                                                "messcript.txt:3"}));
   EXPECT_TRUE(result.image_file.empty());
   EXPECT_TRUE(result.bps.empty());
