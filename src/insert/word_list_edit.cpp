@@ -78,7 +78,9 @@ void refuse_split_words(WordListWork& work) {
 void encode_messages(WordListWork& work, const LineCoding& coding) {
   std::map<MessageKey, Failure> failed;
   for (auto it = work.text_of.begin(); it != work.text_of.end();) {
-    const auto [number, text] = *it++;
+    const std::size_t number = it->first;
+    const std::string_view text = it->second;
+    ++it;
     const int address = work.entry(number).address;
     const auto rewritten = std::find_if(work.plan.rewritten.begin(), work.plan.rewritten.end(),
                                         [&](const RewrittenMessage& m) { return m.address == address && m.text == text; });
