@@ -8,14 +8,17 @@
 #include <cerrno>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
+#include "app/insert_files.hpp"
 #include "app/options.hpp"
 #include "catalogue/po_edits.hpp"
 #include "catalogue/po_file.hpp"
 #include "cartridge/cartridge.hpp"
 #include "dump/dumps.hpp"
+#include "platform/bounded_text.hpp"
 #include "platform/command_line.hpp"
 #include "platform/console.hpp"
 #include "platform/input_file.hpp"
@@ -53,7 +56,15 @@ constexpr std::array<CommandOption, 14> kOptions = {{
     {"version", 0, false, true},
 }};
 
+// A file or folder option given an empty name (which would otherwise read
+// as the option left out).
+Outcome empty_name(std::size_t option) {
+  return Failure{{}, std::string("an empty name for --") + kOptions[option].name}.about("");
+}
+
 Outcome take_option(std::size_t option, const char* value, InsertOptions& options) {
+  const bool names_file = option == kOutput || option == kDumps || option == kPo || option == kBps || option == kIps;
+  if (names_file && *value == '\0') return empty_name(option);
   switch (option) {
     case kOutput: options.output = value; break;
     case kDumps:
@@ -124,9 +135,11 @@ bool same_file(const std::string& a, const std::string& b) {
 class Outputs {
  public:
   Outcome add(const std::string& path, std::string_view bytes) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (path == kStandardOutput) {
+      standard_output_ = bytes;
+      return std::nullopt;
+    }
+    const auto [folder, name] = split_path(path);
     if (name.empty() || name == "." || name == "..") return Failure{path, "not a file name"};
     OutputDir* dir = nullptr;
     for (std::size_t i = 0; i < folders_.size() && !dir; ++i) {
@@ -147,10 +160,14 @@ class Outputs {
     return std::nullopt;
   }
 
-  // Every file is finished: all take their names, with the stop signals held.
+  // Every file is finished: what goes to standard output is written, then
+  // all files take their names, with the stop signals held.
   Outcome install() {
     for (std::size_t i = 0; i < files_.size(); ++i) {
       if (Outcome failure = files_[i]->check_target()) return failure->about(paths_[i]);
+    }
+    if (standard_output_) {
+      if (Outcome failure = write_standard_output(*standard_output_)) return failure;
     }
     const SignalHold hold;
     for (std::size_t i = 0; i < files_.size(); ++i) {
@@ -165,13 +182,13 @@ class Outputs {
   std::vector<std::string> folder_paths_;
   std::vector<std::unique_ptr<StagedFile>> files_;
   std::vector<std::string> paths_;
+  std::optional<std::string_view> standard_output_;  // the bytes of the output "-", if any
 };
 
-// The report is written beside the new image, named after it.
-constexpr const char* kReportSuffix = ".report.txt";
-
-// The most an edited dump may hold: the dump tool's default ceiling.
+// The most an edited dump may hold: the dump tool's default ceiling. Its
+// lines are not bounded yet.
 constexpr std::size_t kMostEditedDump = std::size_t{1} << 30;
+const TextBounds kEditedDumpBounds{kMostEditedDump, kMostEditedDump, kMostEditedDump, "the most an edited dump may hold", "", ""};
 
 Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
   inputs.image_name = input_name(options.image);
@@ -181,11 +198,15 @@ Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
   if (Outcome failure = read_opcode_file(options.opcode_file, inputs.opcode_file)) {
     return failure->about(input_name(options.opcode_file));
   }
+  // Parsed here as the run will parse it, so a malformed file is named as
+  // the user named it.
+  OpcodeTable opcodes;
+  if (Outcome failure = parse_opcodes(inputs.opcode_file, opcodes)) return failure->about(input_name(options.opcode_file));
   if (!options.po.empty()) return std::nullopt;  // the edits come from the catalogue
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     const std::string path = path_in_folder(options.dumps_dir, kDumpFiles[d].name);
     std::string contents;
-    if (Outcome failure = read_whole_file(path, kMostEditedDump, contents)) {
+    if (Outcome failure = read_bounded_text(path, kEditedDumpBounds, contents)) {
       if (failure->cannot_open && failure->error == ENOENT) continue;  // a dump left out is unchanged
       return failure->about(path);
     }
@@ -195,13 +216,8 @@ Outcome read_inputs(const InsertOptions& options, InsertInputs& inputs) {
 }
 
 int run(const InsertOptions& options) {
-  if (!options.check && options.output.empty()) return fail(Failure{{}, "no new image: give -o FILE, or --check"});
-  const std::string report_path = options.output.empty() ? "" : options.output + kReportSuffix;
-  for (const std::string* output : {&options.output, &report_path, &options.bps, &options.ips}) {
-    if (!output->empty() && (*output == options.image || same_file(*output, options.image))) {
-      return fail(Failure{*output, "is the input image; write the new files elsewhere"});
-    }
-  }
+  const std::string report_path = insert_report_path(options);
+  const int console = writes_standard_output(options) ? STDERR_FILENO : STDOUT_FILENO;
   InsertInputs inputs;
   if (Outcome failure = read_inputs(options, inputs)) return fail(*failure);
   std::vector<PoLine> from_po;
@@ -224,7 +240,7 @@ int run(const InsertOptions& options) {
                                        [](std::size_t count) { return count == 0; });
     const std::string verdict = unchanged ? "the dumps are a dump of " + inputs.image_name
                                           : "the edits can be inserted into " + inputs.image_name;
-    write_console(STDOUT_FILENO, std::string(kProgram) + ": " + verdict + "; nothing written\n" + report);
+    write_console(console, std::string(kProgram) + ": " + verdict + "; nothing written\n" + report);
     return 0;
   }
   Outputs outputs;
@@ -238,9 +254,13 @@ int run(const InsertOptions& options) {
   if (!options.bps.empty()) {
     if (Outcome failure = outputs.add(options.bps, result.bps)) return fail(*failure);
   }
-  if (Outcome failure = outputs.add(report_path, report)) return fail(*failure);
+  if (!report_path.empty()) {
+    if (Outcome failure = outputs.add(report_path, report)) return fail(*failure);
+  }
   if (Outcome failure = outputs.install()) return fail(*failure);
-  write_console(STDOUT_FILENO, std::string(kProgram) + ": wrote " + options.output + " and its report " + report_path + "\n" + report);
+  const std::string written = report_path.empty() ? "the new image to standard output"
+                                                  : options.output + " and its report " + report_path;
+  write_console(console, std::string(kProgram) + ": wrote " + written + "\n" + report);
   return 0;
 }
 
@@ -266,6 +286,10 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (options.po == kStandardInput && (options.image == kStandardInput || options.opcode_file == kStandardInput)) {
     return Failure{{}, "the catalogue and the image or opcode file cannot both be standard input ('-')"};
   }
+  if (!options.check && options.output.empty()) return Failure{{}, "no new image: give -o FILE, or --check"};
+  const int to_standard_output = (options.output == kStandardOutput) + (options.bps == kStandardOutput) +
+                                 (options.ips == kStandardOutput);
+  if (to_standard_output > 1) return Failure{{}, "only one output can go to standard output ('-')"};
   // A catalogue is UTF-8 and becomes edits of the dumps as Shift-JIS.
   if (!options.po.empty()) options.settings.encoding = Encoding::shift_jis;
   return std::nullopt;
@@ -295,17 +319,29 @@ const char* insert_usage_text() {
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"
          "\n"
+         "One of -o, --bps and --ips may be -, standard output: the run's messages, its\n"
+         "report among them, then go to standard error (-o - writes no report file).\n"
+         "No two outputs (the report included) may be one file, and no output may be an\n"
+         "input (IMAGE, -m, --po or a dump in DIR); an output that exists must be a\n"
+         "regular file, not a link, a device, a FIFO, a socket or a folder.\n"
+         "\n"
          "Exit status: 0 when the new image was written or the check passed, 1 when the\n"
          "run failed or refused an edit, 2 for a wrong command line.\n";
 }
 
+namespace {
+
+int wrong_command_line(const Failure& failure) {
+  write_console(STDERR_FILENO,
+                std::string(kProgram) + ": " + failure.text() + "\nTry 'ambergale-insert --help' for more information.\n");
+  return 2;
+}
+
+}  // namespace
+
 int run_insert_tool(int argc, const char* const* argv) {
   InsertOptions options;
-  if (Outcome failure = parse_insert_options(argc, argv, options)) {
-    write_console(STDERR_FILENO, std::string(kProgram) + ": " + failure->text() +
-                                     "\nTry 'ambergale-insert --help' for more information.\n");
-    return 2;
-  }
+  if (Outcome failure = parse_insert_options(argc, argv, options)) return wrong_command_line(*failure);
   if (options.help) {
     write_console(STDOUT_FILENO, insert_usage_text());
     return 0;
@@ -313,6 +349,11 @@ int run_insert_tool(int argc, const char* const* argv) {
   if (options.version) {
     write_console(STDOUT_FILENO, std::string(kProgram) + " " + AMBERGALE_VERSION + "\n");
     return 0;
+  }
+  // The files are weighed before any is read.
+  if (Outcome failure = check_output_names(options)) return wrong_command_line(*failure);
+  if (!options.check) {
+    if (Outcome failure = check_output_targets(options)) return fail(*failure);
   }
   try {
     return run(options);

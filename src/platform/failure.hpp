@@ -9,15 +9,20 @@
 
 namespace ambergale {
 
+// A file's name as messages give it: as the user wrote it, and '' for an
+// empty one, so that a message never names nothing.
+inline std::string shown_name(const std::string& name) { return name.empty() ? "''" : name; }
+
 struct Failure {
   std::string file;    // the file or folder it concerns; empty until a layer names it
   std::string reason;  // what went wrong, e.g. "cannot open: No such file or directory"
   bool cannot_open = false;  // the file could not be opened at all
   int error = 0;             // the errno of a failed system call, or 0
 
-  // Names the file, unless a lower layer already did.
+  // Names the file (an empty name shows as ''), unless a lower layer
+  // already did.
   Failure& about(const std::string& name) {
-    if (file.empty()) file = name;
+    if (file.empty()) file = shown_name(name);
     return *this;
   }
   bool operator==(const Failure&) const = default;

@@ -78,6 +78,9 @@ TEST(BoundedText, FilesThatCannotBeReadAreNamed) {
   const Read folder = read_text(dir.path().string());
   ASSERT_TRUE(folder.failure);
   EXPECT_EQ(folder.failure->file, dir.path().string());
+  const Read unnamed = read_text("");
+  ASSERT_TRUE(unnamed.failure);
+  EXPECT_EQ(unnamed.failure->file, "''");
 }
 
 TEST(BoundedText, AnEndlessDeviceIsRefusedAtTheFirstBoundPassed) {
