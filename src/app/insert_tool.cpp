@@ -8,15 +8,18 @@
 #include <cerrno>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
+#include "app/insert_files.hpp"
 #include "app/options.hpp"
 #include "catalogue/po_edits.hpp"
 #include "catalogue/po_file.hpp"
 #include "cartridge/cartridge.hpp"
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
+#include "platform/bounded_text.hpp"
 #include "platform/command_line.hpp"
 #include "platform/console.hpp"
 #include "platform/input_file.hpp"
@@ -55,7 +58,15 @@ constexpr std::array<CommandOption, 14> kOptions = {{
     {"version", 0, false, true},
 }};
 
+// A file or folder option given an empty name (which would otherwise read
+// as the option left out).
+Outcome empty_name(std::size_t option) {
+  return Failure{{}, std::string("an empty name for --") + kOptions[option].name}.about("");
+}
+
 Outcome take_option(std::size_t option, const char* value, InsertOptions& options) {
+  const bool names_file = option == kOutput || option == kDumps || option == kPo || option == kBps || option == kIps;
+  if (names_file && *value == '\0') return empty_name(option);
   switch (option) {
     case kOutput: options.output = value; break;
     case kDumps:
@@ -126,9 +137,11 @@ bool same_file(const std::string& a, const std::string& b) {
 class Outputs {
  public:
   Outcome add(const std::string& path, std::string_view bytes) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (path == kStandardOutput) {
+      standard_output_ = bytes;
+      return std::nullopt;
+    }
+    const auto [folder, name] = split_path(path);
     if (name.empty() || name == "." || name == "..") return Failure{path, "not a file name"};
     OutputDir* dir = nullptr;
     for (std::size_t i = 0; i < folders_.size() && !dir; ++i) {
@@ -149,10 +162,14 @@ class Outputs {
     return std::nullopt;
   }
 
-  // Every file is finished: all take their names, with the stop signals held.
+  // Every file is finished: what goes to standard output is written, then
+  // all files take their names, with the stop signals held.
   Outcome install() {
     for (std::size_t i = 0; i < files_.size(); ++i) {
       if (Outcome failure = files_[i]->check_target()) return failure->about(paths_[i]);
+    }
+    if (standard_output_) {
+      if (Outcome failure = write_standard_output(*standard_output_)) return failure;
     }
     const SignalHold hold;
     for (std::size_t i = 0; i < files_.size(); ++i) {
@@ -167,13 +184,8 @@ class Outputs {
   std::vector<std::string> folder_paths_;
   std::vector<std::unique_ptr<StagedFile>> files_;
   std::vector<std::string> paths_;
+  std::optional<std::string_view> standard_output_;  // the bytes of the output "-", if any
 };
-
-// The report is written beside the new image, named after it.
-constexpr const char* kReportSuffix = ".report.txt";
-
-// The most an edited dump may hold: the dump tool's default ceiling.
-constexpr std::size_t kMostEditedDump = std::size_t{1} << 30;
 
 // The image and the opcode file, loaded and dumped.
 Outcome read_original(const InsertOptions& options, OriginalImage& original) {
@@ -185,7 +197,30 @@ Outcome read_original(const InsertOptions& options, OriginalImage& original) {
   if (Outcome failure = read_opcode_file(options.opcode_file, original.opcode_file)) {
     return failure->about(input_name(options.opcode_file));
   }
+  // Parsed here as the run will parse it, so a malformed file is named as
+  // the user named it.
+  OpcodeTable opcodes;
+  if (Outcome failure = parse_opcodes(original.opcode_file, opcodes)) return failure->about(input_name(options.opcode_file));
   return load_original(original);
+}
+
+// The most a line a user edits may hold: a message of 1919 units written
+// as escapes takes about 11.5 KB; longer lines only cost time and memory.
+constexpr std::size_t kMostEditedLine = std::size_t{64} << 10;
+
+std::size_t longest_line(std::string_view text) {
+  std::size_t longest = 0;
+  for (const std::string_view line : split_lines(text)) longest = std::max(longest, line.size());
+  return longest;
+}
+
+// What an edited dump may hold: what the image's own dump can become, its
+// lines each as long as a message can need or the original's longest.
+TextBounds edited_dump_bounds(std::string_view original) {
+  const std::size_t lines = split_lines(original).size();
+  return {8 * original.size() + (std::size_t{1} << 20), std::max(kMostEditedLine, longest_line(original)), lines,
+          "8 times the image's dump and 1 MiB", "the most a line of this dump can hold",
+          "the dump of the image has " + std::to_string(lines)};
 }
 
 // The changes of the edited dumps in the dumps folder.
@@ -194,7 +229,7 @@ Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original,
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     const std::string path = path_in_folder(options.dumps_dir, kDumpFiles[d].name);
     std::string contents;
-    if (Outcome failure = read_whole_file(path, kMostEditedDump, contents)) {
+    if (Outcome failure = read_bounded_text(path, edited_dump_bounds(original.dump.dumps[d]), contents)) {
       if (failure->cannot_open && failure->error == ENOENT) continue;  // a dump left out is unchanged
       return failure->about(path);
     }
@@ -208,8 +243,14 @@ Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original,
 // The changes of the catalogue given with --po.
 Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, ChangeSet& changes) {
   const std::string po_name = input_name(options.po);
+  std::size_t dumps = 0;
+  for (const std::string& dump : original.dump.dumps) dumps += dump.size();
+  // A catalogue holds each text once, with its comments, in UTF-8: the
+  // four dumps' size bounds it as their own does an edited dump.
+  const TextBounds bounds{8 * dumps + (std::size_t{1} << 20), kMostEditedLine, 8 * dumps + (std::size_t{1} << 20),
+                          "8 times the image's dumps and 1 MiB", "the most a line of a catalogue can hold", ""};
   std::string contents;
-  if (Outcome failure = read_whole_file(options.po, kMostEditedDump, contents)) return failure->about(po_name);
+  if (Outcome failure = read_bounded_text(options.po, bounds, contents)) return failure->about(po_name);
   PoCatalogue catalogue;
   if (Outcome failure = read_po_file(po_name, contents, catalogue)) return failure;
   map_scripts(original);
@@ -235,18 +276,15 @@ Outcome write_outputs(const InsertOptions& options, const InsertResult& result, 
   if (!options.bps.empty()) {
     if (Outcome failure = outputs.add(options.bps, result.bps)) return failure;
   }
-  if (Outcome failure = outputs.add(report_path, report)) return failure;
+  if (!report_path.empty()) {
+    if (Outcome failure = outputs.add(report_path, report)) return failure;
+  }
   return outputs.install();
 }
 
 int run(const InsertOptions& options) {
-  if (!options.check && options.output.empty()) return fail(Failure{{}, "no new image: give -o FILE, or --check"});
-  const std::string report_path = options.output.empty() ? "" : options.output + kReportSuffix;
-  for (const std::string* output : {&options.output, &report_path, &options.bps, &options.ips}) {
-    if (!output->empty() && (*output == options.image || same_file(*output, options.image))) {
-      return fail(Failure{*output, "is the input image; write the new files elsewhere"});
-    }
-  }
+  const std::string report_path = insert_report_path(options);
+  const int console = writes_standard_output(options) ? STDERR_FILENO : STDOUT_FILENO;
   OriginalImage original;
   if (Outcome failure = read_original(options, original)) return fail(*failure);
   ChangeSet changes;
@@ -262,11 +300,13 @@ int run(const InsertOptions& options) {
                                        [](std::size_t count) { return count == 0; });
     const std::string verdict = unchanged ? "the dumps are a dump of " + original.name
                                           : "the edits can be inserted into " + original.name;
-    write_console(STDOUT_FILENO, std::string(kProgram) + ": " + verdict + "; nothing written\n" + report);
+    write_console(console, std::string(kProgram) + ": " + verdict + "; nothing written\n" + report);
     return 0;
   }
   if (Outcome failure = write_outputs(options, result, report_path, report)) return fail(*failure);
-  write_console(STDOUT_FILENO, std::string(kProgram) + ": wrote " + options.output + " and its report " + report_path + "\n" + report);
+  const std::string written = report_path.empty() ? "the new image to standard output"
+                                                  : options.output + " and its report " + report_path;
+  write_console(console, std::string(kProgram) + ": wrote " + written + "\n" + report);
   return 0;
 }
 
@@ -292,6 +332,10 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (options.po == kStandardInput && (options.image == kStandardInput || options.opcode_file == kStandardInput)) {
     return Failure{{}, "the catalogue and the image or opcode file cannot both be standard input ('-')"};
   }
+  if (!options.check && options.output.empty()) return Failure{{}, "no new image: give -o FILE, or --check"};
+  const int to_standard_output = (options.output == kStandardOutput) + (options.bps == kStandardOutput) +
+                                 (options.ips == kStandardOutput);
+  if (to_standard_output > 1) return Failure{{}, "only one output can go to standard output ('-')"};
   // A catalogue is UTF-8 and becomes edits of the dumps as Shift-JIS.
   if (!options.po.empty()) options.encoding = Encoding::shift_jis;
   return std::nullopt;
@@ -321,17 +365,29 @@ const char* insert_usage_text() {
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"
          "\n"
+         "One of -o, --bps and --ips may be -, standard output: the run's messages, its\n"
+         "report among them, then go to standard error (-o - writes no report file).\n"
+         "No two outputs (the report included) may be one file, and no output may be an\n"
+         "input (IMAGE, -m, --po or a dump in DIR); an output that exists must be a\n"
+         "regular file, not a link, a device, a FIFO, a socket or a folder.\n"
+         "\n"
          "Exit status: 0 when the new image was written or the check passed, 1 when the\n"
          "run failed or refused an edit, 2 for a wrong command line.\n";
 }
 
+namespace {
+
+int wrong_command_line(const Failure& failure) {
+  write_console(STDERR_FILENO,
+                std::string(kProgram) + ": " + failure.text() + "\nTry 'ambergale-insert --help' for more information.\n");
+  return 2;
+}
+
+}  // namespace
+
 int run_insert_tool(int argc, const char* const* argv) {
   InsertOptions options;
-  if (Outcome failure = parse_insert_options(argc, argv, options)) {
-    write_console(STDERR_FILENO, std::string(kProgram) + ": " + failure->text() +
-                                     "\nTry 'ambergale-insert --help' for more information.\n");
-    return 2;
-  }
+  if (Outcome failure = parse_insert_options(argc, argv, options)) return wrong_command_line(*failure);
   if (options.help) {
     write_console(STDOUT_FILENO, insert_usage_text());
     return 0;
@@ -339,6 +395,11 @@ int run_insert_tool(int argc, const char* const* argv) {
   if (options.version) {
     write_console(STDOUT_FILENO, std::string(kProgram) + " " + AMBERGALE_VERSION + "\n");
     return 0;
+  }
+  // The files are weighed before any is read.
+  if (Outcome failure = check_output_names(options)) return wrong_command_line(*failure);
+  if (!options.check) {
+    if (Outcome failure = check_output_targets(options)) return fail(*failure);
   }
   try {
     return run(options);

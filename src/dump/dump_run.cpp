@@ -19,16 +19,22 @@ void note_framing(const std::string& name, const ImageFrame& frame, const std::f
   }
 }
 
+// A failure of the image, named after it when the run knows its name: a run
+// in memory leaves that to its caller.
+Failure about_image(Failure failure, const DumpInputs& inputs) {
+  return inputs.image_name.empty() ? failure : failure.about(inputs.image_name);
+}
+
 // The run, its tables kept in `tables`.
 Outcome run_dump_keeping(const DumpInputs& inputs, const DumpSettings& settings, DumpSink& sink,
                          const std::function<void(const std::string&)>& note, std::shared_ptr<Tables>& tables) {
   Cartridge cart;
   ImageFrame frame;
-  if (Outcome failure = frame_cartridge(inputs.image, cart, frame)) return failure->about(inputs.image_name);
+  if (Outcome failure = frame_cartridge(inputs.image, cart, frame)) return about_image(*failure, inputs);
   note_framing(inputs.image_name, frame, note);
 
   tables = std::make_shared<Tables>();
-  if (Outcome failure = load_image_tables(cart, *tables)) return failure->about(inputs.image_name);
+  if (Outcome failure = load_image_tables(cart, *tables)) return about_image(*failure, inputs);
   if (inputs.amend_tables) inputs.amend_tables(*tables);
   std::string opcode_file;
   if (Outcome failure = inputs.read_opcodes(opcode_file)) return failure->about(inputs.opcode_name);
@@ -84,7 +90,7 @@ Outcome MemorySink::finish() {
 MemoryRun run_in_memory(std::span<const std::uint8_t> image_file, std::string_view opcode_file,
                         const DumpSettings& settings, bool keep_dumps,
                         const std::function<void(Tables& tables)>& amend_tables) {
-  const DumpInputs inputs{image_file_in_memory(image_file), "image", "opcode file",
+  const DumpInputs inputs{image_file_in_memory(image_file), {}, "opcode file",
                           [&](std::string& contents) {
                             contents = opcode_file;
                             return Outcome{};

@@ -44,7 +44,7 @@ class DumpSink {
 // tables are built, by `read_opcodes`.
 struct DumpInputs {
   ImageFile image;
-  std::string image_name;   // as messages name it
+  std::string image_name;   // as messages name it; empty: the caller names the image's failures
   std::string opcode_name;  // likewise
   std::function<Outcome(std::string& contents)> read_opcodes;
   // Changes the image's tables before the dumps are written, if set: the
@@ -85,7 +85,9 @@ class MemorySink : public DumpSink {
 
 // A run on files held in memory, without touching the disk: `image_file` is
 // what an image file holds (framed as a file would be), `opcode_file` the
-// contents of the opcode file. Notes are dropped.
+// contents of the opcode file. Notes are dropped. A failure of the image
+// names no file, for the caller to name it with Failure::about; one of the
+// opcode file is about the "opcode file".
 struct MemoryRun {
   Outcome failure;
   std::array<std::string, 4> dumps;  // the files in run order, when kept

@@ -19,8 +19,8 @@ class TextFile : public TextOutput {
   // After a failure (which names the file) the temporary file is gone.
   Outcome finish();
 
-  // Whether install() can be expected to work: it cannot replace a folder.
-  // Checked for every dump before any is installed.
+  // Whether install() may replace what has the name (only a regular file,
+  // see check_replaceable). Checked for every dump before any is installed.
   Outcome check_target();
 
   // Renames the finished file to its name, replacing what was there.

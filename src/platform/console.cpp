@@ -41,4 +41,14 @@ void write_console(int fd, std::string_view text) {
   sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
+Outcome write_standard_output(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return system_failure("cannot write", written < 0 ? errno : EIO).about("standard output");
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return std::nullopt;
+}
+
 }  // namespace ambergale

@@ -10,6 +10,10 @@
 
 namespace ambergale {
 
+// A file's name as messages give it: as the user wrote it, and '' for an
+// empty one, so that a message never names nothing.
+inline std::string shown_name(const std::string& name) { return name.empty() ? "''" : name; }
+
 struct Failure {
   std::string file;    // the file or folder it concerns; empty until a layer names it
   std::string reason;  // what went wrong, e.g. "cannot open: No such file or directory"
@@ -23,9 +27,10 @@ struct Failure {
     return Failure{std::move(file), std::move(reason), false, 0, line, column};
   }
 
-  // Names the file, unless a lower layer already did.
+  // Names the file (an empty name shows as ''), unless a lower layer
+  // already did.
   Failure& about(const std::string& name) {
-    if (file.empty()) file = name;
+    if (file.empty()) file = shown_name(name);
     return *this;
   }
   bool operator==(const Failure&) const = default;

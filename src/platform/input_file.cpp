@@ -9,7 +9,7 @@
 
 namespace ambergale {
 
-std::string input_name(const std::string& path) { return path == kStandardInput ? "standard input" : path; }
+std::string input_name(const std::string& path) { return path == kStandardInput ? "standard input" : shown_name(path); }
 
 InputFile::~InputFile() {
   if (fd_ >= 0) ::close(fd_);

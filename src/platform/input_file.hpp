@@ -17,7 +17,7 @@ namespace ambergale {
 // The path that names standard input.
 inline constexpr const char* kStandardInput = "-";
 
-// `path` as messages name it: "-" is standard input.
+// `path` as messages name it: "-" is standard input, and an empty path ''.
 std::string input_name(const std::string& path);
 
 // An input file opened for reading; closed when the object goes.

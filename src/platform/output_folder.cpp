@@ -75,6 +75,12 @@ std::string path_in_folder(const std::string& folder, const std::string& name) {
   return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+PathParts split_path(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
 std::string OutputDir::path_of(const std::string& name) const { return path_in_folder(path_, name); }
 
 void OutputDir::sync() const {
@@ -137,13 +143,51 @@ Outcome StagedFile::finish() {
   return failure;
 }
 
-Outcome StagedFile::check_target() const {
-  struct stat info {};
-  if (::fstatat(dir_.fd(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
-    return system_failure("cannot replace", EISDIR);
-  }
-  return std::nullopt;
+namespace {
+
+// What a symbolic link leads to, for a message: "a symbolic link to 'TARGET'",
+// and what the target is when it is no regular file.
+std::string link_kind(int dir_fd, const std::string& name, bool& to_regular_file) {
+  std::string target(4096, '\0');
+  const ssize_t length = ::readlinkat(dir_fd, name.c_str(), target.data(), target.size());
+  target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  const std::string kind = "a symbolic link to '" + target + "'";
+  struct stat followed {};
+  to_regular_file = false;
+  if (::fstatat(dir_fd, name.c_str(), &followed, 0) != 0) return kind + ", which leads nowhere";
+  if (!S_ISREG(followed.st_mode)) return kind + ", which is no regular file";
+  to_regular_file = true;
+  return kind;
 }
+
+// What the file type bits of `mode` name, other than a regular file or a link.
+const char* kind_of(mode_t mode) {
+  switch (mode & S_IFMT) {
+    case S_IFDIR: return "a directory";
+    case S_IFCHR: return "a character device";
+    case S_IFBLK: return "a block device";
+    case S_IFIFO: return "a FIFO";
+    case S_IFSOCK: return "a socket";
+    default: return "something other than a regular file";
+  }
+}
+
+}  // namespace
+
+Outcome check_replaceable(int dir_fd, const std::string& name) {
+  struct stat info {};
+  if (::fstatat(dir_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(info.st_mode)) return std::nullopt;
+  // A link is not followed: the file would be staged beside the link, not
+  // beside what it leads to, and renaming it over the link would cut the
+  // link. The user can name the file itself.
+  bool to_regular_file = false;
+  const std::string kind = S_ISLNK(info.st_mode) ? link_kind(dir_fd, name, to_regular_file) : kind_of(info.st_mode);
+  return Failure{{}, "cannot replace " + kind + ": only a regular file is replaced" +
+                         (to_regular_file ? "; name the file it leads to" : ""),
+                 false, S_ISDIR(info.st_mode) ? EISDIR : 0};
+}
+
+Outcome StagedFile::check_target() const { return check_replaceable(dir_.fd(), name_); }
 
 Outcome StagedFile::install() {
   if (::renameat(dir_.fd(), temp_name_.c_str(), dir_.fd(), name_.c_str()) != 0) {

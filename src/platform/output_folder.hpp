@@ -20,6 +20,14 @@ namespace ambergale {
 // `name` inside `folder`, as the user would write it ("." left out).
 std::string path_in_folder(const std::string& folder, const std::string& name);
 
+// A path's folder and the name it has there: "a/b" is "a" and "b", "b" is
+// "." and "b", "/b" is "/" and "b", "a/" is "a" and "" (no file's name).
+struct PathParts {
+  std::string folder;
+  std::string name;
+};
+PathParts split_path(const std::string& path);
+
 // The folder, held open and locked for the whole run, so two runs never
 // write one folder at the same time. The lock is an advisory lock on a file
 // of its own in the folder, ".ambergale.lock", removed when the run ends: a
@@ -51,6 +59,14 @@ class OutputDir {
   std::string path_;
 };
 
+// Whether a staged file may take the name `name` in the folder open as
+// `dir_fd` (or the path `name`, with AT_FDCWD): it may when nothing is there
+// or a regular file is. Anything else is refused, saying what it is ("cannot
+// replace a FIFO: ..."): a rename would put the file in its place, so that a
+// device, a FIFO or a socket would be gone and a link would no longer lead
+// where it did. The failure names no file.
+Outcome check_replaceable(int dir_fd, const std::string& name);
+
 // A file of `dir` named `name`, staged. Failures name no file.
 class StagedFile {
  public:
@@ -64,7 +80,7 @@ class StagedFile {
   Outcome write(std::string_view bytes);
   // Flushes the file to disk and closes it.
   Outcome finish();
-  // Whether install() can be expected to work: it cannot replace a folder.
+  // Whether install() may replace what has the name (see check_replaceable).
   Outcome check_target() const;
   // Renames the finished file to its name, replacing what was there.
   Outcome install();

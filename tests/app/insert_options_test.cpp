@@ -33,7 +33,7 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   EXPECT_EQ(parsed.options.output, "new.smc");
   EXPECT_EQ(parsed.options.image, "image.smc");
   // A catalogue is read as UTF-8 whatever --encoding says of dumps.
-  const Parsed po = parse({"--encoding", "utf-8", "--po", "ja.po", "image.smc"});
+  const Parsed po = parse({"--encoding", "utf-8", "--po", "ja.po", "--check", "image.smc"});
   ASSERT_EQ(po.error, "");
   EXPECT_EQ(po.options.po, "ja.po");
   EXPECT_EQ(po.options.encoding, Encoding::shift_jis);
@@ -49,7 +49,13 @@ TEST(ParseInsertOptions, NamesWhatIsWrong) {
       {{"-o", "n.smc"}, "no image given"},
       {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
       {{"--po", "ja.po", "-d", "work", "i.smc"}, "both --po and --dumps: the edits come from a catalogue or from dumps, not both"},
-      {{"--po", "-", "-"}, "the catalogue and the image or opcode file cannot both be standard input ('-')"},
+      {{"--po", "-", "-", "--check"}, "the catalogue and the image or opcode file cannot both be standard input ('-')"},
+      {{"i.smc"}, "no new image: give -o FILE, or --check"},
+      {{"-o", "-", "--ips", "-", "i.smc"}, "only one output can go to standard output ('-')"},
+      {{"--bps", "-", "--ips=-", "--check", "i.smc"}, "only one output can go to standard output ('-')"},
+      {{"-o", "", "i.smc"}, "'': an empty name for --output"},
+      {{"--bps=", "-o", "n.smc", "i.smc"}, "'': an empty name for --bps"},
+      {{"-d", "", "--check", "i.smc"}, "'': an empty name for --dumps"},
   };
   for (const auto& [args, error] : cases) EXPECT_EQ(parse(args).error, error);
 }

@@ -204,7 +204,7 @@ TEST_F(FullRun, AnOutputThatCannotBeReplacedFailsTheRun) {
   std::filesystem::create_directories(dir_.file("wordlist2.txt/inside"));
   const RunResult r = run_in(dir_, {});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "ambergale-dump: wordlist2.txt: cannot replace: Is a directory\n");
+  EXPECT_EQ(r.err, "ambergale-dump: wordlist2.txt: cannot replace a directory: only a regular file is replaced\n");
   EXPECT_TRUE(std::filesystem::is_directory(dir_.file("wordlist2.txt")));
   // No dump is installed when one cannot be.
   EXPECT_EQ(files_in(dir_), (std::vector<std::string>{"Ambergale.smc", "mescmd.dat", "wordlist2.txt"}));
