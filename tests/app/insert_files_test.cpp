@@ -4,6 +4,7 @@
 // is left as it is; "-" is standard output; and every file a message names
 // is the one the user gave, an empty name included.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -267,6 +268,57 @@ TEST(InsertFiles, APlantedEntryWhereADumpGoesIsLeftAsItIs) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("ambergale-dump: wordlist2.txt: cannot replace a FIFO", 0), 0u) << r.err;
   EXPECT_EQ(tree_of(dir), before);
+}
+
+}  // namespace
+}  // namespace ambergale
+
+namespace ambergale {
+namespace {
+
+// Under this address space an unchanged insert of the small image runs with
+// room to spare: a refused input may cost no more than another 64 MiB.
+void limit_memory() {
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory needs an unlimited address space
+  const rlimit limit{128 << 20, 128 << 20};
+  setrlimit(RLIMIT_AS, &limit);
+#endif
+}
+
+TEST(InsertFiles, EditedTextsPastWhatTheImageCanHoldAreRefusedAsTheyAreRead) {
+  TempDir dir;
+  fill_with_dumps(dir);
+  ASSERT_EQ(insert(dir, {"--check", "Ambergale.smc"}, limit_memory).status, 0);
+  const std::string sublist = read_file(dir.file("sublist.txt"));
+  std::string extra_lines = sublist;
+  for (int k = 0; k < 1000000; ++k) extra_lines += "0FF9:\r\n";
+  const std::string long_line = "0000:" + std::string(20 << 20, 'x') + "\r\n";
+  const struct {
+    const char* dump;
+    std::string contents;  // empty: a link to /dev/zero
+    std::string reason;
+  } cases[] = {
+      {"wordlist.txt", "", "wordlist.txt: line 1 is longer than 65536 bytes"},
+      {"sublist.txt", extra_lines, "sublist.txt: more than 3049 lines"},
+      {"sublist.txt", long_line, "sublist.txt: line 1 is longer than 65536 bytes"},
+  };
+  for (const auto& c : cases) {
+    const std::string original = read_file(dir.file(c.dump));
+    std::filesystem::remove(dir.file(c.dump));
+    if (c.contents.empty()) {
+      std::filesystem::create_symlink("/dev/zero", dir.file(c.dump));
+    } else {
+      write_file(dir.file(c.dump), c.contents);
+    }
+    const ProcessResult r = insert(dir, {"--check", "Ambergale.smc"}, limit_memory);
+    EXPECT_EQ(r.status, 1) << c.reason;
+    EXPECT_EQ(r.err.rfind("ambergale-insert: " + c.reason, 0), 0u) << r.err;
+    std::filesystem::remove(dir.file(c.dump));
+    write_file(dir.file(c.dump), original);
+  }
+  const ProcessResult po = insert(dir, {"--check", "--po", "/dev/zero", "Ambergale.smc"}, limit_memory);
+  EXPECT_EQ(po.status, 1);
+  EXPECT_EQ(po.err.rfind("ambergale-insert: /dev/zero: line 1 is longer than 65536 bytes", 0), 0u) << po.err;
 }
 
 }  // namespace
