@@ -307,5 +307,134 @@ TEST(WordListEditSmall, AMessageSharingPartOfItsBytesMovesIntoDeclaredSpace) {
   EXPECT_EQ(after.entries[2].address, made.map.entries[2].address);
 }
 
+TEST(WordListEditSmall, OnlyTheMessagesInTheBytesTheBlockRewritesAreCopiedOut) {
+  // Line 4 of the sequential block, the 18 bytes at FB:8009 after the
+  // message at FB:8005, with two characters in its middle swapped: its bits
+  // keep their length, and only the bytes between them change. Entry 0E00,
+  // the last line of the word list, is pointed at or around those bytes and
+  // left as it is.
+  const auto [base, dumps] = testing_support::small_insert(testing_support::small_image());
+  const std::string line(split_lines(dumps[1])[3]);
+  ASSERT_EQ(line.substr(0, 9), "[FB:8009]");
+  const std::size_t at = 9 + 2 * 8;  // the ninth character and the tenth, two bytes each
+  const std::string swapped = line.substr(0, at) + line.substr(at + 2, 2) + line.substr(at, 2) + line.substr(at + 4);
+  InsertSettings settings;
+  settings.free = {{0xFB, {0xF000, 0xF100}}};
+  const auto block_bytes = [](const std::vector<std::uint8_t>& image) {
+    Cartridge cart;
+    cart.bytes = image;
+    const std::span<const std::uint8_t> bytes = rom_view(cart, 0xFB, 0x8009).first(18);
+    return Bytes(bytes.begin(), bytes.end());
+  };
+  InsertInputs plain = base;
+  plain.edited[1] = with_lines(dumps[1], {{4, swapped}});
+  InsertResult swap;
+  const Outcome swap_failure = insert_edited_dumps(plain, settings, swap);
+  ASSERT_FALSE(swap_failure) << swap_failure->text();
+  const Bytes before = block_bytes(base.image_file), after = block_bytes(swap.image_file);
+  int first = 0, last = 18;
+  while (first < last && before[first] == after[first]) ++first;
+  while (last > first && before[last - 1] == after[last - 1]) --last;
+  ASSERT_GT(first, 0);
+  ASSERT_LT(last, 18);
+
+  const struct {
+    int pointer;
+    bool copied;
+  } cases[] = {
+      {0x8005, false},            // the message before, which ends where the rewritten one starts
+      {0x8009, true},             // the rewritten message itself
+      {0x8009 + first, true},     // the first byte that changes
+      {0x8009 + last - 1, true},  // the last
+      {0x8009 + last, false},     // the byte after it
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(address_text(0xFB, c.pointer));
+    const HandMade made([&](std::vector<std::uint8_t>& image, const MessageMap& map) {
+      encode::put_word(image, cartridge_map::kGroupPointers.bank, map.entries.back().word, c.pointer);
+    });
+    InsertInputs inputs = made.inputs;
+    inputs.edited[1] = with_lines(dumps[1], {{4, swapped}});
+    InsertResult result;
+    const Outcome failure = insert_edited_dumps(inputs, settings, result);
+    ASSERT_FALSE(failure) << failure->text();
+    EXPECT_EQ(result.report.counts.sequential_rewritten, 1u);
+    EXPECT_EQ(result.report.counts.messages_copied, c.copied ? 1u : 0u);
+    EXPECT_EQ(word_list_map_of(result.image_file).entries.back().address, c.copied ? 0xF000 : c.pointer);
+    const MemoryRun again = run_in_memory(result.image_file, inputs.opcode_file, DumpSettings{}, true);
+    ASSERT_FALSE(again.failure);
+    EXPECT_EQ(again.dumps[0], made.words);
+  }
+
+  // A message to copy out that finds no room is refused on its unchanged
+  // line, with the bytes it lacks.
+  const HandMade made([&](std::vector<std::uint8_t>& image, const MessageMap& map) {
+    encode::put_word(image, cartridge_map::kGroupPointers.bank, map.entries.back().word, 0x8009 + first);
+  });
+  const int size = made.map.messages.at(0x8009 + first).size;
+  ASSERT_GT(size, 1);
+  const std::string needs = "wordlist.txt:4: entry 0E00 needs " + std::to_string(size) + " bytes in bank FB; ";
+  const std::pair<std::vector<DeclaredRange>, std::string> rooms[] = {
+      {{}, needs + "no byte there is free: " + std::to_string(size) + " bytes missing (add --free BB:AAAA-BBBB or shorten it)"},
+      {{{0xFB, {0xF000, 0xF001}}},
+       needs + "the largest free range is FB:F000-F000 (1 bytes): " + std::to_string(size - 1) +
+           " bytes missing (add --free BB:AAAA-BBBB or shorten it)"},
+  };
+  for (const auto& [free, reason] : rooms) {
+    InsertInputs inputs = made.inputs;
+    inputs.edited[1] = with_lines(dumps[1], {{4, swapped}});
+    InsertSettings room;
+    room.free = free;
+    InsertResult result;
+    const Outcome refused = insert_edited_dumps(inputs, room, result);
+    ASSERT_TRUE(refused) << reason;
+    EXPECT_EQ(refused->text(), reason);
+  }
+}
+
+TEST(WordListEditSmall, EveryLineGivenATextTheTreesCannotWriteIsRefused) {
+  // Lines 1 and 3 (entries 0000 and 0200) show one message through two
+  // pointer words; the same text on both is encoded once, and refused on both.
+  auto [inputs, dumps] = testing_support::small_insert(testing_support::small_image());
+  const MessageMap map = word_list_map_of(inputs.image_file);
+  ASSERT_EQ(map.entries[0].address, map.entries[2].address);
+  ASSERT_NE(map.entries[0].word, map.entries[2].word);
+  inputs.edited[0] = with_lines(dumps[0], {{1, "0000:\x81I\x82\xA0"}, {3, "0200:\x81I\x82\xA0"}});  // ！あ
+  OriginalImage original{inputs.image_file, "small.smc", inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
+  ASSERT_FALSE(load_original(original));
+  ChangeSet changes;
+  ASSERT_FALSE(changes_from_dumps(original.dump.dumps, inputs.edited, Encoding::shift_jis, changes));
+  InsertResult result;
+  ASSERT_FALSE(run_insert(original, changes, {}, result));
+  std::vector<std::string> reasons;
+  for (const Refusal& refusal : result.refusals) reasons.push_back(refusal.failure.text());
+  EXPECT_EQ(reasons, (std::vector<std::string>{"wordlist.txt:1:2: code 007F has no code in the text trees",
+                                                "wordlist.txt:3:2: code 007F has no code in the text trees"}));
+  EXPECT_TRUE(result.image_file.empty());
+}
+
+TEST(WordListEditSmall, LinesOfOneMessageEditedApartTakeItsOwnBytesOnce) {
+  // Lines 1 and 3 (entries 0000 and 0200) show the 4 bytes at FB:D07D
+  // through two pointer words; edited apart, both new texts are shorter.
+  // The first goes back into the freed bytes, the second must move.
+  auto [inputs, dumps] = testing_support::small_insert(testing_support::small_image());
+  const MessageMap before = word_list_map_of(inputs.image_file);
+  ASSERT_EQ(before.entries[0].address, before.entries[2].address);
+  inputs.edited[0] = with_lines(dumps[0], {{1, "0000:\x81I"}, {3, "0200:\x97\xE1"}});  // ！, 例
+  InsertSettings settings;
+  settings.free = {{0xFB, {0xF000, 0xF100}}};
+  InsertResult result;
+  const Outcome failure = insert_edited_dumps(inputs, settings, result);
+  ASSERT_FALSE(failure) << failure->text();
+  EXPECT_EQ(result.report.counts.messages_in_place, 1u);
+  EXPECT_EQ(result.report.counts.messages_moved, 1u);
+  const MessageMap after = word_list_map_of(result.image_file);
+  EXPECT_EQ(after.entries[0].address, before.entries[0].address);
+  EXPECT_EQ(after.entries[2].address, 0xF000);
+  const MemoryRun again = run_in_memory(result.image_file, inputs.opcode_file, DumpSettings{}, true);
+  ASSERT_FALSE(again.failure);
+  EXPECT_EQ(again.dumps[0], *inputs.edited[0]);
+}
+
 }  // namespace
 }  // namespace ambergale
