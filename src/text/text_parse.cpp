@@ -39,92 +39,119 @@ std::uint16_t unit_of(std::string_view four) {
 
 Failure at_column(std::size_t column, std::string reason) { return Failure::at({}, 0, column, std::move(reason)); }
 
+// Where reading stands: the next byte, and the column of the piece it
+// starts. Each reader below takes one piece and moves `at` past it, and
+// `column` to its last character; the loop steps to the next.
+struct Cursor {
+  std::string_view text;
+  std::size_t at = 0;
+  std::size_t column = 1;
+};
+
+// A character of two bytes, or one of the six names "(…)".
+Outcome read_wide(Cursor& c, std::vector<TextPiece>& pieces) {
+  const std::string_view character = c.text.substr(c.at, 2);
+  const auto found = codes_by_text().find(character);
+  if (character.size() < 2 || found == codes_by_text().end()) {
+    return at_column(c.column, "this character is not in the character table");
+  }
+  pieces.push_back({TextPiece::Kind::character, c.column, character, found->second});
+  c.at += 2;
+  return std::nullopt;
+}
+
+Outcome read_name(Cursor& c, std::vector<TextPiece>& pieces) {
+  for (std::size_t n = 0; n < kNameTable.size(); ++n) {
+    if (c.text.substr(c.at, kNameTable[n].size()) != kNameTable[n]) continue;
+    pieces.push_back({TextPiece::Kind::name, c.column, c.text.substr(c.at, kNameTable[n].size()),
+                      {kNameControl, static_cast<std::uint16_t>(kFirstNameCode + n)}});
+    c.at += kNameTable[n].size();
+    c.column += (kNameTable[n].size() - 2) / 2 + 1;  // the parentheses and the two-byte katakana
+    return std::nullopt;
+  }
+  return at_column(c.column, "'(' starts none of the six character names");
+}
+
+// "<LLHH LLHH ...>": units named directly.
+Outcome read_escape(Cursor& c, std::vector<TextPiece>& pieces) {
+  const std::size_t close = c.text.find('>', c.at);
+  if (close == std::string_view::npos) return at_column(c.column, "an escape '<' without its '>'");
+  const std::string_view inside = c.text.substr(c.at + 1, close - c.at - 1);
+  TextPiece piece{TextPiece::Kind::escape, c.column, c.text.substr(c.at, close - c.at + 1), {}};
+  for (std::size_t i = 0; i <= inside.size(); i += 5) {
+    const std::string_view four = inside.substr(i, 4);
+    const bool spaced = i + 4 == inside.size() || (i + 4 < inside.size() && inside[i + 4] == ' ');
+    if (four.size() != 4 || !is_hex_digit(four[0]) || !is_hex_digit(four[1]) || !is_hex_digit(four[2]) ||
+        !is_hex_digit(four[3]) || !spaced) {
+      return at_column(c.column, "an escape holds units of four upper-case hex digits, low byte first, "
+                                 "between spaces: <1700 3F00>");
+    }
+    if (!decodable_unit(unit_of(four))) {
+      return at_column(c.column, "<" + std::string(four) + ">: the unit is never produced by the decoder");
+    }
+    piece.units.push_back(unit_of(four));
+  }
+  c.column += piece.text.size() - 1;
+  pieces.push_back(std::move(piece));
+  c.at = close + 1;
+  return std::nullopt;
+}
+
+// Hex digits: units without a character, four digits each.
+Outcome read_hex_run(Cursor& c, std::vector<TextPiece>& pieces) {
+  std::size_t end = c.at;
+  while (end < c.text.size() && is_hex_digit(c.text[end])) ++end;
+  const std::string_view run = c.text.substr(c.at, end - c.at);
+  if (run.size() % 4 != 0) {
+    return at_column(c.column, "a run of " + std::to_string(run.size()) +
+                                   " hex digits: units take four each; digits are written full-width (\x82\x4F-\x82\x58)");  // ０-９
+  }
+  TextPiece piece{TextPiece::Kind::hex_run, c.column, run, {}};
+  for (std::size_t i = 0; i < run.size(); i += 4) {
+    if (!decodable_unit(unit_of(run.substr(i, 4)))) {
+      return at_column(c.column + i, std::string(run.substr(i, 4)) + ": the unit is never produced by the decoder");
+    }
+    piece.units.push_back(unit_of(run.substr(i, 4)));
+  }
+  pieces.push_back(std::move(piece));
+  c.column += run.size() - 1;
+  c.at = end;
+  return std::nullopt;
+}
+
+// A character of one byte.
+Outcome read_narrow(Cursor& c, std::vector<TextPiece>& pieces) {
+  const auto found = codes_by_text().find(c.text.substr(c.at, 1));
+  if (found == codes_by_text().end()) {
+    return at_column(c.column, std::string("'") + c.text[c.at] + "' is not in the character table (its characters are full-width)");
+  }
+  pieces.push_back({TextPiece::Kind::character, c.column, c.text.substr(c.at, 1), found->second});
+  ++c.at;
+  return std::nullopt;
+}
+
+// The piece that starts at the cursor.
+Outcome read_piece(Cursor& c, std::vector<TextPiece>& pieces) {
+  const auto byte = static_cast<unsigned char>(c.text[c.at]);
+  if (is_lead_byte(byte)) return read_wide(c, pieces);
+  if (c.text.substr(c.at, 2) == kNewline) {
+    pieces.push_back({TextPiece::Kind::newline, c.column, c.text.substr(c.at, 2), {kLineBreak, kOtherLineBreak}});
+    c.at += 2;
+    ++c.column;
+    return std::nullopt;
+  }
+  if (byte == '\\') return at_column(c.column, "a '\\' not followed by 'n' (a line break is written \\n)");
+  if (byte == '(') return read_name(c, pieces);
+  if (byte == '<') return read_escape(c, pieces);
+  if (is_hex_digit(static_cast<char>(byte))) return read_hex_run(c, pieces);
+  return read_narrow(c, pieces);
+}
+
 }  // namespace
 
 Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces) {
-  std::size_t column = 1;
-  for (std::size_t at = 0; at < text.size(); ++column) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    if (is_lead_byte(byte)) {
-      const std::string_view character = text.substr(at, 2);
-      const auto found = codes_by_text().find(character);
-      if (character.size() < 2 || found == codes_by_text().end()) {
-        return at_column(column, "this character is not in the character table");
-      }
-      pieces.push_back({TextPiece::Kind::character, column, character, found->second});
-      at += 2;
-      continue;
-    }
-    if (text.substr(at, 2) == kNewline) {
-      pieces.push_back({TextPiece::Kind::newline, column, text.substr(at, 2), {kLineBreak, kOtherLineBreak}});
-      at += 2;
-      ++column;
-      continue;
-    }
-    if (byte == '\\') return at_column(column, "a '\\' not followed by 'n' (a line break is written \\n)");
-    if (byte == '(') {
-      bool named = false;
-      for (std::size_t n = 0; n < kNameTable.size() && !named; ++n) {
-        if (text.substr(at, kNameTable[n].size()) != kNameTable[n]) continue;
-        pieces.push_back({TextPiece::Kind::name, column, text.substr(at, kNameTable[n].size()),
-                          {kNameControl, static_cast<std::uint16_t>(kFirstNameCode + n)}});
-        at += kNameTable[n].size();
-        column += (kNameTable[n].size() - 2) / 2 + 1;  // the parentheses and the two-byte katakana
-        named = true;
-      }
-      if (!named) return at_column(column, "'(' starts none of the six character names");
-      continue;
-    }
-    if (byte == '<') {
-      const std::size_t close = text.find('>', at);
-      if (close == std::string_view::npos) return at_column(column, "an escape '<' without its '>'");
-      const std::string_view inside = text.substr(at + 1, close - at - 1);
-      TextPiece piece{TextPiece::Kind::escape, column, text.substr(at, close - at + 1), {}};
-      for (std::size_t i = 0; i <= inside.size(); i += 5) {
-        const std::string_view four = inside.substr(i, 4);
-        const bool spaced = i + 4 == inside.size() || (i + 4 < inside.size() && inside[i + 4] == ' ');
-        if (four.size() != 4 || !is_hex_digit(four[0]) || !is_hex_digit(four[1]) || !is_hex_digit(four[2]) ||
-            !is_hex_digit(four[3]) || !spaced) {
-          return at_column(column, "an escape holds units of four upper-case hex digits, low byte first, "
-                                   "between spaces: <1700 3F00>");
-        }
-        if (!decodable_unit(unit_of(four))) {
-          return at_column(column, "<" + std::string(four) + ">: the unit is never produced by the decoder");
-        }
-        piece.units.push_back(unit_of(four));
-      }
-      column += piece.text.size() - 1;
-      pieces.push_back(std::move(piece));
-      at = close + 1;
-      continue;
-    }
-    if (is_hex_digit(static_cast<char>(byte))) {
-      std::size_t end = at;
-      while (end < text.size() && is_hex_digit(text[end])) ++end;
-      const std::string_view run = text.substr(at, end - at);
-      if (run.size() % 4 != 0) {
-        return at_column(column, "a run of " + std::to_string(run.size()) +
-                                     " hex digits: units take four each; digits are written full-width (\x82\x4F-\x82\x58)");  // ０-９
-      }
-      TextPiece piece{TextPiece::Kind::hex_run, column, run, {}};
-      for (std::size_t i = 0; i < run.size(); i += 4) {
-        if (!decodable_unit(unit_of(run.substr(i, 4)))) {
-          return at_column(column + i, std::string(run.substr(i, 4)) + ": the unit is never produced by the decoder");
-        }
-        piece.units.push_back(unit_of(run.substr(i, 4)));
-      }
-      pieces.push_back(std::move(piece));
-      column += run.size() - 1;
-      at = end;
-      continue;
-    }
-    const auto found = codes_by_text().find(text.substr(at, 1));
-    if (found == codes_by_text().end()) {
-      return at_column(column, std::string("'") + static_cast<char>(byte) +
-                                   "' is not in the character table (its characters are full-width)");
-    }
-    pieces.push_back({TextPiece::Kind::character, column, text.substr(at, 1), found->second});
-    ++at;
+  for (Cursor c{text}; c.at < text.size(); ++c.column) {
+    if (Outcome failure = read_piece(c, pieces)) return failure;
   }
   return std::nullopt;
 }
