@@ -74,94 +74,115 @@ std::string fixed_rule(int bytes, int bits) {
          std::to_string(span.most) + " bits (now " + std::to_string(bits) + ")";
 }
 
-}  // namespace
-
-std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables, const MessageMap& map) {
+// The items while they are gathered, and the lines that show each entry.
+struct Gathering {
+  const Tables& tables;
+  const MessageMap& map;
+  EntryUse use;
   std::vector<CatalogueItem> items;
-  EntryUse use(tables.dictionary);
-  const auto spelled = [&](std::span<const std::uint16_t> units) {
+  std::map<int, std::size_t> by_address = {};  // word-list and sequential items by message address
+  std::map<int, const SequentialMessage*> sequential_at = {};  // the block's messages by address
+
+  std::string spelled(std::span<const std::uint16_t> units) const {
     std::string text;
     append_po_spelling(units, tables.dictionary, text);
     return text;
-  };
-
-  // Word lists and the sequential block: one item per message address.
-  std::map<int, std::size_t> by_address;
-  std::map<int, std::size_t> sequential_at;
-  for (std::size_t s = 0; s < map.block.size(); ++s) sequential_at[map.block[s].address] = s;
-  for (std::size_t k = 0; k < map.entries.size(); ++k) {
-    const WordListEntry& entry = map.entries[k];
-    const StoredMessage& message = map.messages.at(entry.address);
-    use.count_line(message.units);
-    auto [found, added] = by_address.emplace(entry.address, items.size());
-    if (added) {
-      CatalogueItem item;
-      const std::string where = address_text(kMessageBank, entry.address);
-      if (const auto in_block = sequential_at.find(entry.address); in_block != sequential_at.end()) {
-        const SequentialMessage& shown = map.block[in_block->second];
-        item.context = "S " + where;
-        item.comment = "sequential block at " + where + ", also a word-list message; " + fixed_rule(shown.size, shown.bits);
-      } else {
-        item.context = "W " + hex2(entry.group) + ":" + hex4(entry.index);
-        item.comment = "word-list message at " + where + ", " + std::to_string(message.size) +
-                       " bytes; may grow: a longer text moves into free bytes of bank " + bank_text(kMessageBank);
-      }
-      item.text = spelled(message.units);
-      items.push_back(std::move(item));
-    }
-    items[found->second].lines.push_back({kWordList, k + 1});
   }
-  for (std::size_t s = 0; s < map.block.size(); ++s) {
-    const SequentialMessage& message = map.block[s];
-    use.count_line(message.units);
-    auto [found, added] = by_address.emplace(message.address, items.size());
+};
+
+// A new item for the word-list message at `entry`'s address: a message of
+// the sequential block when it is one.
+CatalogueItem word_list_item(const Gathering& g, const WordListEntry& entry, const StoredMessage& message) {
+  CatalogueItem item;
+  const std::string where = address_text(kMessageBank, entry.address);
+  if (const auto in_block = g.sequential_at.find(entry.address); in_block != g.sequential_at.end()) {
+    const SequentialMessage& shown = *in_block->second;
+    item.context = "S " + where;
+    item.comment = "sequential block at " + where + ", also a word-list message; " + fixed_rule(shown.size, shown.bits);
+  } else {
+    item.context = "W " + hex2(entry.group) + ":" + hex4(entry.index);
+    item.comment = "word-list message at " + where + ", " + std::to_string(message.size) +
+                   " bytes; may grow: a longer text moves into free bytes of bank " + bank_text(kMessageBank);
+  }
+  item.text = g.spelled(message.units);
+  return item;
+}
+
+// Word lists and the sequential block: one item per message address.
+void gather_messages(Gathering& g) {
+  for (const SequentialMessage& message : g.map.block) g.sequential_at.emplace(message.address, &message);
+  for (std::size_t k = 0; k < g.map.entries.size(); ++k) {
+    const WordListEntry& entry = g.map.entries[k];
+    const StoredMessage& message = g.map.messages.at(entry.address);
+    g.use.count_line(message.units);
+    auto [found, added] = g.by_address.emplace(entry.address, g.items.size());
+    if (added) g.items.push_back(word_list_item(g, entry, message));
+    g.items[found->second].lines.push_back({kWordList, k + 1});
+  }
+  for (std::size_t s = 0; s < g.map.block.size(); ++s) {
+    const SequentialMessage& message = g.map.block[s];
+    g.use.count_line(message.units);
+    auto [found, added] = g.by_address.emplace(message.address, g.items.size());
     if (added) {
       const std::string where = address_text(kMessageBank, message.address);
-      items.push_back({"S " + where, spelled(message.units), "sequential block at " + where + "; " + fixed_rule(message.size, message.bits), {}});
+      g.items.push_back({"S " + where, g.spelled(message.units), "sequential block at " + where + "; " + fixed_rule(message.size, message.bits), {}});
     }
-    items[found->second].lines.push_back({kSequential, s + 1});
+    g.items[found->second].lines.push_back({kSequential, s + 1});
   }
+}
 
-  // Scripts: one item per message of a block.
+CatalogueItem script_item(const Gathering& g, const ScriptLine& m, const ScriptPlace& place) {
+  const std::string rule = ends_with_end_code(m.units) ? fixed_rule(m.size, m.bits) + ", and the block keeps its length"
+                                                       : std::string("cannot change: it has no end code within its script");
+  return {"M " + hex4(m.script) + ":" + hex4(m.instruction) + ":" + std::to_string(m.message), g.spelled(m.units),
+          "script " + hex4(m.script) + ", block " + address_text(place.bank, place.address) + " (" +
+              std::to_string(place.length) + " bytes), message at " + hex4(m.offset) + "; " + rule,
+          {}};
+}
+
+// Scripts: one item per message of a block.
+std::vector<CatalogueItem> gather_scripts(const Cartridge& cart, Gathering& g) {
   const std::vector<ScriptPlace> places = script_places(cart);
-  const std::vector<ScriptLine>& lines = map.script_lines;
-  std::vector<CatalogueItem> script_items;
+  const std::vector<ScriptLine>& lines = g.map.script_lines;
+  std::vector<CatalogueItem> items;
   std::map<std::tuple<int, int, std::int64_t>, std::size_t> by_block;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const ScriptLine& m = lines[n];
     if (m.kind != ScriptLine::Kind::message) continue;
     const ScriptPlace& place = places[static_cast<std::size_t>(m.script)];
-    use.count_line(m.units);
-    auto [found, added] = by_block.emplace(std::tuple{place.bank, place.address, m.offset}, script_items.size());
-    if (added) {
-      CatalogueItem item;
-      item.context = "M " + hex4(m.script) + ":" + hex4(m.instruction) + ":" + std::to_string(m.message);
-      item.text = spelled(m.units);
-      const bool own = ends_with_end_code(m.units);
-      item.comment = "script " + hex4(m.script) + ", block " + address_text(place.bank, place.address) + " (" +
-                     std::to_string(place.length) + " bytes), message at " + hex4(m.offset) + "; " +
-                     (own ? fixed_rule(m.size, m.bits) + ", and the block keeps its length"
-                          : std::string("cannot change: it has no end code within its script"));
-      script_items.push_back(std::move(item));
-    }
-    script_items[found->second].lines.push_back({kScripts, n + 1});
+    g.use.count_line(m.units);
+    auto [found, added] = by_block.emplace(std::tuple{place.bank, place.address, m.offset}, items.size());
+    if (added) items.push_back(script_item(g, m, place));
+    items[found->second].lines.push_back({kScripts, n + 1});
   }
+  return items;
+}
 
-  // The dictionary, once every line that shows an entry is counted.
-  for (std::size_t e = 0; e < tables.dictionary.codes.size(); ++e) use.count_entry_line(static_cast<int>(e));
-  for (std::size_t e = 0; e < tables.dictionary.codes.size(); ++e) {
+// The dictionary, once every line that shows an entry is counted.
+void gather_dictionary(Gathering& g) {
+  const Dictionary& dictionary = g.tables.dictionary;
+  for (std::size_t e = 0; e < dictionary.codes.size(); ++e) g.use.count_entry_line(static_cast<int>(e));
+  for (std::size_t e = 0; e < dictionary.codes.size(); ++e) {
     const int code = kFirstEntryCode + static_cast<int>(e);
-    const EntrySlot& slot = tables.dictionary.slots[e];
-    CatalogueItem item{"D " + hex4(code), spelled(code_units(tables.dictionary.codes[e])),
+    const EntrySlot& slot = dictionary.slots[e];
+    g.items.push_back({"D " + hex4(code), g.spelled(code_units(dictionary.codes[e])),
                        "dictionary entry " + hex4(code) + " at " + address_text(kDictionaryPointers.bank, slot.start) + ", " +
                            std::to_string(slot.size) + " bytes; its text shows in " +
-                           std::to_string(use.lines(static_cast<int>(e))) +
+                           std::to_string(g.use.lines(static_cast<int>(e))) +
                            " other lines, which change with it; at most 100 units expanded",
-                       {{kDictionary, e + 1}}};
-    items.push_back(std::move(item));
+                       {{kDictionary, e + 1}}});
   }
-  items.insert(items.end(), std::make_move_iterator(script_items.begin()), std::make_move_iterator(script_items.end()));
-  return items;
+}
+
+}  // namespace
+
+std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables, const MessageMap& map) {
+  Gathering g{tables, map, EntryUse(tables.dictionary), {}};
+  gather_messages(g);
+  std::vector<CatalogueItem> scripts = gather_scripts(cart, g);
+  gather_dictionary(g);
+  g.items.insert(g.items.end(), std::make_move_iterator(scripts.begin()), std::make_move_iterator(scripts.end()));
+  return std::move(g.items);
 }
 
 }  // namespace ambergale
