@@ -34,6 +34,7 @@ std::vector<RunFile> outputs_of(const InsertOptions& options) {
   add(insert_report_path(options), "the report of the new image");
   add(options.bps, "the BPS patch (--bps)");
   add(options.ips, "the IPS patch (--ips)");
+  add(options.refused, "the refused catalogue (--refused)");
   return outputs;
 }
 
@@ -89,7 +90,8 @@ std::string insert_report_path(const InsertOptions& options) {
 }
 
 bool writes_standard_output(const InsertOptions& options) {
-  return options.output == kStandardOutput || options.bps == kStandardOutput || options.ips == kStandardOutput;
+  return options.output == kStandardOutput || options.bps == kStandardOutput || options.ips == kStandardOutput ||
+         options.refused == kStandardOutput;
 }
 
 Outcome check_output_names(const InsertOptions& options) {

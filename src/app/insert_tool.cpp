@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "app/options.hpp"
 #include "catalogue/po_edits.hpp"
 #include "catalogue/po_file.hpp"
+#include "catalogue/po_report.hpp"
 #include "cartridge/cartridge.hpp"
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
@@ -39,9 +42,10 @@ namespace {
 constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
-  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kHelp, kVersion
+  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kKeepGoing, kRefused,
+  kHelp, kVersion
 };
-constexpr std::array<CommandOption, 14> kOptions = {{
+constexpr std::array<CommandOption, 16> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -54,6 +58,8 @@ constexpr std::array<CommandOption, 14> kOptions = {{
     {"checksum", 0, true, false},
     {"newline", 0, true, false},
     {"check", 0, false, false},
+    {"keep-going", 'k', false, false},
+    {"refused", 0, true, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
 }};
@@ -65,7 +71,8 @@ Outcome empty_name(std::size_t option) {
 }
 
 Outcome take_option(std::size_t option, const char* value, InsertOptions& options) {
-  const bool names_file = option == kOutput || option == kDumps || option == kPo || option == kBps || option == kIps;
+  const bool names_file =
+      option == kOutput || option == kDumps || option == kPo || option == kBps || option == kIps || option == kRefused;
   if (names_file && *value == '\0') return empty_name(option);
   switch (option) {
     case kOutput: options.output = value; break;
@@ -112,6 +119,8 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
       }
       break;
     case kCheck: options.check = true; break;
+    case kKeepGoing: options.settings.keep_going = true; break;
+    case kRefused: options.refused = value; break;
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
   }
@@ -122,7 +131,7 @@ void say(const std::string& message) { write_console(STDERR_FILENO, std::string(
 
 int fail(const Failure& failure) {
   say(failure.text());
-  return 1;
+  return kNothingWritten;
 }
 
 // Whether two paths name one file.
@@ -223,8 +232,16 @@ TextBounds edited_dump_bounds(std::string_view original) {
           "the dump of the image has " + std::to_string(lines)};
 }
 
+// What a run inserts: the changes, and for a catalogue its text (which the
+// refused catalogue copies) and what reading it found.
+struct EditInputs {
+  ChangeSet changes;
+  std::optional<PoTally> tally;
+  std::string po_contents;
+};
+
 // The changes of the edited dumps in the dumps folder.
-Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original, ChangeSet& changes) {
+Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original, EditInputs& inputs) {
   std::array<std::optional<std::string>, 4> edited;
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     const std::string path = path_in_folder(options.dumps_dir, kDumpFiles[d].name);
@@ -235,13 +252,13 @@ Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original,
     }
     edited[d] = std::move(contents);
   }
-  if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, changes)) return failure;
-  if (!changes[3].empty()) map_scripts(original);
+  if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, inputs.changes)) return failure;
+  if (!inputs.changes[3].empty()) map_scripts(original);
   return std::nullopt;
 }
 
 // The changes of the catalogue given with --po.
-Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, ChangeSet& changes) {
+Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, EditInputs& inputs) {
   const std::string po_name = input_name(options.po);
   std::size_t dumps = 0;
   for (const std::string& dump : original.dump.dumps) dumps += dump.size();
@@ -249,37 +266,79 @@ Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, C
   // four dumps' size bounds it as their own does an edited dump.
   const TextBounds bounds{8 * dumps + (std::size_t{1} << 20), kMostEditedLine, 8 * dumps + (std::size_t{1} << 20),
                           "8 times the image's dumps and 1 MiB", "the most a line of a catalogue can hold", ""};
-  std::string contents;
-  if (Outcome failure = read_bounded_text(options.po, bounds, contents)) return failure->about(po_name);
+  if (Outcome failure = read_bounded_text(options.po, bounds, inputs.po_contents)) return failure->about(po_name);
   PoCatalogue catalogue;
-  if (Outcome failure = read_po_file(po_name, contents, catalogue)) return failure;
+  if (Outcome failure = read_po_file(po_name, inputs.po_contents, catalogue)) return failure;
   map_scripts(original);
-  return changes_from_po(original, catalogue, po_name, changes);
+  inputs.tally.emplace();
+  return changes_from_po(original, catalogue, po_name, inputs.changes, *inputs.tally);
 }
 
-// Every refusal, in the order the user wrote the changes.
-int refuse(const std::vector<Refusal>& refusals) {
-  for (const Refusal& refusal : refusals) say(refusal.failure.text());
-  say(std::to_string(refusals.size()) + (refusals.size() == 1 ? " change" : " changes") +
-      " cannot be inserted; nothing written");
-  return 1;
+// Every refusal of the run, the catalogue's own among them, in the order
+// the user wrote the items.
+std::vector<Refusal> all_refusals(const EditInputs& inputs, const InsertResult& result) {
+  std::vector<Refusal> refusals = result.refusals;
+  if (inputs.tally) refusals.insert(refusals.end(), inputs.tally->refused.begin(), inputs.tally->refused.end());
+  std::stable_sort(refusals.begin(), refusals.end());
+  return refusals;
+}
+
+// "N entries" of a catalogue, "N lines" of edited dumps: the items refused.
+std::string items_text(const EditInputs& inputs, const std::vector<Refusal>& refusals) {
+  std::set<ItemKey> items;
+  for (const Refusal& refusal : refusals) items.insert(refusal.item);
+  const char* what = inputs.tally ? (items.size() == 1 ? " entry" : " entries") : (items.size() == 1 ? " line" : " lines");
+  return std::to_string(items.size()) + what;
+}
+
+int refuse(const EditInputs& inputs, const std::vector<Refusal>& refusals) {
+  say(items_text(inputs, refusals) + " cannot be inserted; nothing written (--keep-going inserts the rest)");
+  return kNothingWritten;
+}
+
+// The catalogue again, each refused entry fuzzy with its reasons.
+Outcome refused_catalogue(const InsertOptions& options, const EditInputs& inputs, const std::vector<Refusal>& refusals,
+                          std::string& out) {
+  std::map<std::size_t, std::vector<std::string>> reasons;
+  for (const Refusal& refusal : refusals) reasons[refusal.item.line].push_back(refusal.failure.reason);
+  return write_refused_catalogue(input_name(options.po), inputs.po_contents, reasons, out);
 }
 
 Outcome write_outputs(const InsertOptions& options, const InsertResult& result, const std::string& report_path,
-                      const std::string& report) {
+                      const std::string& report, const std::string& refused) {
   Outputs outputs;
   const std::string_view image(reinterpret_cast<const char*>(result.image_file.data()), result.image_file.size());
   if (Outcome failure = outputs.add(options.output, image)) return failure;
-  if (!options.ips.empty()) {
-    if (Outcome failure = outputs.add(options.ips, result.ips)) return failure;
-  }
-  if (!options.bps.empty()) {
-    if (Outcome failure = outputs.add(options.bps, result.bps)) return failure;
-  }
-  if (!report_path.empty()) {
-    if (Outcome failure = outputs.add(report_path, report)) return failure;
+  const std::array<std::pair<const std::string*, std::string_view>, 4> others = {
+      {{&options.ips, result.ips}, {&options.bps, result.bps}, {&report_path, report}, {&options.refused, refused}}};
+  for (const auto& [path, bytes] : others) {
+    if (path->empty()) continue;
+    if (Outcome failure = outputs.add(*path, bytes)) return failure;
   }
   return outputs.install();
+}
+
+// The report: what the run did to the image, and to a catalogue's entries.
+std::string full_report(const EditInputs& inputs, const InsertResult& result, const std::vector<Refusal>& refusals) {
+  const std::string report = report_text(result.report);
+  return inputs.tally ? po_report_text(*inputs.tally, refusals) + report : report;
+}
+
+// What --check found, written nowhere.
+int report_check(const InsertOptions& options, const OriginalImage& original, const EditInputs& inputs,
+                 const InsertResult& result, const std::vector<Refusal>& refusals, int console) {
+  const bool unchanged = std::all_of(result.report.lines_changed.begin(), result.report.lines_changed.end(),
+                                     [](std::size_t count) { return count == 0; });
+  std::string verdict = "the edits can be inserted into " + original.name;
+  if (!refusals.empty()) {
+    verdict = items_text(inputs, refusals) + " cannot be inserted; the rest can be inserted into " + original.name;
+  } else if (inputs.tally && untranslated(*inputs.tally)) {
+    verdict = input_name(options.po) + " is an untranslated catalogue: no entry has a translation that differs from its msgid";
+  } else if (unchanged) {
+    verdict = "the dumps are a dump of " + original.name;
+  }
+  write_console(console, std::string(kProgram) + ": " + verdict + "; nothing written\n" + full_report(inputs, result, refusals));
+  return refusals.empty() ? kAllInserted : kSomeRefused;
 }
 
 int run(const InsertOptions& options) {
@@ -287,27 +346,27 @@ int run(const InsertOptions& options) {
   const int console = writes_standard_output(options) ? STDERR_FILENO : STDOUT_FILENO;
   OriginalImage original;
   if (Outcome failure = read_original(options, original)) return fail(*failure);
-  ChangeSet changes;
-  const Outcome read = options.po.empty() ? read_dump_changes(options, original, changes) : read_po_changes(options, original, changes);
+  EditInputs inputs;
+  const Outcome read = options.po.empty() ? read_dump_changes(options, original, inputs) : read_po_changes(options, original, inputs);
   if (read) return fail(*read);
+  InsertSettings settings = options.settings;
+  settings.keep_going = settings.keep_going || options.check;
   InsertResult result;
-  if (Outcome failure = run_insert(original, changes, options.settings, result)) return fail(*failure);
-  if (!result.refusals.empty()) return refuse(result.refusals);
-
-  const std::string report = report_text(result.report);
-  if (options.check) {
-    const bool unchanged = std::all_of(result.report.lines_changed.begin(), result.report.lines_changed.end(),
-                                       [](std::size_t count) { return count == 0; });
-    const std::string verdict = unchanged ? "the dumps are a dump of " + original.name
-                                          : "the edits can be inserted into " + original.name;
-    write_console(console, std::string(kProgram) + ": " + verdict + "; nothing written\n" + report);
-    return 0;
+  if (Outcome failure = run_insert(original, inputs.changes, settings, result)) return fail(*failure);
+  const std::vector<Refusal> refusals = all_refusals(inputs, result);
+  for (const Refusal& refusal : refusals) say(refusal.failure.text());
+  if (!refusals.empty() && !settings.keep_going) return refuse(inputs, refusals);
+  if (options.check) return report_check(options, original, inputs, result, refusals, console);
+  std::string refused;
+  if (!options.refused.empty()) {
+    if (Outcome failure = refused_catalogue(options, inputs, refusals, refused)) return fail(*failure);
   }
-  if (Outcome failure = write_outputs(options, result, report_path, report)) return fail(*failure);
-  const std::string written = report_path.empty() ? "the new image to standard output"
-                                                  : options.output + " and its report " + report_path;
+  const std::string report = full_report(inputs, result, refusals);
+  if (Outcome failure = write_outputs(options, result, report_path, report, refused)) return fail(*failure);
+  std::string written = report_path.empty() ? "the new image to standard output" : options.output + " and its report " + report_path;
+  if (!refusals.empty()) written += ", without the " + items_text(inputs, refusals) + " refused";
   write_console(console, std::string(kProgram) + ": wrote " + written + "\n" + report);
-  return 0;
+  return refusals.empty() ? kAllInserted : kSomeRefused;
 }
 
 }  // namespace
@@ -333,8 +392,11 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
     return Failure{{}, "the catalogue and the image or opcode file cannot both be standard input ('-')"};
   }
   if (!options.check && options.output.empty()) return Failure{{}, "no new image: give -o FILE, or --check"};
+  if (!options.refused.empty() && options.po.empty()) {
+    return Failure{{}, "--refused writes a catalogue's refused entries: it needs --po"};
+  }
   const int to_standard_output = (options.output == kStandardOutput) + (options.bps == kStandardOutput) +
-                                 (options.ips == kStandardOutput);
+                                 (options.ips == kStandardOutput) + (options.refused == kStandardOutput);
   if (to_standard_output > 1) return Failure{{}, "only one output can go to standard output ('-')"};
   // A catalogue is UTF-8 and becomes edits of the dumps as Shift-JIS.
   if (!options.po.empty()) options.encoding = Encoding::shift_jis;
@@ -380,7 +442,7 @@ namespace {
 int wrong_command_line(const Failure& failure) {
   write_console(STDERR_FILENO,
                 std::string(kProgram) + ": " + failure.text() + "\nTry 'ambergale-insert --help' for more information.\n");
-  return 2;
+  return kWrongCommandLine;
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct InsertOptions {
   std::string opcode_file = "mescmd.dat";
   std::string bps;                   // empty: no patch
   std::string ips;
+  std::string refused;               // the catalogue again, its refused entries fuzzy; empty: none
   Encoding encoding = Encoding::shift_jis;  // of the edited dumps
   InsertSettings settings;
   bool check = false;    // check and report, write nothing
@@ -34,9 +35,13 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
 
 const char* insert_usage_text();
 
-// Runs the tool as `argv` asks; returns the exit status: 0 when the new image
-// was written (or the check passed), 1 when the run failed or refused the
-// edits, 2 for a wrong command line.
+// The exit statuses of ambergale-insert.
+inline constexpr int kAllInserted = 0;    // every item went in (or would, with --check)
+inline constexpr int kNothingWritten = 1; // a failure, or a refusal without --keep-going
+inline constexpr int kWrongCommandLine = 2;
+inline constexpr int kSomeRefused = 3;    // with --keep-going or --check: some items refused, the rest in
+
+// Runs the tool as `argv` asks; returns its exit status.
 int run_insert_tool(int argc, const char* const* argv);
 
 }  // namespace ambergale

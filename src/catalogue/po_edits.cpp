@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <optional>
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_spelling.hpp"
@@ -42,69 +43,85 @@ struct PoReading {
 
 // The item an entry translates; refused when it names none or its source
 // is not the item's text.
-Outcome item_of(const PoReading& reading, const PoEntry& entry, const Origin& at, const CatalogueItem*& item) {
+std::optional<std::string> item_of(const PoReading& reading, const PoEntry& entry, const CatalogueItem*& item) {
   const auto found = reading.items.find(entry.context);
   if (found == reading.items.end()) {
-    return Failure::at(at.file, at.line, 0, entry.context.empty() ? std::string("an entry without msgctxt: every text of the image has one")
-                                                                  : "msgctxt \"" + entry.context + "\" names no text of this image");
+    return entry.context.empty() ? std::string("an entry without msgctxt: every text of the image has one")
+                                 : "msgctxt \"" + entry.context + "\" names no text of this image";
   }
   item = found->second;
   std::string source;
   reading.to_utf8.convert(item->text, source);
-  if (entry.source != source) {
-    return Failure::at(at.file, at.line, 0, "the msgid of \"" + entry.context + "\" is not the image's text: the catalogue was made otherwise");
-  }
+  if (entry.source != source) return std::string("the msgid is not the image's text: the catalogue was made otherwise");
   return std::nullopt;
 }
 
 // The translation as a dump line's text, in Shift-JIS.
-Outcome translation_text(const PoReading& reading, const PoEntry& entry, const Origin& at, std::string& text) {
+std::optional<std::string> translation_text(const PoReading& reading, const PoEntry& entry, std::string& text) {
   std::size_t bad_at = 0;
   if (!reading.to_cp932.convert(entry.translation, text, bad_at)) {
-    return Failure::at(at.file, at.line, 0, "byte " + std::to_string(bad_at + 1) +
-                                                " of the translation is not UTF-8, or starts a character Shift-JIS does not have");
+    return "byte " + std::to_string(bad_at + 1) + " of the translation is not UTF-8, or starts a character Shift-JIS does not have";
   }
   text = dump_line_text(text);
   std::vector<TextPiece> pieces;
   if (Outcome failure = parse_line_text(text, pieces)) {
-    return Failure::at(at.file, at.line, 0, "the translation of \"" + entry.context + "\", at character " +
-                                                std::to_string(failure->column) + ": " + failure->reason);
+    return "character " + std::to_string(failure->column) + " of the translation: " + failure->reason;
   }
   return std::nullopt;
 }
 
-// One entry: refused, skipped when untranslated, or a change of every line
-// of its item.
-Outcome take_entry(const PoReading& reading, const PoEntry& entry, const Origin& at, ChangeSet& changes) {
+// Why an entry cannot be read as a translation of its item, if it cannot.
+std::optional<std::string> entry_problem(const PoReading& reading, const PoEntry& entry, const CatalogueItem*& item) {
   const bool translated = !entry.translation.empty() && !entry.fuzzy;
-  if (entry.plural) return Failure::at(at.file, at.line, 0, "an entry with plural forms: the game's texts have none");
+  if (entry.plural) return std::string("an entry with plural forms: the game's texts have none");
   if (entry.obsolete) {
     if (!translated) return std::nullopt;
-    return Failure::at(at.file, at.line, 0, "an obsolete entry (#~) with a translation: no text of the image is its own");
+    return std::string("an obsolete entry (#~) with a translation: no text of the image is its own");
   }
+  return item_of(reading, entry, item);
+}
+
+// One entry: refused, counted and skipped when there is nothing to insert,
+// or a change of every line of its item.
+void take_entry(const PoReading& reading, const PoEntry& entry, const Origin& at, ChangeSet& changes, PoTally& tally) {
   const CatalogueItem* item = nullptr;
-  if (Outcome failure = item_of(reading, entry, at, item)) return failure;
-  if (!translated || entry.translation == entry.source) return std::nullopt;
+  if (std::optional<std::string> problem = entry_problem(reading, entry, item)) {
+    tally.refused.push_back(entry_refusal(at, std::move(*problem)));
+    return;
+  }
+  if (entry.obsolete) return;
+  if (entry.translation.empty()) {
+    ++tally.untranslated;
+    return;
+  }
+  if (entry.fuzzy || entry.translation == entry.source) {
+    (entry.fuzzy ? tally.fuzzy : tally.unchanged).push_back(at);
+    return;
+  }
   std::string text;
-  if (Outcome failure = translation_text(reading, entry, at, text)) return failure;
+  if (std::optional<std::string> problem = translation_text(reading, entry, text)) {
+    tally.refused.push_back(entry_refusal(at, std::move(*problem)));
+    return;
+  }
+  tally.taken.emplace_back(item_of(at), item->lines.front().dump);
   for (const CatalogueLine& line : item->lines) {
     const std::string_view original_line = reading.lines[line.dump][line.number - 1];
     const std::string identifier(line_identifier(kDumpFiles[line.dump].name, original_line));
     changes[line.dump].push_back({line.dump, line.number, original_line, identifier + text, at});
   }
-  return std::nullopt;
 }
 
 }  // namespace
 
-Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes) {
+Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes,
+                        PoTally& tally) {
   if (Outcome failure = check_image(original, po, po_name)) return failure;
   PoReading reading(original);
   if (!reading.to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
   const std::vector<CatalogueItem> items = catalogue_items(original.cart(), *original.dump.tables, original.map);
   for (const CatalogueItem& item : items) reading.items.emplace(item.context, &item);
   for (const PoEntry& entry : po.entries) {
-    if (Outcome failure = take_entry(reading, entry, {po_name, entry.line, 0, entry.context}, changes)) return failure;
+    take_entry(reading, entry, {po_name, entry.line, 0, entry.context}, changes, tally);
   }
   for (std::vector<Change>& dump : changes) {
     std::stable_sort(dump.begin(), dump.end(), [](const Change& a, const Change& b) { return a.number < b.number; });

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "catalogue/po_file.hpp"
 #include "dump/changes.hpp"
@@ -15,14 +17,25 @@
 
 namespace ambergale {
 
+// What reading a catalogue found besides its changes, for the report.
+struct PoTally {
+  std::vector<Refusal> refused;                // entries that cannot become changes
+  std::vector<std::pair<ItemKey, std::size_t>> taken;  // entries that became changes, with the dump of their first line
+  std::size_t untranslated = 0;                // entries with an empty msgstr
+  std::vector<Origin> fuzzy;                   // translated but fuzzy: skipped
+  std::vector<Origin> unchanged;               // msgstr equal to msgid: nothing to change
+};
+
 // The changes `po` (named `po_name`) makes to `original`, whose map holds
 // its scripts' lines and whose dumps are Shift-JIS. Taken are entries with
-// a translation that are not fuzzy and differ from their source. Refused,
-// naming PO:LINE: a catalogue of another image, an entry without a context
-// or with an unknown one, or whose source is not the image's text, plural
-// forms, a translated obsolete entry, and a translation with a character
-// Shift-JIS lacks or a malformed tag.
-Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes);
+// a translation that are not fuzzy and differ from their source. Refused
+// entries, each placed at PO:LINE, are in `tally`: an entry without a
+// context or with an unknown one, or whose source is not the image's text,
+// plural forms, a translated obsolete entry, and a translation with a
+// character Shift-JIS lacks or a malformed tag. A catalogue of another
+// image is a failure.
+Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes,
+                        PoTally& tally);
 
 // The CRC-32 of a headerless image, as a catalogue's header gives it.
 std::uint32_t image_crc(std::span<const std::uint8_t> image);

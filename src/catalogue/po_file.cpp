@@ -121,19 +121,63 @@ std::string utf8_of(const Cp932ToUtf8& to_utf8, std::string_view text) {
   return out;
 }
 
-// The line of each context in the file's text, as the library wrote it:
-// `msgctxt "..."`, obsolete ones after "#~ ".
-std::map<std::string, std::size_t, std::less<>> context_lines(std::string_view contents) {
-  std::map<std::string, std::size_t, std::less<>> lines;
+// The line where each message of the file's text starts, in file order,
+// the header first: its msgctxt, or its msgid when it has none; obsolete
+// ones after "#~ ". The library keeps the messages in that order.
+std::vector<std::size_t> message_lines(std::string_view contents) {
+  std::vector<std::size_t> lines;
+  bool after_context = false;
   std::size_t number = 0;
   for (const std::string_view line : split_lines(contents)) {
     ++number;
     std::string_view rest = line;
     if (rest.substr(0, 3) == "#~ ") rest.remove_prefix(3);
-    if (rest.substr(0, 9) != "msgctxt \"" || rest.size() < 10 || rest.back() != '"') continue;
-    lines.emplace(std::string(rest.substr(9, rest.size() - 10)), number);
+    const bool context = rest.substr(0, 8) == "msgctxt " || rest.substr(0, 8) == "msgctxt\t";
+    const bool source = rest.substr(0, 6) == "msgid " || rest.substr(0, 6) == "msgid\t";
+    if ((context || source) && !after_context) lines.push_back(number);
+    if (context || source) after_context = context;
   }
   return lines;
+}
+
+// The file as gettext's library writes it, read back into `out`.
+Outcome written_text(po_file_t file, const std::string& what, std::string& out) {
+  ScratchFile scratch;
+  if (!scratch.ok()) return Failure{{}, "no temporary file for " + what + ": " + std::string(std::strerror(errno))};
+  LibraryReport report;
+  with_report(report, [&] { po_file_write(file, scratch.path(), &kHandler); });
+  if (!report.error.empty()) return Failure{{}, "gettext's library could not write " + what + ": " + report.error};
+  return read_whole_file(scratch.path(), kMostTemplateBytes, out);
+}
+
+// `contents`, the PO file `name`, parsed by gettext's library.
+Outcome parsed_file(const std::string& name, std::string_view contents, PoFile& parsed) {
+  ScratchFile scratch;
+  if (!scratch.ok() || !scratch.write(contents)) {
+    return Failure{name, "no temporary copy for gettext's library: " + std::string(std::strerror(errno))};
+  }
+  LibraryReport report;
+  po_file_t file = nullptr;
+  with_report(report, [&] { file = po_file_read(scratch.path(), &kHandler); });
+  parsed.reset(file);
+  if (!report.error.empty() || file == nullptr) {
+    return Failure::at(name, report.line, 0, report.error.empty() ? "not a PO file" : report.error);
+  }
+  return std::nullopt;
+}
+
+// An entry's extracted comments without those an earlier refusal wrote,
+// and with `reasons` (each a line) when it is refused now.
+std::string comments_with(const char* comments, const std::vector<std::string>* reasons) {
+  std::string kept;
+  for (const std::string_view line : split_lines(comments != nullptr ? comments : "")) {
+    if (line.substr(0, std::string_view(kRefusedComment).size()) == kRefusedComment) continue;
+    kept.append(line).push_back('\n');
+  }
+  if (reasons != nullptr) {
+    for (const std::string& reason : *reasons) kept += kRefusedComment + reason + "\n";
+  }
+  return kept;
 }
 
 }  // namespace
@@ -142,8 +186,6 @@ Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_v
                           std::string& out) {
   const Cp932ToUtf8 to_utf8;
   if (!to_utf8.available()) return Failure{{}, "the C library cannot convert CP932 to UTF-8"};
-  ScratchFile scratch;
-  if (!scratch.ok()) return Failure{{}, "no temporary file for the template: " + std::string(std::strerror(errno))};
   const PoFile file(po_file_create(), free_po_file);
   po_message_iterator_t at = po_message_iterator(file.get(), nullptr);
   po_message_t header = po_message_create();
@@ -170,26 +212,14 @@ Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_v
     po_message_insert(at, message);
   }
   po_message_iterator_free(at);
-  LibraryReport report;
-  with_report(report, [&] { po_file_write(file.get(), scratch.path(), &kHandler); });
-  if (!report.error.empty()) return Failure{{}, "gettext's library could not write the template: " + report.error};
-  if (Outcome failure = read_whole_file(scratch.path(), kMostTemplateBytes, out)) return failure;
-  return std::nullopt;
+  return written_text(file.get(), "the template", out);
 }
 
 Outcome read_po_file(const std::string& name, std::string_view contents, PoCatalogue& out) {
   out = {};
-  ScratchFile scratch;
-  if (!scratch.ok() || !scratch.write(contents)) {
-    return Failure{name, "no temporary copy for gettext's library: " + std::string(std::strerror(errno))};
-  }
-  LibraryReport report;
-  po_file_t file = nullptr;
-  with_report(report, [&] { file = po_file_read(scratch.path(), &kHandler); });
-  const PoFile owned(file, free_po_file);
-  if (!report.error.empty() || file == nullptr) {
-    return Failure::at(name, report.line, 0, report.error.empty() ? "not a PO file" : report.error);
-  }
+  PoFile owned(nullptr, free_po_file);
+  if (Outcome failure = parsed_file(name, contents, owned)) return failure;
+  po_file_t file = owned.get();
   // The library hands out copies of the header and its fields, ours to free.
   if (char* header = const_cast<char*>(po_file_domain_header(file, nullptr))) {
     if (char* field = po_header_field(header, kImageField)) {
@@ -198,9 +228,10 @@ Outcome read_po_file(const std::string& name, std::string_view contents, PoCatal
     }
     std::free(header);
   }
-  const auto lines = context_lines(contents);
+  const std::vector<std::size_t> lines = message_lines(contents);
   po_message_iterator_t at = po_message_iterator(file, nullptr);
-  for (po_message_t message = po_next_message(at); message != nullptr; message = po_next_message(at)) {
+  std::size_t index = 0;
+  for (po_message_t message = po_next_message(at); message != nullptr; message = po_next_message(at), ++index) {
     const char* context = po_message_msgctxt(message);
     const char* source = po_message_msgid(message);
     if (context == nullptr && source != nullptr && *source == '\0') continue;  // the header
@@ -211,11 +242,31 @@ Outcome read_po_file(const std::string& name, std::string_view contents, PoCatal
     entry.fuzzy = po_message_is_fuzzy(message) != 0;
     entry.obsolete = po_message_is_obsolete(message) != 0;
     entry.plural = po_message_msgid_plural(message) != nullptr;
-    if (const auto found = lines.find(entry.context); found != lines.end()) entry.line = found->second;
+    if (index < lines.size()) entry.line = lines[index];
     out.entries.push_back(std::move(entry));
   }
   po_message_iterator_free(at);
   return std::nullopt;
+}
+
+Outcome write_refused_catalogue(const std::string& name, std::string_view contents,
+                                const std::map<std::size_t, std::vector<std::string>>& refused, std::string& out) {
+  PoFile owned(nullptr, free_po_file);
+  if (Outcome failure = parsed_file(name, contents, owned)) return failure;
+  const std::vector<std::size_t> lines = message_lines(contents);
+  po_message_iterator_t at = po_message_iterator(owned.get(), nullptr);
+  std::size_t index = 0;
+  for (po_message_t message = po_next_message(at); message != nullptr; message = po_next_message(at), ++index) {
+    const auto found = index < lines.size() ? refused.find(lines[index]) : refused.end();
+    const bool refused_now = found != refused.end();
+    // A fuzzy entry this run skipped keeps what an earlier run said of it.
+    if (!refused_now && po_message_is_fuzzy(message) != 0) continue;
+    const std::string comments = comments_with(po_message_extracted_comments(message), refused_now ? &found->second : nullptr);
+    po_message_set_extracted_comments(message, comments.c_str());
+    if (refused_now) po_message_set_fuzzy(message, 1);
+  }
+  po_message_iterator_free(at);
+  return written_text(owned.get(), name, out);
 }
 
 }  // namespace ambergale

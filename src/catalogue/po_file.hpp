@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,17 @@ struct PoCatalogue {
   std::string image_crc;  // the header's field, as written ("" when missing)
   std::vector<PoEntry> entries;
 };
+
+// How the comment begins that a refused catalogue gives each refused entry.
+inline constexpr const char* kRefusedComment = "ambergale-insert refused this: ";
+
+// `contents`, the PO file `name`, again as gettext's library writes it,
+// with each entry whose line (as PoEntry::line gives it) is a key of
+// `refused` marked fuzzy and given a comment for each of its reasons. The
+// comments of an earlier refusal are removed from every other entry but the
+// fuzzy ones, which this run did not read.
+Outcome write_refused_catalogue(const std::string& name, std::string_view contents,
+                                const std::map<std::size_t, std::vector<std::string>>& refused, std::string& out);
 
 // Reads the PO file whose bytes are `contents`; `name` names it in refusals
 // (NAME:LINE: what gettext's library said).

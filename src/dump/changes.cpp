@@ -1,17 +1,17 @@
 #include "dump/changes.hpp"
 
-#include "dump/dumps.hpp"
-
 namespace ambergale {
 
 Refusal refusal_of(const Change& change, std::size_t column, std::string reason) {
   const Origin& origin = change.origin;
-  if (origin.context.empty()) {
-    return {Failure::at(origin.file, origin.line, column, std::move(reason)), {origin.order, origin.line, column}};
-  }
-  const Failure shown = Failure::at(kDumpFiles[change.dump].name, change.number, column, {});
-  return {Failure::at(origin.file, origin.line, 0, "(" + origin.context + ", " + shown.place() + ") " + reason),
-          {origin.order, origin.line, column}};
+  if (origin.context.empty()) return {Failure::at(origin.file, origin.line, column, std::move(reason)), item_of(origin), column};
+  const std::string where = column > 0 ? ", character " + std::to_string(column) + " of the translation" : "";
+  return {Failure::at(origin.file, origin.line, 0, "(" + origin.context + where + ") " + reason), item_of(origin), column};
+}
+
+Refusal entry_refusal(const Origin& origin, std::string reason) {
+  const std::string context = origin.context.empty() ? "" : "(" + origin.context + ") ";
+  return {Failure::at(origin.file, origin.line, 0, context + reason), item_of(origin), 0};
 }
 
 }  // namespace ambergale

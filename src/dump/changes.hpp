@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <compare>
 #include <tuple>
 #include <vector>
 
@@ -35,17 +36,32 @@ struct Change {
 // The changes of each dump, in run order, each in line order.
 using ChangeSet = std::array<std::vector<Change>, 4>;
 
-// A change the inserter cannot make, placed and ordered as the user wrote it.
+// What the user wrote as one: a line of an edited dump, or a catalogue
+// entry (which may change several dump lines). An item goes in whole or
+// not at all.
+struct ItemKey {
+  std::size_t order = 0;  // its file's place among the inputs
+  std::size_t line = 0;   // its line in that file
+
+  auto operator<=>(const ItemKey&) const = default;
+};
+
+inline ItemKey item_of(const Origin& origin) { return {origin.order, origin.line}; }
+
+// An item the inserter cannot take, placed and ordered as the user wrote it.
 struct Refusal {
   Failure failure;
-  std::tuple<std::size_t, std::size_t, std::size_t> order;  // file, line, column
+  ItemKey item;
+  std::size_t column = 0;  // in characters of the text; 0 for the whole item
 
-  bool operator<(const Refusal& other) const { return order < other.order; }
+  bool operator<(const Refusal& other) const { return std::tie(item, column) < std::tie(other.item, other.column); }
 };
 
 // `reason` refuses the text of `change` at `column` of its dump line's text
 // (1-based, in characters; 0 for the whole line). A change from a catalogue
-// is placed at its entry, the dump line it became named in the reason.
+// is placed at its entry, by its context and the character of its msgstr.
 Refusal refusal_of(const Change& change, std::size_t column, std::string reason);
+// `reason` refuses a catalogue entry as a whole, before it becomes changes.
+Refusal entry_refusal(const Origin& origin, std::string reason);
 
 }  // namespace ambergale

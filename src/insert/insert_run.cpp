@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <future>
 #include <memory>
+#include <set>
 
 #include "cartridge/cartridge_map.hpp"
 #include "dump/dumps.hpp"
@@ -24,8 +25,8 @@ constexpr std::size_t kSequential = 1;
 constexpr std::size_t kDictionary = 2;
 constexpr std::size_t kScripts = 3;
 
-// The plan of a run and what it needs besides: the dictionary the new image holds with the dumps it gives, made on a thread
-// of their own while the other texts are planned.
+// The plan of a run and what it needs besides: the dictionary the new image
+// holds, and the dumps it gives, made on a thread of their own.
 struct Planned {
   explicit Planned(std::span<const std::uint8_t> image) : plan(image) {}
   InsertPlan plan;
@@ -59,10 +60,7 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
     if (plan.overrun()) return plan.overrun();
     // A refused dictionary is not written: the other texts are then planned
     // with the image's own, so that their refusals are known too.
-    if (!plan.refused()) {
-      planned.amended = dump_with_dictionary(original, plan.dictionary);
-      dictionary = planned.dictionary.get();
-    }
+    if (!plan.refused()) dictionary = planned.dictionary.get();
   }
   if (changes[kWordList].empty() && changes[kSequential].empty() && changes[kScripts].empty() && settings.free.empty()) {
     return std::nullopt;
@@ -205,21 +203,56 @@ Outcome write_and_verify(const OriginalImage& original, const InsertPlan& plan, 
   return verify(changed ? again.get() : original.dump, expected, source, target, result);
 }
 
+// Leaves out of `changes` every change of a refused item; returns how many.
+std::size_t leave_out(const std::vector<Refusal>& refusals, ChangeSet& changes) {
+  std::set<ItemKey> refused;
+  for (const Refusal& refusal : refusals) refused.insert(refusal.item);
+  std::size_t left = 0;
+  for (std::vector<Change>& dump : changes) {
+    const auto kept_end = std::remove_if(dump.begin(), dump.end(),
+                                         [&](const Change& change) { return refused.count(item_of(change.origin)) > 0; });
+    left += static_cast<std::size_t>(dump.end() - kept_end);
+    dump.erase(kept_end, dump.end());
+  }
+  return left;
+}
+
+// A plan of `changes` without refusals. Without keep_going, the first plan
+// and its refusals; with it, refused items are left out of `changes` and the
+// rest planned again, so that what depended on them (lines sharing their
+// storage, lines showing a dictionary entry they edit) is judged without
+// them, until nothing is refused.
+Outcome plan_accepted(const OriginalImage& original, ChangeSet& changes, const InsertSettings& settings,
+                      std::unique_ptr<Planned>& planned, std::vector<Refusal>& refusals) {
+  for (;;) {
+    planned = std::make_unique<Planned>(original.cart().bytes);
+    if (Outcome failure = make_plan(original, changes, settings, *planned)) return failure;
+    if (!planned->plan.refused()) break;
+    const std::vector<Refusal> found = planned->plan.refusals();
+    refusals.insert(refusals.end(), found.begin(), found.end());
+    if (!settings.keep_going) return std::nullopt;
+    if (leave_out(found, changes) == 0) {
+      return Failure{{}, "internal error: a refusal names no change of this run; nothing written"};
+    }
+  }
+  std::stable_sort(refusals.begin(), refusals.end());
+  if (!planned->plan.dictionary.empty()) planned->amended = dump_with_dictionary(original, planned->plan.dictionary);
+  return std::nullopt;
+}
+
 }  // namespace
 
 Outcome run_insert(const OriginalImage& original, const ChangeSet& changes, const InsertSettings& settings,
                    InsertResult& result) {
   result = {};
-  Planned planned(original.cart().bytes);
-  if (Outcome failure = make_plan(original, changes, settings, planned)) return failure;
-  if (planned.plan.refused()) {
-    result.refusals = planned.plan.refusals();
-    return std::nullopt;
-  }
-  result.report.counts = planned.plan.counts;
+  ChangeSet kept = changes;
+  std::unique_ptr<Planned> planned;
+  if (Outcome failure = plan_accepted(original, kept, settings, planned, result.refusals)) return failure;
+  if (!result.refusals.empty() && !settings.keep_going) return std::nullopt;
+  result.report.counts = planned->plan.counts;
   std::array<std::string, 4> expected;
-  if (Outcome failure = expect_dumps(original, changes, planned, expected, result.report)) return failure;
-  return write_and_verify(original, planned.plan, settings, expected, result);
+  if (Outcome failure = expect_dumps(original, kept, *planned, expected, result.report)) return failure;
+  return write_and_verify(original, planned->plan, settings, expected, result);
 }
 
 Outcome insert_edited_dumps(const InsertInputs& inputs, const InsertSettings& settings, InsertResult& result) {
@@ -232,6 +265,25 @@ Outcome insert_edited_dumps(const InsertInputs& inputs, const InsertSettings& se
   if (!result.refusals.empty()) return result.refusals.front().failure;
   return std::nullopt;
 }
+
+namespace {
+
+// The first of a list, and how many more.
+constexpr std::size_t kMostListed = 20;
+
+std::string moved_text(const std::vector<MovedMessage>& moved) {
+  if (moved.empty()) return {};
+  std::string text = "moved:";
+  const int bank = cartridge_map::kMessageBank;
+  for (std::size_t k = 0; k < moved.size() && k < kMostListed; ++k) {
+    text += std::string(k == 0 ? " " : ", ") + kDumpFiles[kWordList].name + " line " + std::to_string(moved[k].line) + " " +
+            address_text(bank, moved[k].from) + " -> " + address_text(bank, moved[k].to);
+  }
+  if (moved.size() > kMostListed) text += ", and " + std::to_string(moved.size() - kMostListed) + " more";
+  return text + "\n";
+}
+
+}  // namespace
 
 std::string report_text(const InsertReport& report) {
   std::string text = "lines changed:";
@@ -273,6 +325,7 @@ std::string report_text(const InsertReport& report) {
             (report.counts.messages_copied > 0 ? ", " + std::to_string(report.counts.messages_copied) +
                                               " unchanged ones copied out of rewritten bytes\n"
                                         : "\n");
+    text += moved_text(report.counts.moved);
     text += "bank " + bank_text(cartridge_map::kMessageBank) + " free for moved messages: " + std::to_string(report.counts.free_before) + " bytes, " +
             std::to_string(report.counts.free_before - report.counts.free_after) + " used, " + std::to_string(report.counts.free_after) + " left\n";
   }

@@ -34,6 +34,7 @@
 namespace ambergale {
 
 struct InsertSettings {
+  bool keep_going = false;           // leave refused items out and insert the rest
   ChecksumPolicy checksum = ChecksumPolicy::automatic;
   std::uint16_t newline = 0;         // the code of a new "\n": 0x0012, 0x0017, or 0 for the original's
   std::vector<DeclaredRange> free;   // bytes moved messages may take, besides those the edits free
@@ -62,6 +63,14 @@ struct RewrittenMessage {
   int address = 0;             // where the message starts
   std::string_view text;       // the edited text, after its identifier
   std::string read_back;       // as the dump will write it
+  const Change* change = nullptr;  // the change that rewrote it
+};
+
+// A word-list message written away from its old bytes.
+struct MovedMessage {
+  std::size_t line = 0;  // the first line of wordlist.txt that shows it
+  int from = 0;          // its old address in bank FB
+  int to = 0;
 };
 
 // What the planners counted, for the report.
@@ -79,6 +88,7 @@ struct PlanCounts {
   std::size_t entries_laid_out = 0;            // entries laid out again
   int dictionary_end_before = 0;               // where the last entry's bits end in F8
   int dictionary_end_after = 0;
+  std::vector<MovedMessage> moved;             // in line order
 };
 
 class InsertPlan {

@@ -53,7 +53,7 @@ Outcome plan_message(const LineCoding& coding, const SequentialMessage& message,
   plan.claim(offset, bytes);
   plan.write(kMessageBank, message.address, written);
   plan.rewritten.push_back({{message.address + static_cast<int>(first), message.address + static_cast<int>(last)},
-                            message.address, text, encoded.read_back});
+                            message.address, text, encoded.read_back, &change});
   return std::nullopt;
 }
 

@@ -24,7 +24,7 @@ struct NewMessage {
   EncodedLine line;
   std::vector<std::size_t> lines;  // 1-based, in order
   int address = -1;                // where it is written
-  bool copy = false;               // the old bytes as they were, for unchanged lines
+  const Change* copied_for = nullptr;  // a copy of the old bytes for unchanged lines: the change that rewrote them
 };
 
 using MessageKey = std::pair<int, std::string_view>;  // old address, new text
@@ -120,20 +120,18 @@ void copy_unchanged(WordListWork& work) {
     const int address = work.entry(line).address;
     const StoredMessage& stored = map.messages.at(address);
     const ByteRange bytes{address, address + std::max(stored.size, 1)};
-    const bool inside = std::any_of(work.plan.rewritten.begin(), work.plan.rewritten.end(),
-                                    [&](const RewrittenMessage& message) { return message.range.overlaps(bytes); });
-    if (work.changed.count(line) || !inside) continue;
+    const auto inside = std::find_if(work.plan.rewritten.begin(), work.plan.rewritten.end(),
+                                     [&](const RewrittenMessage& message) { return message.range.overlaps(bytes); });
+    if (work.changed.count(line) || inside == work.plan.rewritten.end()) continue;
     if (!ends_with_end_code(stored.units)) {
-      work.plan.refuse({Failure::at(kFile, line, 0, "the message of entry " + entry_name(work.entry(line)) + " at " +
-                                                        address_text(kMessageBank, address) +
-                                                        " lies in bytes another edit rewrites, and has no end code, so it "
-                                                        "cannot be copied out"),
-                        {kDump, line, 0}});
+      work.plan.refuse(refusal_of(*inside->change, 0, "the message of entry " + entry_name(work.entry(line)) + " (" + kFile + " line " +
+                                                          std::to_string(line) + ", unchanged) lies in the bytes this edit rewrites, "
+                                                          "and has no end code, so it cannot be copied out"));
       continue;
     }
     const auto [it, added] = copy_of.try_emplace(address, work.messages.size());
     if (added) {
-      NewMessage copy{address, {}, {}, -1, true};
+      NewMessage copy{address, {}, {}, -1, inside->change};
       const std::span<const std::uint8_t> old =
           rom_view(work.image.cart, kMessageBank, address).first(static_cast<std::size_t>(stored.size));
       copy.line.encoded.bytes.assign(old.begin(), old.end());
@@ -188,8 +186,10 @@ void place_messages(WordListWork& work) {
     const auto size = static_cast<int>(message.line.encoded.bytes.size());
     if (const std::optional<int> address = work.pool.take(size)) {
       message.address = *address;
-    } else if (message.copy) {
-      work.plan.refuse({Failure::at(kFile, message.lines.front(), 0, no_room(work, message, size)), {kDump, message.lines.front(), 0}});
+    } else if (message.copied_for) {
+      work.plan.refuse(refusal_of(*message.copied_for, 0, "the unchanged message of " + std::string(kFile) + " line " +
+                                                              std::to_string(message.lines.front()) + " must be copied out of the bytes this edit rewrites, and " +
+                                                              no_room(work, message, size)));
     } else {
       work.refuse(message.lines.front(), no_room(work, message, size));
     }
@@ -197,12 +197,17 @@ void place_messages(WordListWork& work) {
   work.plan.counts.free_after = work.pool.total();
 }
 
+bool by_line(const MovedMessage& a, const MovedMessage& b) { return a.line < b.line; }
+
 void write_messages(WordListWork& work) {
   PlanCounts& counts = work.plan.counts;
   for (const NewMessage& message : work.messages) {
     if (message.address < 0) continue;
     work.plan.write(kMessageBank, message.address, message.line.encoded.bytes);
-    ++(message.copy ? counts.messages_copied : message.address == message.old_address ? counts.messages_in_place : counts.messages_moved);
+    ++(message.copied_for ? counts.messages_copied : message.address == message.old_address ? counts.messages_in_place : counts.messages_moved);
+    if (!message.copied_for && message.address != message.old_address) {
+      counts.moved.push_back({message.lines.front(), message.old_address, message.address});
+    }
     for (const std::size_t number : message.lines) {
       const WordListEntry& entry = work.entry(number);
       // Lines of groups sharing a list are one word, written once.
@@ -242,6 +247,7 @@ void plan_word_list_edits(const ImageView& image, const LineCoding& coding, std:
   gather_free_space(work);
   place_messages(work);
   write_messages(work);
+  std::sort(plan.counts.moved.begin(), plan.counts.moved.end(), by_line);
   expect_lines(work);
 }
 

@@ -373,7 +373,9 @@ TEST(WordListEditSmall, OnlyTheMessagesInTheBytesTheBlockRewritesAreCopiedOut) {
   });
   const int size = made.map.messages.at(0x8009 + first).size;
   ASSERT_GT(size, 1);
-  const std::string needs = "wordlist.txt:4: entry 0E00 needs " + std::to_string(size) + " bytes in bank FB; ";
+  // The unchanged line is named in the refusal of the edit that rewrote its bytes.
+  const std::string needs = "wordlist2.txt:4: the unchanged message of wordlist.txt line 4 must be copied out of the bytes "
+                            "this edit rewrites, and entry 0E00 needs " + std::to_string(size) + " bytes in bank FB; ";
   const std::pair<std::vector<DeclaredRange>, std::string> rooms[] = {
       {{}, needs + "no byte there is free: " + std::to_string(size) + " bytes missing (add --free BB:AAAA-BBBB or shorten it)"},
       {{{0xFB, {0xF000, 0xF001}}},

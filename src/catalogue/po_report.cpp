@@ -1,0 +1,54 @@
+#include "catalogue/po_report.hpp"
+
+#include <array>
+#include <set>
+
+namespace ambergale {
+
+namespace {
+
+// What an entry is, by the dump of its first line.
+constexpr std::array<const char*, 4> kEntryKinds = {"word-list messages", "sequential-block messages", "dictionary entries",
+                                                    "script messages"};
+
+// The most entries a list of the report names.
+constexpr std::size_t kMostListed = 20;
+
+std::string entries_text(std::size_t count) { return std::to_string(count) + (count == 1 ? " entry" : " entries"); }
+
+// "N entries (FILE lines A, B, ...)".
+std::string listed(const std::vector<Origin>& entries) {
+  std::string text = entries_text(entries.size());
+  if (entries.empty()) return text;
+  text += " (" + entries.front().file + " lines";
+  for (std::size_t k = 0; k < entries.size() && k < kMostListed; ++k) text += (k == 0 ? " " : ", ") + std::to_string(entries[k].line);
+  if (entries.size() > kMostListed) text += ", and " + std::to_string(entries.size() - kMostListed) + " more";
+  return text + ")";
+}
+
+}  // namespace
+
+bool untranslated(const PoTally& tally) { return tally.taken.empty() && tally.refused.empty(); }
+
+std::string po_report_text(const PoTally& tally, const std::vector<Refusal>& refusals) {
+  std::set<ItemKey> refused;
+  for (const Refusal& refusal : refusals) refused.insert(refusal.item);
+  std::array<std::size_t, 4> inserted{};
+  for (const auto& [item, dump] : tally.taken) inserted[dump] += refused.count(item) == 0 ? 1 : 0;
+  std::size_t all = 0;
+  std::string kinds;
+  for (std::size_t d = 0; d < inserted.size(); ++d) {
+    all += inserted[d];
+    kinds += std::string(d == 0 ? "" : ", ") + std::to_string(inserted[d]) + " " + kEntryKinds[d];
+  }
+  std::string text = "entries inserted: " + entries_text(all) + " (" + kinds + ")\n";
+  if (!refused.empty()) text += "entries refused: " + entries_text(refused.size()) + ", each named above\n";
+  if (!tally.fuzzy.empty()) text += "fuzzy entries skipped: " + listed(tally.fuzzy) + "\n";
+  if (!tally.unchanged.empty()) {
+    text += "entries whose msgstr is their msgid, so nothing to change: " + listed(tally.unchanged) + "\n";
+  }
+  if (tally.untranslated > 0) text += "entries without a translation: " + entries_text(tally.untranslated) + "\n";
+  return text;
+}
+
+}  // namespace ambergale
