@@ -250,17 +250,60 @@ void write_layout(const ImageView& image, const NewEntries& entries, int first, 
   }
 }
 
-// In place up to the first edited entry that does not fit its slot, then
-// laid out again from there. Returns the change that refused the layout, if any.
-const Change* place_entries(const ImageView& image, const NewEntries& entries, InsertPlan& plan) {
-  const std::vector<EntrySlot>& slots = image.tables.dictionary.slots;
-  int first_moved = kDictionaryEntries;
+// The first edited entry that does not fit its slot, or kDictionaryEntries.
+int first_grown(const std::vector<EntrySlot>& slots, const NewEntries& entries) {
   for (const auto& [e, bytes] : entries.bytes) {
-    const EntrySlot& slot = slots[static_cast<std::size_t>(e)];
-    if (static_cast<int>(bytes.size()) > slot.size) {
-      first_moved = e;
-      break;
+    if (static_cast<int>(bytes.size()) > slots[static_cast<std::size_t>(e)].size) return e;
+  }
+  return kDictionaryEntries;
+}
+
+// The entries that grow, taken in index order while the entries from
+// `first` on, laid out again, still fit: one that would not is refused and
+// left out (its entry of `decoded` as it was), so that the later ones are
+// judged without it.
+void refuse_overflow(const Dictionary& dictionary, int first, NewEntries& entries, std::vector<CodeStream>& decoded,
+                     InsertPlan& plan) {
+  const std::vector<EntrySlot>& slots = dictionary.slots;
+  NewEntries as_they_were = entries;
+  std::vector<int> grown;
+  for (const auto& [e, bytes] : entries.bytes) {
+    if (e < first || static_cast<int>(bytes.size()) <= slots[static_cast<std::size_t>(e)].size) continue;
+    grown.push_back(e);
+    as_they_were.bytes.erase(e);
+  }
+  const std::vector<int> sizes = slot_sizes(slots, as_they_were, first, true);
+  const int room = kDictionaryEnd - slots[static_cast<std::size_t>(first)].start;
+  int total = sum(sizes);
+  for (const int e : grown) {
+    const int growth = static_cast<int>(entries.bytes.at(e).size()) - sizes[static_cast<std::size_t>(e - first)];
+    if (total + growth <= room) {
+      total += growth;
+      continue;
     }
+    plan.refuse(refusal_of(*entries.change_of.at(e), 0, "entry " + code_name(e) + " grows by " + std::to_string(growth) +
+                                                            " bytes, and the dictionary has " + std::to_string(std::max(room - total, 0)) +
+                                                            " left up to " + address_text(kBank, kDictionaryEnd) +
+                                                            " after the entries before it: " + std::to_string(total + growth - room) +
+                                                            " bytes missing"));
+    entries.bytes.erase(e);
+    entries.change_of.erase(e);
+    decoded[static_cast<std::size_t>(e)] = dictionary.decoded[static_cast<std::size_t>(e)];
+  }
+}
+
+// In place up to the first edited entry that does not fit its slot, then
+// laid out again from there; grown entries the dictionary has no room for
+// are refused first. Returns the change that refused the layout, if any.
+const Change* place_entries(const ImageView& image, NewEntries& entries, std::vector<CodeStream>& decoded, InsertPlan& plan) {
+  const std::vector<EntrySlot>& slots = image.tables.dictionary.slots;
+  if (const int first = first_grown(slots, entries); first < kDictionaryEntries) {
+    refuse_overflow(image.tables.dictionary, first, entries, decoded, plan);
+  }
+  const int first_moved = first_grown(slots, entries);
+  for (const auto& [e, bytes] : entries.bytes) {
+    if (e >= first_moved) break;
+    const EntrySlot& slot = slots[static_cast<std::size_t>(e)];
     plan.claim(static_cast<std::size_t>(rom_offset(kBank, slot.start)), bytes.size());
     plan.write(kBank, slot.start, bytes);
     ++plan.counts.entries_in_place;
@@ -312,7 +355,8 @@ void plan_dictionary_edits(const ImageView& image, std::span<const Change> chang
   NewEntries entries;
   encode_entries(image, changes, decoded, entries, plan);
   if (entries.bytes.empty()) return;
-  if (place_entries(image, entries, plan)) return;  // the layout was refused: nothing more to check
+  if (place_entries(image, entries, decoded, plan)) return;  // the layout was refused: nothing more to check
+  if (entries.bytes.empty()) return;
   check_read_back(image, entries, decoded, plan);
   plan.counts.dictionary_end_after = last_entry_end(plan.draft_cartridge(), image.tables.dict_trees);
   build_dictionary_from(decoded, edited);
