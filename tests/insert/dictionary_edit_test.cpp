@@ -126,7 +126,7 @@ TEST_F(DictionaryEdit, RefusesWhatItCannotPutBack) {
       {{{10, std::string(lines_[10].substr(0, 5)) + "<1A04>"}}, "entry 041A would refer to itself through 041A"},
       {{{10, std::string(lines_[10].substr(0, 5)) + "<1B04>"}, {11, std::string(lines_[11].substr(0, 5))}},
        "entry 041A would use entry 041B, which uses an entry this run changes"},
-      {{{10, many(10)}, {20, many(20)}, {30, many(30)}}, " on need "},
+      {{{10, many(10)}, {20, many(20)}, {30, many(30)}}, "entry 041A grows by "},
       {{{10, std::string(lines_[10].substr(0, 5)) + "\\n"}}, "original line does not decide"},
   };
   for (const auto& [edits, reason] : cases) {
