@@ -262,7 +262,7 @@ Outcome insert_edited_dumps(const InsertInputs& inputs, const InsertSettings& se
   if (Outcome failure = changes_from_dumps(original.dump.dumps, inputs.edited, inputs.encoding, changes)) return failure;
   if (!changes[kScripts].empty()) map_scripts(original);
   if (Outcome failure = run_insert(original, changes, settings, result)) return failure;
-  if (!result.refusals.empty()) return result.refusals.front().failure;
+  if (!result.refusals.empty() && !settings.keep_going) return result.refusals.front().failure;
   return std::nullopt;
 }
 

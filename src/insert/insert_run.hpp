@@ -31,7 +31,7 @@ struct InsertReport {
 };
 
 struct InsertResult {
-  std::vector<Refusal> refusals;         // in the order the user wrote the changes; nothing made when any
+  std::vector<Refusal> refusals;         // in the order the user wrote the changes; nothing made when any, but with keep_going
   std::vector<std::uint8_t> image_file;  // the new file, copier header kept
   std::string ips;                       // both patches against the headerless images
   std::string bps;
@@ -42,16 +42,17 @@ struct InsertResult {
 std::string report_text(const InsertReport& report);
 
 // Inserts `changes` into `original` (its scripts mapped when they change).
-// Every change that cannot go in is a
-// refusal in `result.refusals`, and then nothing is made; a failure of the
-// run itself (a declared free range that is refused, an internal error of
-// the proof) is returned.
+// Every change that cannot go in is a refusal in `result.refusals`, in file
+// order; then nothing is made, unless `settings.keep_going`: the refused
+// items are then left out and the rest made. A failure of the run itself (a
+// declared free range that is refused, an internal error of the proof) is
+// returned.
 Outcome run_insert(const OriginalImage& original, const ChangeSet& changes, const InsertSettings& settings,
                    InsertResult& result);
 
 // Edited dumps held in memory, inserted: the image loaded, the dumps
-// matched with its own, then run_insert. The first refusal in file order
-// is returned as the failure.
+// matched with its own, then run_insert. Without keep_going, the first
+// refusal in file order is returned as the failure.
 struct InsertInputs {
   std::vector<std::uint8_t> image_file;
   std::string image_name;

@@ -10,6 +10,7 @@
 #include "insert/edit_set.hpp"
 #include "insert/patch.hpp"
 #include "sample/sample_content.hpp"
+#include "support/image_maps.hpp"
 #include "support/po_support.hpp"
 #include "support/run_tool.hpp"
 #include "support/small_cartridge.hpp"
@@ -138,6 +139,59 @@ TEST(InsertRefuses, EveryChangeThatCannotGoInInTheOrderOfTheFiles) {
                                                "messcript.txt:3"}));
   EXPECT_TRUE(result.image_file.empty());
   EXPECT_TRUE(result.bps.empty());
+}
+
+// The lines of dump `d` of `image`.
+std::vector<std::string> dump_lines(const Bytes& image, const std::string& opcode_file, std::size_t d) {
+  const MemoryRun run = run_in_memory(image, opcode_file, DumpSettings{}, true);
+  EXPECT_FALSE(run.failure);
+  std::vector<std::string> lines;
+  for (const std::string_view line : split_lines(run.dumps[d])) lines.emplace_back(line);
+  return lines;
+}
+
+TEST(KeepGoing, ALineShowingARefusedDictionaryEditIsPlannedWithTheDictionaryAsItWas) {
+  testing_support::SmallInsert small = testing_support::small_insert(testing_support::small_image());
+  // Entry 0412 (！例！) made to name itself is refused; line 2 of the word
+  // lists, which shows it, goes in with the dictionary as it was.
+  small.inputs.edited[2] = with_lines(small.dumps[2], {{3, "0412:<1204>"}});
+  const std::string shown = "0001:\x81\x49\x97\xE1\x81\x49\x97\xE1";  // ！例！例
+  small.inputs.edited[0] = with_lines(small.dumps[0], {{2, shown}});
+  InsertSettings settings;
+  settings.free = {{0xFB, {0xF000, 0x10000}}};
+  InsertResult result;
+  ASSERT_TRUE(insert_edited_dumps(small.inputs, settings, result));
+  EXPECT_TRUE(result.image_file.empty());
+  settings.keep_going = true;
+  ASSERT_FALSE(insert_edited_dumps(small.inputs, settings, result));
+  ASSERT_EQ(result.refusals.size(), 1u);
+  EXPECT_EQ(result.refusals[0].failure.place(), "sublist.txt:3:1");
+  EXPECT_EQ(dump_lines(result.image_file, small.inputs.opcode_file, 0)[1], shown);
+  EXPECT_EQ(dump_lines(result.image_file, small.inputs.opcode_file, 2)[2], split_lines(small.dumps[2])[2]);
+  EXPECT_EQ(result.report.lines_changed, (std::array<std::size_t, 4>{1, 0, 0, 0}));
+}
+
+TEST(KeepGoing, ALineSharingAMessageWithARefusedOneMovesAlone) {
+  const Bytes image = sample::make_sample(2).layout.image;
+  const MessageMap map = testing_support::word_list_map_of(image);
+  const auto shared = std::find_if(map.messages.begin(), map.messages.end(), [](const auto& m) { return m.second.lines.size() >= 2; });
+  ASSERT_NE(shared, map.messages.end());
+  const std::size_t refused = shared->second.lines[0], moved = shared->second.lines[1];
+  InsertInputs inputs = unchanged_inputs(image);
+  const std::vector<std::string_view> lines = split_lines(*inputs.edited[0]);
+  const std::string text = std::string(lines[moved - 1]) + "\x81\x49";  // ！ added
+  inputs.edited[0] = with_lines(*inputs.edited[0], {{refused, std::string(lines[refused - 1]) + "A"}, {moved, text}});
+  InsertSettings settings;
+  settings.keep_going = true;
+  settings.free = {{0xFB, {0xFF00, 0x10000}}};
+  InsertResult result;
+  ASSERT_FALSE(insert_edited_dumps(inputs, settings, result));
+  ASSERT_EQ(result.refusals.size(), 1u);
+  EXPECT_EQ(result.refusals[0].failure.line, refused);
+  const std::vector<std::string> after = dump_lines(result.image_file, inputs.opcode_file, 0);
+  EXPECT_EQ(after[moved - 1], text);
+  EXPECT_EQ(after[refused - 1], lines[refused - 1]);
+  EXPECT_EQ(result.report.counts.messages_moved, 1u);
 }
 
 TEST(InsertTool, WritesTheImageAndPatchesOrChecksOnly) {
