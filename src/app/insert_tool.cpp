@@ -423,18 +423,26 @@ const char* insert_usage_text() {
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700 the code of a line break the original line does not decide\n"
-         "      --check             check the dumps against IMAGE and write nothing\n"
+         "      --check             check every edit against IMAGE and write nothing\n"
+         "  -k, --keep-going        leave out what cannot go in, and insert the rest\n"
+         "      --refused FILE      with --po: write the catalogue again to FILE, each\n"
+         "                          refused entry fuzzy with the reason in a comment\n"
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"
          "\n"
-         "One of -o, --bps and --ips may be -, standard output: the run's messages, its\n"
-         "report among them, then go to standard error (-o - writes no report file).\n"
+         "One of -o, --bps, --ips and --refused may be -, standard output: the run's\n"
+         "messages, its report among them, then go to standard error (-o - writes no\n"
+         "report file).\n"
          "No two outputs (the report included) may be one file, and no output may be an\n"
          "input (IMAGE, -m, --po or a dump in DIR); an output that exists must be a\n"
          "regular file, not a link, a device, a FIFO, a socket or a folder.\n"
          "\n"
-         "Exit status: 0 when the new image was written or the check passed, 1 when the\n"
-         "run failed or refused an edit, 2 for a wrong command line.\n";
+         "Every refusal is printed, in the order of the files, before anything is written.\n"
+         "\n"
+         "Exit status: 0 when every edit went in (or, with --check, can); 1 when nothing\n"
+         "was written: the run failed, or refused an edit without --keep-going; 2 for a\n"
+         "wrong command line; 3 when, with --keep-going or --check, some edits were\n"
+         "refused and the rest went in (or can).\n";
 }
 
 namespace {
