@@ -178,9 +178,10 @@ TEST(KeepGoing, ALineSharingAMessageWithARefusedOneMovesAlone) {
   ASSERT_NE(shared, map.messages.end());
   const std::size_t refused = shared->second.lines[0], moved = shared->second.lines[1];
   InsertInputs inputs = unchanged_inputs(image);
-  const std::vector<std::string_view> lines = split_lines(*inputs.edited[0]);
+  const std::string dump = *inputs.edited[0];
+  const std::vector<std::string_view> lines = split_lines(dump);
   const std::string text = std::string(lines[moved - 1]) + "\x81\x49";  // ！ added
-  inputs.edited[0] = with_lines(*inputs.edited[0], {{refused, std::string(lines[refused - 1]) + "A"}, {moved, text}});
+  inputs.edited[0] = with_lines(dump, {{refused, std::string(lines[refused - 1]) + "A"}, {moved, text}});
   InsertSettings settings;
   settings.keep_going = true;
   settings.free = {{0xFB, {0xFF00, 0x10000}}};
