@@ -1,8 +1,8 @@
 // The whole insert, in memory, on edits a fuzzer chooses: texts that replace
 // those of word-list, sequential-block, dictionary or script message lines
 // of the cut-down sample, with the end of bank FB free for moved messages.
-// Every run must insert or refuse; an insert whose own proof fails (an
-// "internal error") is a finding.
+// Every run must insert or refuse (or, keeping going, insert the rest); an
+// insert whose own proof fails (an "internal error") is a finding.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -76,8 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   InsertInputs inputs = original;
   inputs.edited[dump] = with_lines(*original.edited[dump], replaced);
+  // Every other input keeps going past its refusals: the rest must then be
+  // made and proven.
+  InsertSettings run = settings;
+  run.keep_going = (data[0] & 0x80) != 0;
   InsertResult result;
-  const Outcome outcome = insert_edited_dumps(inputs, settings, result);
+  const Outcome outcome = insert_edited_dumps(inputs, run, result);
   if (outcome && outcome->text().find("internal error") != std::string::npos) __builtin_trap();
+  if (run.keep_going && !outcome && result.image_file.empty()) __builtin_trap();
   return 0;
 }
