@@ -324,6 +324,10 @@ std::string full_report(const EditInputs& inputs, const InsertResult& result, co
   return inputs.tally ? po_report_text(*inputs.tally, refusals) + report : report;
 }
 
+std::string untranslated_text(const InsertOptions& options) {
+  return input_name(options.po) + " is an untranslated catalogue: no entry has a translation that differs from its msgid";
+}
+
 // What --check found, written nowhere.
 int report_check(const InsertOptions& options, const OriginalImage& original, const EditInputs& inputs,
                  const InsertResult& result, const std::vector<Refusal>& refusals, int console) {
@@ -333,7 +337,7 @@ int report_check(const InsertOptions& options, const OriginalImage& original, co
   if (!refusals.empty()) {
     verdict = items_text(inputs, refusals) + " cannot be inserted; the rest can be inserted into " + original.name;
   } else if (inputs.tally && untranslated(*inputs.tally)) {
-    verdict = input_name(options.po) + " is an untranslated catalogue: no entry has a translation that differs from its msgid";
+    verdict = untranslated_text(options);
   } else if (unchanged) {
     verdict = "the dumps are a dump of " + original.name;
   }
@@ -365,6 +369,7 @@ int run(const InsertOptions& options) {
   if (Outcome failure = write_outputs(options, result, report_path, report, refused)) return fail(*failure);
   std::string written = report_path.empty() ? "the new image to standard output" : options.output + " and its report " + report_path;
   if (!refusals.empty()) written += ", without the " + items_text(inputs, refusals) + " refused";
+  if (inputs.tally && untranslated(*inputs.tally)) written += "; " + untranslated_text(options);
   write_console(console, std::string(kProgram) + ": wrote " + written + "\n" + report);
   return refusals.empty() ? kAllInserted : kSomeRefused;
 }

@@ -114,6 +114,9 @@ TEST_F(SmallLoop, SaysWhatItSkippedAndWhenNothingIsTranslated) {
   const ProcessResult untranslated = insert(dir_, {"--po", "game.pot", "--check", "Ambergale.smc"});
   ASSERT_EQ(untranslated.status, 0) << untranslated.err;
   EXPECT_NE(untranslated.out.find("game.pot is an untranslated catalogue"), std::string::npos) << untranslated.out;
+  const ProcessResult written = insert(dir_, {"--po", "game.pot", "-o", "same.smc", "Ambergale.smc"});
+  ASSERT_EQ(written.status, 0) << written.err;
+  EXPECT_NE(written.out.find("; game.pot is an untranslated catalogue"), std::string::npos) << written.out;
   // msginit copies each msgid into msgstr: such entries change nothing, and are counted.
   const std::map<std::string, PoEntry> entries = entries_of(pot_);
   write_file(dir_.file("copied.po"), testing_support::translated(pot_, {{"W 00:0000", entries.at("W 00:0000").source}}));
