@@ -229,7 +229,8 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   InsertResult result;
   const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->text(), "wordlist.txt:2:2: code 007F has no code in the text trees");
+  EXPECT_EQ(refused->text(), "wordlist.txt:2:2: '\xE3\x81\x82' (U+3042) has no code in the text trees: "
+                            "the game cannot write it in this kind of text");  // あ in UTF-8
   // More units than the decoder keeps of a message.
   std::string long_text = "0001:";
   for (int i = 0; i < 1920; ++i) long_text += "\x81I";  // ！
@@ -408,8 +409,8 @@ TEST(WordListEditSmall, EveryLineGivenATextTheTreesCannotWriteIsRefused) {
   ASSERT_FALSE(run_insert(original, changes, {}, result));
   std::vector<std::string> reasons;
   for (const Refusal& refusal : result.refusals) reasons.push_back(refusal.failure.text());
-  EXPECT_EQ(reasons, (std::vector<std::string>{"wordlist.txt:1:2: code 007F has no code in the text trees",
-                                                "wordlist.txt:3:2: code 007F has no code in the text trees"}));
+  const std::string reason = "'\xE3\x81\x82' (U+3042) has no code in the text trees: the game cannot write it in this kind of text";
+  EXPECT_EQ(reasons, (std::vector<std::string>{"wordlist.txt:1:2: " + reason, "wordlist.txt:3:2: " + reason}));
   EXPECT_TRUE(result.image_file.empty());
 }
 
