@@ -39,9 +39,9 @@ namespace {
 constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
-  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kHelp, kVersion
+  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kFullwidth, kCheck, kHelp, kVersion
 };
-constexpr std::array<CommandOption, 14> kOptions = {{
+constexpr std::array<CommandOption, 15> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -53,6 +53,7 @@ constexpr std::array<CommandOption, 14> kOptions = {{
     {"seq", 0, true, false},
     {"checksum", 0, true, false},
     {"newline", 0, true, false},
+    {"fullwidth", 0, false, false},
     {"check", 0, false, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
@@ -111,6 +112,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
         return Failure{{}, "invalid line break '" + std::string(value) + "' (use 1200 or 1700, the units 0012 and 0017)"};
       }
       break;
+    case kFullwidth: options.fullwidth = true; break;
     case kCheck: options.check = true; break;
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
@@ -235,7 +237,7 @@ Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original,
     }
     edited[d] = std::move(contents);
   }
-  if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, changes)) return failure;
+  if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, changes, options.fullwidth)) return failure;
   if (!changes[3].empty()) map_scripts(original);
   return std::nullopt;
 }
@@ -254,7 +256,7 @@ Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, C
   PoCatalogue catalogue;
   if (Outcome failure = read_po_file(po_name, contents, catalogue)) return failure;
   map_scripts(original);
-  return changes_from_po(original, catalogue, po_name, changes);
+  return changes_from_po(original, catalogue, po_name, changes, options.fullwidth);
 }
 
 // Every refusal, in the order the user wrote the changes.
@@ -361,6 +363,8 @@ const char* insert_usage_text() {
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700 the code of a line break the original line does not decide\n"
+         "      --fullwidth         write the edits' ASCII letters, digits, spaces and\n"
+         "                          punctuation as the table's full-width characters\n"
          "      --check             check the dumps against IMAGE and write nothing\n"
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"

@@ -30,10 +30,11 @@ Outcome check_image(const OriginalImage& original, const PoCatalogue& po, const 
 
 // What reading a catalogue against its image needs.
 struct PoReading {
-  explicit PoReading(const OriginalImage& image) : original(image) {
+  PoReading(const OriginalImage& image, bool ascii_fullwidth) : original(image), fullwidth(ascii_fullwidth) {
     for (std::size_t d = 0; d < lines.size(); ++d) lines[d] = split_lines(original.dump.dumps[d]);
   }
   const OriginalImage& original;
+  const bool fullwidth;  // ASCII written as its full-width counterparts
   std::map<std::string, const CatalogueItem*, std::less<>> items;  // by context
   std::array<std::vector<std::string_view>, 4> lines;              // of each dump
   const Utf8ToCp932 to_cp932;
@@ -64,6 +65,7 @@ Outcome translation_text(const PoReading& reading, const PoEntry& entry, const O
     return Failure::at(at.file, at.line, 0, "byte " + std::to_string(bad_at + 1) +
                                                 " of the translation is not UTF-8, or starts a character Shift-JIS does not have");
   }
+  if (reading.fullwidth) text = fullwidth_text(text, HexRuns::characters);
   text = dump_line_text(text);
   std::vector<TextPiece> pieces;
   if (Outcome failure = parse_line_text(text, pieces)) {
@@ -97,9 +99,10 @@ Outcome take_entry(const PoReading& reading, const PoEntry& entry, const Origin&
 
 }  // namespace
 
-Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes) {
+Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes,
+                        bool fullwidth) {
   if (Outcome failure = check_image(original, po, po_name)) return failure;
-  PoReading reading(original);
+  PoReading reading(original, fullwidth);
   if (!reading.to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
   const std::vector<CatalogueItem> items = catalogue_items(original.cart(), *original.dump.tables, original.map);
   for (const CatalogueItem& item : items) reading.items.emplace(item.context, &item);
