@@ -12,6 +12,7 @@
 #include "text/text_parse.hpp"
 #include "platform/cp932_to_utf8.hpp"
 #include "text/hex.hpp"
+#include "text/shown_character.hpp"
 
 namespace ambergale {
 
@@ -62,8 +63,8 @@ Outcome item_of(const PoReading& reading, const PoEntry& entry, const Origin& at
 Outcome translation_text(const PoReading& reading, const PoEntry& entry, const Origin& at, std::string& text) {
   std::size_t bad_at = 0;
   if (!reading.to_cp932.convert(entry.translation, text, bad_at)) {
-    return Failure::at(at.file, at.line, 0, "byte " + std::to_string(bad_at + 1) +
-                                                " of the translation is not UTF-8, or starts a character Shift-JIS does not have");
+    return Failure::at(at.file, at.line, 0,
+                       "byte " + std::to_string(bad_at + 1) + " of the translation " + not_converted(entry.translation, bad_at));
   }
   if (reading.fullwidth) text = fullwidth_text(text, HexRuns::characters);
   text = dump_line_text(text);

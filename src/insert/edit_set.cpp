@@ -5,6 +5,7 @@
 #include "dump/dump_lines.hpp"
 #include "dump/dumps.hpp"
 #include "platform/cp932_to_utf8.hpp"
+#include "text/shown_character.hpp"
 #include "text/text_parse.hpp"
 
 namespace ambergale {
@@ -79,8 +80,7 @@ Outcome to_changes(std::size_t dump, const std::vector<ChangedLine>& lines, cons
     Change change{dump, line.number, line.original, std::string(line.edited), {name, line.number, dump, {}}};
     std::size_t bad_at = 0;
     if (to_cp932 && !to_cp932->convert(line.edited, change.edited, bad_at)) {
-      return Failure::at(name, line.number, 0,
-                         "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have");
+      return Failure::at(name, line.number, 0, "byte " + std::to_string(bad_at + 1) + " " + not_converted(line.edited, bad_at));
     }
     if (fullwidth) {
       const std::size_t text = line_identifier(name, line.original).size();

@@ -11,28 +11,41 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;  // what the conversion puts for bytes it cannot read
 
-// The value of `utf8` when it is one character, of one to three bytes (all
-// a CP932 character becomes).
-std::optional<char32_t> single_value(std::string_view utf8) {
-  const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(utf8[i])); };
-  if (utf8.size() == 1 && byte(0) < 0x80) return byte(0);
-  if (utf8.size() == 2 && (byte(0) & 0xE0) == 0xC0) return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-  if (utf8.size() == 3 && (byte(0) & 0xF0) == 0xE0) return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-  return std::nullopt;
+// The bytes of a UTF-8 character that starts with `lead`; 0 for a byte
+// that starts none.
+std::size_t utf8_length(char32_t lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+}
+
+// The character UTF-8 `text` starts with, and its length in bytes: nothing
+// when the bytes are no UTF-8 (a stray or missing continuation byte, an
+// overlong form, a surrogate, a value past U+10FFFF).
+std::optional<char32_t> leading_character(std::string_view text, std::size_t& length) {
+  const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(text[i])); };
+  if (text.empty()) return std::nullopt;
+  const char32_t lead = byte(0);
+  length = utf8_length(lead);
+  if (length == 0 || text.size() < length) return std::nullopt;
+  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};  // below these, a shorter form exists
+  char32_t value = length == 1 ? lead : lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return std::nullopt;
+    value = value << 6 | (byte(i) & 0x3F);
+  }
+  if (value < kLeast[length] || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return std::nullopt;
+  return value;
 }
 
 std::string utf8_of(char32_t value) {
-  std::string out;
-  if (value < 0x80) {
-    out += static_cast<char>(value);
-  } else if (value < 0x800) {
-    out += static_cast<char>(0xC0 | value >> 6);
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | value >> 12);
-    out += static_cast<char>(0x80 | (value >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  }
+  if (value < 0x80) return std::string(1, static_cast<char>(value));
+  const int length = value < 0x800 ? 2 : value < 0x10000 ? 3 : 4;
+  constexpr unsigned char kLeadBits[] = {0, 0, 0xC0, 0xE0, 0xF0};
+  std::string out(static_cast<std::size_t>(length), '\0');
+  for (int i = length - 1; i > 0; --i, value >>= 6) out[static_cast<std::size_t>(i)] = static_cast<char>(0x80 | (value & 0x3F));
+  out[0] = static_cast<char>(kLeadBits[length] | value);
   return out;
 }
 
@@ -43,8 +56,9 @@ std::optional<char32_t> unicode_of(std::string_view character) {
   if (!to_utf8.available() || character.empty() || character.size() > 2) return std::nullopt;
   std::string utf8;
   to_utf8.convert(character, utf8);
-  const std::optional<char32_t> value = single_value(utf8);
-  if (value == kReplacement) return std::nullopt;
+  std::size_t length = 0;
+  const std::optional<char32_t> value = leading_character(utf8, length);
+  if (!value || length != utf8.size() || *value == kReplacement) return std::nullopt;
   return value;
 }
 
@@ -66,6 +80,12 @@ std::string shown_unit(std::uint16_t unit) {
     if (const std::optional<char32_t> value = unicode_of(kCharTable[unit])) return shown_character(*value);
   }
   return "<" + hex_text(unit & 0xFF, 2) + hex_text(unit >> 8, 2) + ">";
+}
+
+std::string not_converted(std::string_view utf8, std::size_t at) {
+  std::size_t length = 0;
+  const std::optional<char32_t> value = leading_character(utf8.substr(at), length);
+  return value ? "starts " + shown_character(*value) + ", which Shift-JIS does not have" : "is not UTF-8";
 }
 
 }  // namespace ambergale

@@ -4,6 +4,7 @@
 // see or tell apart (a space, a dash) can still be found.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ std::string shown_character(char32_t value);
 // "the bytes 85 40 are no Shift-JIS character", for bytes unicode_of
 // cannot read.
 std::string no_character(std::string_view bytes);
+
+// Why UTF-8 text did not convert to Shift-JIS at byte `at`, to follow
+// "byte N": "starts '😀' (U+1F600), which Shift-JIS does not have", or
+// "is not UTF-8".
+std::string not_converted(std::string_view utf8, std::size_t at);
 
 // A unit as a refusal names it: its character from the table, shown as
 // above, or its escape "<1000>" (so are the two line breaks, which "\n"

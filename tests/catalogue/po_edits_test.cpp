@@ -165,7 +165,7 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
       {header + "msgid \"x\"\nmsgstr \"y\"\n", "ja.po: an entry without msgctxt"},
       {header + entry(word.context, source + "\xe3\x81\x82", "\xe3\x81\x82"), "ja.po:14: the msgid of"},
       {header + entry(word.context, source, "<12>"), "ja.po:14: the translation of"},
-      {header + entry(word.context, source, "\xf0\x9f\x98\x80"), "ja.po:14: byte 1 of the translation"},
+      {header + entry(word.context, source, "\xf0\x9f\x98\x80"), "ja.po:14: byte 1 of the translation starts '\xf0\x9f\x98\x80' (U+1F600), which Shift-JIS does not have"},
       {header + "msgctxt \"" + word.context + "\"\nmsgid \"" + testing_support::po_quoted(source) +
            "\"\nmsgid_plural \"a\"\nmsgstr[0] \"b\"\n",
        "ja.po:14: an entry with plural forms"},

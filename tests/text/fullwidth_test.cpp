@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "text/char_table.hpp"
 #include "text/shown_character.hpp"
@@ -36,6 +37,19 @@ TEST(ShownCharacter, AUnitIsItsCharacterOrItsEscape) {
       {0x0FF9, "<F90F>"},
   };
   for (const auto& [unit, shown] : cases) EXPECT_EQ(shown_unit(unit), shown) << unit;
+}
+
+TEST(ShownCharacter, UnconvertedUtf8IsACharacterOrNoUtf8) {
+  const std::tuple<std::string_view, std::size_t, std::string> cases[] = {
+      {"a\xF0\x9F\x98\x80", 1, "starts '\xF0\x9F\x98\x80' (U+1F600), which Shift-JIS does not have"},  // 😀
+      {"\xC3\xA9", 0, "starts '\xC3\xA9' (U+00E9), which Shift-JIS does not have"},                      // é
+      {"\xFF", 0, "is not UTF-8"},
+      {"\xC0\x80", 0, "is not UTF-8"},      // an overlong NUL
+      {"\xED\xA0\x80", 0, "is not UTF-8"},  // a surrogate
+      {"\xE2\x99", 0, "is not UTF-8"},      // cut short
+      {"\xF4\x90\x80\x80", 0, "is not UTF-8"},  // past U+10FFFF
+  };
+  for (const auto& [text, at, why] : cases) EXPECT_EQ(not_converted(text, at), why) << text;
 }
 
 }  // namespace
