@@ -48,8 +48,8 @@ bool in_table(std::string_view text) {
   return false;
 }
 
-// The first full-width form of ASCII, U+FF01 for '!', to U+FF5E for '~'.
-constexpr char32_t kFullwidthForms = 0xFF01 - '!';
+// ASCII c has its full-width form at U+FEE0 + c: '!' U+FF01 to '~' U+FF5E.
+constexpr char32_t kFullwidthOffset = 0xFEE0;
 
 // "write 'Ａ' (U+FF21)"
 std::string write(std::string_view character) {
@@ -74,9 +74,10 @@ std::string written_instead(std::string_view character) {
     const std::string_view counterpart = fullwidth_counterpart(static_cast<char>(*value));
     return counterpart.empty() ? std::string() : write(counterpart) + ", or use --fullwidth";
   }
-  if (*value >= kFullwidthForms + '!' && *value <= kFullwidthForms + '~') {
-    const char ascii = static_cast<char>(*value - kFullwidthForms);
-    const std::string_view instead = in_table(std::string_view(&ascii, 1)) ? std::string_view(&ascii, 1) : fullwidth_counterpart(ascii);
+  if (*value >= kFullwidthOffset + '!' && *value <= kFullwidthOffset + '~') {
+    const char ascii = static_cast<char>(*value - kFullwidthOffset);
+    const std::string_view itself(&ascii, 1);
+    const std::string_view instead = in_table(itself) ? itself : fullwidth_counterpart(ascii);
     return instead.empty() ? std::string() : write(instead);
   }
   return {};
