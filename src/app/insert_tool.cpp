@@ -42,10 +42,10 @@ namespace {
 constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
-  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kKeepGoing, kRefused,
-  kHelp, kVersion
+  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kFullwidth, kCheck, kKeepGoing,
+  kRefused, kHelp, kVersion
 };
-constexpr std::array<CommandOption, 16> kOptions = {{
+constexpr std::array<CommandOption, 17> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -57,6 +57,7 @@ constexpr std::array<CommandOption, 16> kOptions = {{
     {"seq", 0, true, false},
     {"checksum", 0, true, false},
     {"newline", 0, true, false},
+    {"fullwidth", 0, false, false},
     {"check", 0, false, false},
     {"keep-going", 'k', false, false},
     {"refused", 0, true, false},
@@ -118,6 +119,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
         return Failure{{}, "invalid line break '" + std::string(value) + "' (use 1200 or 1700, the units 0012 and 0017)"};
       }
       break;
+    case kFullwidth: options.fullwidth = true; break;
     case kCheck: options.check = true; break;
     case kKeepGoing: options.settings.keep_going = true; break;
     case kRefused: options.refused = value; break;
@@ -252,7 +254,9 @@ Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original,
     }
     edited[d] = std::move(contents);
   }
-  if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, inputs.changes)) return failure;
+  if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, inputs.changes, options.fullwidth)) {
+    return failure;
+  }
   if (!inputs.changes[3].empty()) map_scripts(original);
   return std::nullopt;
 }
@@ -271,7 +275,7 @@ Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, E
   if (Outcome failure = read_po_file(po_name, inputs.po_contents, catalogue)) return failure;
   map_scripts(original);
   inputs.tally.emplace();
-  return changes_from_po(original, catalogue, po_name, inputs.changes, *inputs.tally);
+  return changes_from_po(original, catalogue, po_name, inputs.changes, *inputs.tally, options.fullwidth);
 }
 
 // Every refusal of the run, the catalogue's own among them, in the order
@@ -428,6 +432,8 @@ const char* insert_usage_text() {
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700 the code of a line break the original line does not decide\n"
+         "      --fullwidth         write the edits' ASCII letters, digits, spaces and\n"
+         "                          punctuation as the table's full-width characters\n"
          "      --check             check every edit against IMAGE and write nothing\n"
          "  -k, --keep-going        leave out what cannot go in, and insert the rest\n"
          "      --refused FILE      with --po: write the catalogue again to FILE, each\n"

@@ -4,6 +4,7 @@
 //
 //   ambergale-insert [-d DIR] [-m FILE] [--encoding ENC] [--bps FILE] [--ips FILE]
 //                    [--free BB:AAAA-BBBB]... [--seq fixed] [--checksum auto|fix|keep] [--newline 1200|1700]
+//                    [--fullwidth]
 //                    (-o FILE | --check) IMAGE
 #pragma once
 
@@ -26,6 +27,7 @@ struct InsertOptions {
   std::string refused;               // the catalogue again, its refused entries fuzzy; empty: none
   Encoding encoding = Encoding::shift_jis;  // of the edited dumps
   InsertSettings settings;
+  bool fullwidth = false;  // the ASCII of the edits written as its full-width counterparts
   bool check = false;    // check and report, write nothing
   bool help = false;
   bool version = false;

@@ -13,6 +13,7 @@
 #include "text/text_parse.hpp"
 #include "platform/cp932_to_utf8.hpp"
 #include "text/hex.hpp"
+#include "text/shown_character.hpp"
 
 namespace ambergale {
 
@@ -31,10 +32,11 @@ Outcome check_image(const OriginalImage& original, const PoCatalogue& po, const 
 
 // What reading a catalogue against its image needs.
 struct PoReading {
-  explicit PoReading(const OriginalImage& image) : original(image) {
+  PoReading(const OriginalImage& image, bool ascii_fullwidth) : original(image), fullwidth(ascii_fullwidth) {
     for (std::size_t d = 0; d < lines.size(); ++d) lines[d] = split_lines(original.dump.dumps[d]);
   }
   const OriginalImage& original;
+  const bool fullwidth;  // ASCII written as its full-width counterparts
   std::map<std::string, const CatalogueItem*, std::less<>> items;  // by context
   std::array<std::vector<std::string_view>, 4> lines;              // of each dump
   const Utf8ToCp932 to_cp932;
@@ -60,8 +62,9 @@ std::optional<std::string> item_of(const PoReading& reading, const PoEntry& entr
 std::optional<std::string> translation_text(const PoReading& reading, const PoEntry& entry, std::string& text) {
   std::size_t bad_at = 0;
   if (!reading.to_cp932.convert(entry.translation, text, bad_at)) {
-    return "byte " + std::to_string(bad_at + 1) + " of the translation is not UTF-8, or starts a character Shift-JIS does not have";
+    return "byte " + std::to_string(bad_at + 1) + " of the translation " + not_converted(entry.translation, bad_at);
   }
+  if (reading.fullwidth) text = fullwidth_text(text, HexRuns::characters);
   text = dump_line_text(text);
   std::vector<TextPiece> pieces;
   if (Outcome failure = parse_line_text(text, pieces)) {
@@ -114,9 +117,9 @@ void take_entry(const PoReading& reading, const PoEntry& entry, const Origin& at
 }  // namespace
 
 Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes,
-                        PoTally& tally) {
+                        PoTally& tally, bool fullwidth) {
   if (Outcome failure = check_image(original, po, po_name)) return failure;
-  PoReading reading(original);
+  PoReading reading(original, fullwidth);
   if (!reading.to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
   const std::vector<CatalogueItem> items = catalogue_items(original.cart(), *original.dump.tables, original.map);
   for (const CatalogueItem& item : items) reading.items.emplace(item.context, &item);

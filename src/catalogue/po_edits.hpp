@@ -33,9 +33,10 @@ struct PoTally {
 // context or with an unknown one, or whose source is not the image's text,
 // plural forms, a translated obsolete entry, and a translation with a
 // character Shift-JIS lacks or a malformed tag. A catalogue of another
-// image is a failure.
+// image is a failure. With `fullwidth` (--fullwidth), the ASCII of each
+// translation is first written full-width (fullwidth_text).
 Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes,
-                        PoTally& tally);
+                        PoTally& tally, bool fullwidth = false);
 
 // The CRC-32 of a headerless image, as a catalogue's header gives it.
 std::uint32_t image_crc(std::span<const std::uint8_t> image);

@@ -5,6 +5,8 @@
 #include "dump/dump_lines.hpp"
 #include "dump/dumps.hpp"
 #include "platform/cp932_to_utf8.hpp"
+#include "text/shown_character.hpp"
+#include "text/text_parse.hpp"
 
 namespace ambergale {
 
@@ -69,16 +71,20 @@ Outcome match_dump(const std::string& name, std::string_view original, std::stri
 
 namespace {
 
-// The changed lines of one dump as changes, converted to Shift-JIS from UTF-8.
-Outcome to_changes(std::size_t dump, const std::vector<ChangedLine>& lines, const Utf8ToCp932* to_cp932,
+// The changed lines of one dump as changes, converted to Shift-JIS from
+// UTF-8, the ASCII of their texts written full-width with `fullwidth`.
+Outcome to_changes(std::size_t dump, const std::vector<ChangedLine>& lines, const Utf8ToCp932* to_cp932, bool fullwidth,
                    std::vector<Change>& changes) {
   const std::string name = kDumpFiles[dump].name;
   for (const ChangedLine& line : lines) {
     Change change{dump, line.number, line.original, std::string(line.edited), {name, line.number, dump, {}}};
     std::size_t bad_at = 0;
     if (to_cp932 && !to_cp932->convert(line.edited, change.edited, bad_at)) {
-      return Failure::at(name, line.number, 0,
-                         "byte " + std::to_string(bad_at + 1) + " is not UTF-8, or starts a character Shift-JIS does not have");
+      return Failure::at(name, line.number, 0, "byte " + std::to_string(bad_at + 1) + " " + not_converted(line.edited, bad_at));
+    }
+    if (fullwidth) {
+      const std::size_t text = line_identifier(name, line.original).size();
+      change.edited = change.edited.substr(0, text) + fullwidth_text(std::string_view(change.edited).substr(text), HexRuns::units);
     }
     changes.push_back(std::move(change));
   }
@@ -88,7 +94,8 @@ Outcome to_changes(std::size_t dump, const std::vector<ChangedLine>& lines, cons
 }  // namespace
 
 Outcome changes_from_dumps(const std::array<std::string, 4>& original,
-                           const std::array<std::optional<std::string>, 4>& edited, Encoding encoding, ChangeSet& changes) {
+                           const std::array<std::optional<std::string>, 4>& edited, Encoding encoding, ChangeSet& changes,
+                           bool fullwidth) {
   std::optional<Utf8ToCp932> to_cp932;
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     if (!edited[d]) continue;
@@ -98,7 +105,7 @@ Outcome changes_from_dumps(const std::array<std::string, 4>& original,
       to_cp932.emplace();
       if (!to_cp932->available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
     }
-    if (Outcome failure = to_changes(d, lines, to_cp932 ? &*to_cp932 : nullptr, changes[d])) return failure;
+    if (Outcome failure = to_changes(d, lines, to_cp932 ? &*to_cp932 : nullptr, fullwidth, changes[d])) return failure;
   }
   return std::nullopt;
 }

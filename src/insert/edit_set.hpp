@@ -34,8 +34,11 @@ Outcome match_dump(const std::string& name, std::string_view original, std::stri
 // (`original`, in run order, in `encoding`); a dump left out is unchanged.
 // The changed lines of UTF-8 dumps are converted to the Shift-JIS the dump
 // converted from. Refused as match_dump refuses, and a changed line that is
-// not UTF-8 or holds a character Shift-JIS lacks.
+// not UTF-8 or holds a character Shift-JIS lacks. With `fullwidth`
+// (--fullwidth), the ASCII of each changed line's text is then written
+// full-width (fullwidth_text, hex runs read as units).
 Outcome changes_from_dumps(const std::array<std::string, 4>& original,
-                           const std::array<std::optional<std::string>, 4>& edited, Encoding encoding, ChangeSet& changes);
+                           const std::array<std::optional<std::string>, 4>& edited, Encoding encoding, ChangeSet& changes,
+                           bool fullwidth = false);
 
 }  // namespace ambergale

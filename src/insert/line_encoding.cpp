@@ -4,7 +4,7 @@
 #include "insert/line_units.hpp"
 #include "text/text_parse.hpp"
 #include "text/code_units.hpp"
-#include "text/hex.hpp"
+#include "text/shown_character.hpp"
 
 namespace ambergale {
 
@@ -44,7 +44,8 @@ Outcome encode_units(const LineCoding& coding, const LineRequest& request, Encod
   if (!encode::encode_message(coding.coder, out.literal, out.encoded, unencodable)) {
     const std::size_t column = unencodable < out.columns.size() ? out.columns[unencodable] : 0;
     const std::uint16_t unit = unencodable < out.literal.size() ? out.literal[unencodable] : kEndCode;
-    return Failure::at({}, 0, column, "code " + hex_text(unit, 4) + " has no code in the " + std::string(coding.trees));
+    return Failure::at({}, 0, column, shown_unit(unit) + " has no code in the " + std::string(coding.trees) +
+                                          ": the game cannot write it in this kind of text");
   }
   if (const BitWindow* window = request.window) {
     const encode::WindowFit fit =

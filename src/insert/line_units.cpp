@@ -6,6 +6,7 @@
 
 #include "text/code_units.hpp"
 #include "text/render.hpp"
+#include "text/shown_character.hpp"
 
 namespace ambergale {
 
@@ -143,7 +144,8 @@ Outcome choose_code(const TokenReading& reading, const TextPiece& piece, const T
     }
     units.push_back(reading.rules.newline != 0 ? reading.rules.newline : reading.newline_codes.front());
   } else if (token.units.size() == 4) {  // ■: four codes the table cannot tell apart
-    return Failure{{}, "this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>"};
+    return Failure{{}, shown_unit(token.units.front()) +
+                           " has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>"};
   } else {
     const auto writable = std::find_if(token.units.begin(), token.units.end(), reading.rules.has_code);
     units.push_back(writable != token.units.end() ? *writable : token.units.front());

@@ -1,10 +1,14 @@
 #include "text/text_parse.hpp"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "text/char_table.hpp"
 #include "text/code_units.hpp"
+#include "text/fullwidth.hpp"
+#include "text/shown_character.hpp"
 
 namespace ambergale {
 
@@ -39,6 +43,20 @@ std::uint16_t unit_of(std::string_view four) {
 
 Failure at_column(std::size_t column, std::string reason) { return Failure::at({}, 0, column, std::move(reason)); }
 
+// A character the table lacks, shown as the user wrote it, with what may
+// be written instead.
+Failure not_in_table(std::size_t column, std::string_view character) {
+  const std::optional<char32_t> value = unicode_of(character);
+  if (!value) return at_column(column, no_character(character));
+  std::string reason = shown_character(*value) + " is not in the character table";
+  if (const std::string instead = written_instead(character); !instead.empty()) {
+    reason += ": " + instead;
+  } else if (*value >= ' ' && *value <= '~') {
+    reason += ", nor a full-width form of it";
+  }
+  return at_column(column, std::move(reason));
+}
+
 // Where reading stands: the next byte, and the column of the piece it
 // starts. Each reader below takes one piece and moves `at` past it, and
 // `column` to its last character; the loop steps to the next.
@@ -52,9 +70,7 @@ struct Cursor {
 Outcome read_wide(Cursor& c, std::vector<TextPiece>& pieces) {
   const std::string_view character = c.text.substr(c.at, 2);
   const auto found = codes_by_text().find(character);
-  if (character.size() < 2 || found == codes_by_text().end()) {
-    return at_column(c.column, "this character is not in the character table");
-  }
+  if (character.size() < 2 || found == codes_by_text().end()) return not_in_table(c.column, character);
   pieces.push_back({TextPiece::Kind::character, c.column, character, found->second});
   c.at += 2;
   return std::nullopt;
@@ -103,8 +119,8 @@ Outcome read_hex_run(Cursor& c, std::vector<TextPiece>& pieces) {
   while (end < c.text.size() && is_hex_digit(c.text[end])) ++end;
   const std::string_view run = c.text.substr(c.at, end - c.at);
   if (run.size() % 4 != 0) {
-    return at_column(c.column, "a run of " + std::to_string(run.size()) +
-                                   " hex digits: units take four each; digits are written full-width (\x82\x4F-\x82\x58)");  // ０-９
+    return at_column(c.column, "a run of " + std::to_string(run.size()) + " hex digits: units take four each; digits are "
+                                   "written full-width (\xEF\xBC\x90-\xEF\xBC\x99), or use --fullwidth");  // ０-９ in UTF-8
   }
   TextPiece piece{TextPiece::Kind::hex_run, c.column, run, {}};
   for (std::size_t i = 0; i < run.size(); i += 4) {
@@ -122,9 +138,7 @@ Outcome read_hex_run(Cursor& c, std::vector<TextPiece>& pieces) {
 // A character of one byte.
 Outcome read_narrow(Cursor& c, std::vector<TextPiece>& pieces) {
   const auto found = codes_by_text().find(c.text.substr(c.at, 1));
-  if (found == codes_by_text().end()) {
-    return at_column(c.column, std::string("'") + c.text[c.at] + "' is not in the character table (its characters are full-width)");
-  }
+  if (found == codes_by_text().end()) return not_in_table(c.column, c.text.substr(c.at, 1));
   pieces.push_back({TextPiece::Kind::character, c.column, c.text.substr(c.at, 1), found->second});
   ++c.at;
   return std::nullopt;
@@ -147,6 +161,31 @@ Outcome read_piece(Cursor& c, std::vector<TextPiece>& pieces) {
   return read_narrow(c, pieces);
 }
 
+// A run of hex digits under --fullwidth: as far as it reads as units, four
+// digits at a time, it stays; the rest of it is text.
+void append_fullwidth_run(std::string_view run, std::string& out) {
+  std::size_t units = 0;
+  while (units + 4 <= run.size() && decodable_unit(unit_of(run.substr(units, 4)))) units += 4;
+  out += run.substr(0, units);
+  for (const char digit : run.substr(units)) out += fullwidth_counterpart(digit);
+}
+
+// The bytes at `at` that --fullwidth keeps as they are, hex runs aside: a
+// character of two bytes, "\n", a name, an escape to its '>'; 0 for a
+// character of one byte.
+std::size_t syntax_length(std::string_view text, std::size_t at) {
+  if (is_lead_byte(static_cast<unsigned char>(text[at]))) return std::min<std::size_t>(2, text.size() - at);
+  if (text.substr(at, 2) == kNewline) return 2;
+  if (text[at] == '(') {
+    for (const std::string_view name : kNameTable) {
+      if (text.substr(at, name.size()) == name) return name.size();
+    }
+  }
+  if (text[at] != '<') return 0;
+  const std::size_t close = text.find('>', at);
+  return close == std::string_view::npos ? 0 : close - at + 1;
+}
+
 }  // namespace
 
 Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces) {
@@ -154,6 +193,25 @@ Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces) {
     if (Outcome failure = read_piece(c, pieces)) return failure;
   }
   return std::nullopt;
+}
+
+std::string fullwidth_text(std::string_view text, HexRuns hex_runs) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    if (hex_runs == HexRuns::units && is_hex_digit(text[at])) {
+      const std::size_t start = at;
+      while (at < text.size() && is_hex_digit(text[at])) ++at;
+      append_fullwidth_run(text.substr(start, at - start), out);
+    } else if (const std::size_t kept = syntax_length(text, at); kept > 0) {
+      out += text.substr(at, kept);
+      at += kept;
+    } else {
+      const std::string_view counterpart = fullwidth_counterpart(text[at]);
+      out += counterpart.empty() ? text.substr(at, 1) : counterpart;
+      ++at;
+    }
+  }
+  return out;
 }
 
 }  // namespace ambergale

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,5 +35,18 @@ struct TextPiece {
 // is not a multiple of four, a unit the decoder never produces
 // (0000-000F, 1000-FFFE), and a character the table does not hold.
 Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces);
+
+// What runs of the ASCII hex digits 0-9 A-F are in a text: units, as in an
+// edited dump line, or characters, as in a catalogue's translation, which
+// writes every unit as a tag.
+enum class HexRuns { units, characters };
+
+// --fullwidth: `text` with each ASCII character the reader would not take
+// written as its full-width counterpart (fullwidth.hpp). Kept as written:
+// characters of two bytes, "\n", the six names, an escape from '<' to its
+// '>', '-' and what has no counterpart (which the reader then refuses);
+// with HexRuns::units, a run of hex digits as far as it reads as units,
+// four digits at a time (1300 3B02 ...), the rest of the run being text.
+std::string fullwidth_text(std::string_view text, HexRuns hex_runs);
 
 }  // namespace ambergale

@@ -21,7 +21,7 @@ Parsed parse(std::vector<const char*> args) {
 
 TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   const Parsed parsed = parse({"--seq=fixed", "--free", "FB:F000-F0FF", "--free=fb:7ff2-7fff", "--checksum", "keep", "--newline=1700",
-                               "-o", "new.smc", "--check", "image.smc"});
+                               "--fullwidth", "-o", "new.smc", "--check", "image.smc"});
   ASSERT_EQ(parsed.error, "");
   const InsertSettings& settings = parsed.options.settings;
   ASSERT_EQ(settings.free.size(), 2u);
@@ -30,6 +30,7 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   EXPECT_EQ(settings.checksum, ChecksumPolicy::keep);
   EXPECT_EQ(settings.newline, 0x0017);
   EXPECT_TRUE(parsed.options.check);
+  EXPECT_TRUE(parsed.options.fullwidth);
   EXPECT_EQ(parsed.options.output, "new.smc");
   EXPECT_EQ(parsed.options.image, "image.smc");
   // A catalogue is read as UTF-8 whatever --encoding says of dumps.

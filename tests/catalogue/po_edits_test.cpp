@@ -10,6 +10,7 @@
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_file.hpp"
+#include "catalogue/po_spelling.hpp"
 #include "dump/dump_run.hpp"
 #include "dump/dumps.hpp"
 #include "insert/edit_set.hpp"
@@ -19,6 +20,7 @@
 #include "support/image_maps.hpp"
 #include "support/line_text.hpp"
 #include "support/po_support.hpp"
+#include "text/text_parse.hpp"
 
 namespace ambergale {
 namespace {
@@ -51,7 +53,8 @@ Sample sample_of(std::uint32_t seed) {
 
 // Inserts the translations of `po` into the sample's image; the first
 // refusal is the failure.
-Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, const InsertSettings* settings = nullptr) {
+Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, const InsertSettings* settings = nullptr,
+                  bool fullwidth = false) {
   PoCatalogue catalogue;
   if (Outcome failure = read_po_file("ja.po", po, catalogue)) return failure;
   OriginalImage original{s.inputs.image_file, "image.smc", s.inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
@@ -59,7 +62,7 @@ Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, 
   map_scripts(original);
   ChangeSet changes;
   PoTally tally;
-  if (Outcome failure = changes_from_po(original, catalogue, "ja.po", changes, tally)) return failure;
+  if (Outcome failure = changes_from_po(original, catalogue, "ja.po", changes, tally, fullwidth)) return failure;
   if (!tally.refused.empty()) return tally.refused.front().failure;
   if (Outcome failure = run_insert(original, changes, settings ? *settings : s.settings, result)) return failure;
   if (!result.refusals.empty()) return result.refusals.front().failure;
@@ -165,7 +168,7 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
       {header + "msgid \"x\"\nmsgstr \"y\"\n", "ja.po:14: an entry without msgctxt"},
       {header + entry(word.context, source + "\xe3\x81\x82", "\xe3\x81\x82"), at + "the msgid is not"},
       {header + entry(word.context, source, "<12>"), at + "character 1 of the translation"},
-      {header + entry(word.context, source, "\xf0\x9f\x98\x80"), at + "byte 1 of the translation"},
+      {header + entry(word.context, source, "\xf0\x9f\x98\x80"), at + "byte 1 of the translation starts '\xf0\x9f\x98\x80' (U+1F600), which Shift-JIS does not have"},
       {header + "msgctxt \"" + word.context + "\"\nmsgid \"" + testing_support::po_quoted(source) +
            "\"\nmsgid_plural \"a\"\nmsgstr[0] \"b\"\n",
        at + "an entry with plural forms"},
@@ -189,6 +192,91 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   EXPECT_EQ(refused->line, 14u);
   // Placed by its context alone: the translator never opened the dumps.
   EXPECT_EQ(refused->reason.rfind("(" + word.context + ") ", 0), 0u) << refused->text();
+}
+
+// `text`, a dump line's text, with each run of characters replaced by
+// `phrase`: names, escapes, hex runs and line breaks kept.
+std::string rephrased(std::string_view text, std::string_view phrase) {
+  std::vector<TextPiece> pieces;
+  EXPECT_FALSE(parse_line_text(text, pieces));
+  std::string out;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (pieces[i].kind != TextPiece::Kind::character) {
+      out += pieces[i].text;
+    } else if (i == 0 || pieces[i - 1].kind != TextPiece::Kind::character) {
+      out += phrase;
+    }
+  }
+  return out;
+}
+
+// A catalogue's text rephrased so, in UTF-8, its line breaks kept as such.
+std::string rephrased_entry(std::string_view text, std::string_view phrase) {
+  std::string line = rephrased(dump_line_text(text), phrase);
+  for (std::size_t at = line.find("<1200>"); at != std::string::npos; at = line.find("<1200>", at)) line.replace(at, 6, "\n");
+  std::string utf8;
+  Cp932ToUtf8().convert(line, utf8);
+  return utf8;
+}
+
+TEST(PoEdits, FullwidthGivesTheImageOfTheSameTextTypedFullWidth) {
+  // Word-list texts holding tags or names, each run of their characters
+  // replaced by an English phrase: typed full-width in the catalogue, and
+  // in ASCII with --fullwidth in the catalogue and in the dumps (whose
+  // controls are hex runs).
+  const std::pair<std::string_view, std::string_view> phrases[] = {
+      {"It's 1999 - \"Go!\"",
+       "\x82\x68\x82\x94\x81\x66\x82\x93\x81\x40\x82\x50\x82\x58\x82\x58\x82\x58\x81\x40-\x81\x40\x81\x68\x82\x66\x82\x8F\x81\x49"
+       "\x81\x68"},  // Ｉｔ’ｓ　１９９９　-　”Ｇｏ！”
+      {"[A] ~ B_c = 50% * 2 / 3: ok? (x+y), z.",
+       "\x81\x6D\x82\x60\x81\x6E\x81\x40\x81\x60\x81\x40\x82\x61\x81\x51\x82\x83\x81\x40\x81\x81\x81\x40\x82\x54\x82\x4F\x81\x93"
+       "\x81\x40\x81\x96\x81\x40\x82\x51\x81\x40\x81\x5E\x81\x40\x82\x52\x81\x46\x81\x40\x82\x8F\x82\x8B\x81\x48\x81\x40\x81\x69"
+       "\x82\x98\x81\x7B\x82\x99\x81\x6A\x81\x43\x81\x40\x82\x9A\x81\x44"},  // ［Ａ］　～　Ｂ＿ｃ　＝　５０％　＊　２　／　３：　ｏｋ？　（ｘ＋ｙ），　ｚ．
+  };
+  const Sample s = sample_of(3);
+  std::map<std::string, const CatalogueItem*> chosen;
+  for (const CatalogueItem& item : s.items) {
+    const bool tags_or_names = item.text.find('<') != std::string::npos || item.text.find('(') != std::string::npos;
+    if (item.context[0] == 'W' && tags_or_names && chosen.size() < 20) chosen[item.context] = &item;
+  }
+  ASSERT_EQ(chosen.size(), 20u);
+  const auto phrase_of = [&](const std::string& context) { return phrases[context.back() % 2]; };
+  std::map<std::string, std::string> typed_text;
+  for (const auto& [context, item] : chosen) typed_text[context] = rephrased_entry(item->text, phrase_of(context).second);
+  InsertResult typed;
+  const Outcome typed_failure = insert_po(s, testing_support::translated(s.po, typed_text), typed);
+  ASSERT_FALSE(typed_failure) << typed_failure->text();
+  ASSERT_FALSE(typed.image_file == s.inputs.image_file);
+
+  std::map<std::string, std::string> ascii;
+  std::array<std::vector<std::pair<std::size_t, std::string>>, 4> edits;
+  for (const auto& [context, item] : chosen) {
+    ascii[context] = rephrased_entry(item->text, phrase_of(context).first);
+    for (const CatalogueLine& line : item->lines) {
+      const std::string_view old = split_lines(s.dumps.dumps[line.dump])[line.number - 1];
+      const std::string_view identifier = line_identifier(kDumpFiles[line.dump].name, old);
+      edits[line.dump].emplace_back(line.number, std::string(identifier) + rephrased(old.substr(identifier.size()), phrase_of(context).first));
+    }
+  }
+  InsertResult from_po;
+  const Outcome po_failure = insert_po(s, testing_support::translated(s.po, ascii), from_po, nullptr, true);
+  ASSERT_FALSE(po_failure) << po_failure->text();
+  EXPECT_TRUE(from_po.image_file == typed.image_file);
+
+  OriginalImage original{s.inputs.image_file, "image.smc", s.inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
+  ASSERT_FALSE(load_original(original));
+  map_scripts(original);
+  std::array<std::optional<std::string>, 4> edited;
+  for (std::size_t d = 0; d < 4; ++d) {
+    std::sort(edits[d].begin(), edits[d].end());
+    if (!edits[d].empty()) edited[d] = with_lines(s.dumps.dumps[d], edits[d]);
+  }
+  ChangeSet changes;
+  ASSERT_FALSE(changes_from_dumps(original.dump.dumps, edited, Encoding::shift_jis, changes, true));
+  InsertResult from_dumps;
+  ASSERT_FALSE(run_insert(original, changes, s.settings, from_dumps));
+  ASSERT_TRUE(from_dumps.refusals.empty()) << from_dumps.refusals.front().failure.text();
+  EXPECT_TRUE(from_dumps.image_file == typed.image_file);
 }
 
 }  // namespace

@@ -57,7 +57,8 @@ TEST(LineUnits, RefuseWhatTheOriginalDoesNotDecide) {
        "5: \\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>, or give --newline"},
       {{"\\n", {0x0080, 0xFFFF}}, "1: \\n may be 0012 or 0017 and the original line does not decide: write <1200> or <1700>, or give --newline"},
       {{"\x81\xA1", {0xFFFF}},  // ■
-       "1: this character has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> or <FF03>"},
+       "1: '\xE2\x96\xA0' (U+25A0) has four codes and the original line does not decide: write it as <FC03>, <FD03>, <FE03> "
+       "or <FF03>"},  // ■ in UTF-8
       {{"F90F0504", {0x0FF9, 0xFFFF}}, "5: a hex run that the original line does not hold: write new units as <LLHH>"},
       {{"\x82\xA0<FFFF>", {0xFFFF}}, "2: <FFFF> would end the message there"},
   };

@@ -135,13 +135,20 @@ TEST_F(WordListEdit, ShortenedLinesGoBackIntoTheirOwnBytes) {
   const Outcome utf8_failure = insert_edited_dumps(in_utf8, utf8, from_utf8);
   ASSERT_FALSE(utf8_failure) << utf8_failure->text();
   EXPECT_TRUE(from_utf8.image_file == result.image_file);
-  // A changed line that is not UTF-8 is named.
-  std::string& dump = *in_utf8.edited[0];
-  dump.insert(dump.find("\r\n"), "\xFF");
-  const Outcome bad = insert_edited_dumps(in_utf8, utf8, from_utf8);
-  ASSERT_TRUE(bad);
-  EXPECT_NE(bad->text().find("wordlist.txt:1: byte "), std::string::npos) << bad->text();
-  EXPECT_NE(bad->text().find(" is not UTF-8, or starts a character Shift-JIS does not have"), std::string::npos);
+  // A changed line that is not UTF-8, or holds a character Shift-JIS
+  // lacks, is named with the byte and the character.
+  const std::string line(split_lines(*in_utf8.edited[0])[0].substr(0, 5));
+  const std::pair<std::string, std::string> cases[] = {
+      {line + "\xFF", "wordlist.txt:1: byte 6 is not UTF-8"},
+      {line + "\xF0\x9F\x98\x80", "wordlist.txt:1: byte 6 starts '\xF0\x9F\x98\x80' (U+1F600), which Shift-JIS does not have"},
+  };
+  for (const auto& [edited, message] : cases) {
+    InsertInputs bad_inputs = in_utf8;
+    bad_inputs.edited[0] = with_lines(*in_utf8.edited[0], {{1, edited}});
+    const Outcome bad = insert_edited_dumps(bad_inputs, utf8, from_utf8);
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->text(), message);
+  }
 }
 
 TEST_F(WordListEdit, GrownAndSharedLinesMoveIntoFreeSpace) {
@@ -229,7 +236,8 @@ TEST(WordListEditSmall, ACharacterTheTreesCannotWriteIsNamed) {
   InsertResult result;
   const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->text(), "wordlist.txt:2:2: code 007F has no code in the text trees");
+  EXPECT_EQ(refused->text(), "wordlist.txt:2:2: '\xE3\x81\x82' (U+3042) has no code in the text trees: "
+                            "the game cannot write it in this kind of text");  // あ in UTF-8
   // More units than the decoder keeps of a message.
   std::string long_text = "0001:";
   for (int i = 0; i < 1920; ++i) long_text += "\x81I";  // ！
@@ -410,8 +418,8 @@ TEST(WordListEditSmall, EveryLineGivenATextTheTreesCannotWriteIsRefused) {
   ASSERT_FALSE(run_insert(original, changes, {}, result));
   std::vector<std::string> reasons;
   for (const Refusal& refusal : result.refusals) reasons.push_back(refusal.failure.text());
-  EXPECT_EQ(reasons, (std::vector<std::string>{"wordlist.txt:1:2: code 007F has no code in the text trees",
-                                                "wordlist.txt:3:2: code 007F has no code in the text trees"}));
+  const std::string reason = "'\xE3\x81\x82' (U+3042) has no code in the text trees: the game cannot write it in this kind of text";
+  EXPECT_EQ(reasons, (std::vector<std::string>{"wordlist.txt:1:2: " + reason, "wordlist.txt:3:2: " + reason}));
   EXPECT_TRUE(result.image_file.empty());
 }
 
