@@ -88,8 +88,9 @@ struct RoomCounter {
     const encode::CharacterBits own = encode::character_bits(*coder, units);
     const std::size_t all = 8 * static_cast<std::size_t>(std::max(bytes, 0));
     const std::size_t bits = all > own.other_bits ? all - own.other_bits : 0;
-    const std::string like = own.characters > 0 ? encode::counted(encode::characters_in(bits, own), "character") + " like these, or " : "";
-    return "about " + like + encode::counted(encode::characters_in(bits, latin), "full-width Latin letter");
+    const std::string like = own.characters > 0 ? encode::counted(encode::characters_in(bits, own), "character") + " like these" : "";
+    if (latin.characters == 0) return (like.empty() ? "" : "about " + like + "; ") + "no full-width Latin letter has a code";
+    return "about " + (like.empty() ? "" : like + ", or ") + encode::counted(encode::characters_in(bits, latin), "full-width Latin letter");
   }
 };
 
@@ -194,11 +195,11 @@ void gather_dictionary(Gathering& g) {
   for (std::size_t e = 0; e < dictionary.codes.size(); ++e) {
     const int code = kFirstEntryCode + static_cast<int>(e);
     const EntrySlot& slot = dictionary.slots[e];
+    const std::string room = g.entries.room(slot.size, code_units(dictionary.decoded[e]));
     g.items.push_back({"D " + hex4(code), g.spelled(code_units(dictionary.codes[e])),
                        "dictionary entry " + hex4(code) + " at " + address_text(kDictionaryPointers.bank, slot.start) + ", " +
-                           std::to_string(slot.size) + " bytes: " + g.entries.room(slot.size, code_units(dictionary.decoded[e])) +
-                           "; its text shows in " +
-                           std::to_string(g.use.lines(static_cast<int>(e))) +
+                           encode::counted(static_cast<std::size_t>(std::max(slot.size, 0)), "byte") + ": " + room +
+                           "; its text shows in " + std::to_string(g.use.lines(static_cast<int>(e))) +
                            " other lines, which change with it; at most 100 units expanded",
                        {{kDictionary, e + 1}}});
   }

@@ -143,7 +143,9 @@ TEST_F(DictionaryEdit, RefusesWhatItCannotPutBack) {
     EXPECT_NE(refused->text().find(reason), std::string::npos) << refused->text();
     const std::optional<testing_support::StatedRoom> stated = testing_support::stated_room(refused->text());
     EXPECT_EQ(stated.has_value(), room) << refused->text();
-    if (stated) EXPECT_TRUE(stated->over && stated->bits % 8 == 0) << refused->text();
+    if (stated) {
+      EXPECT_TRUE(stated->over && stated->bits % 8 == 0) << refused->text();
+    }
   }
 }
 
