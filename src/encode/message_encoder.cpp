@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "encode/totals.hpp"
 #include "text/char_table.hpp"
