@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <tuple>
 
@@ -9,6 +10,7 @@
 #include "catalogue/po_spelling.hpp"
 #include "dump/dumps.hpp"
 #include "dump/stored_messages.hpp"
+#include "encode/character_room.hpp"
 #include "text/code_units.hpp"
 #include "text/hex.hpp"
 
@@ -68,10 +70,34 @@ class EntryUse {
   std::vector<std::size_t> lines_;
 };
 
-std::string fixed_rule(int bytes, int bits) {
+// The trees a kind of text is written with, and what their full-width
+// Latin letters cost: a text's room is told in characters before anything
+// is translated.
+struct RoomCounter {
+  std::unique_ptr<encode::MessageCoder> coder;
+  encode::CharacterBits latin;
+
+  RoomCounter(const TreePair& trees, const Dictionary& dictionary)
+      : coder(std::make_unique<encode::MessageCoder>(encode::make_message_coder(trees, dictionary))),
+        latin(encode::latin_letter_bits(*coder)) {}
+
+  // "about 11 characters like these, or 7 full-width Latin letters": the
+  // bits of `bytes` left after the tags and end code of `units`, over the
+  // mean of their characters and of the Latin letters.
+  std::string room(int bytes, std::span<const std::uint16_t> units) const {
+    const encode::CharacterBits own = encode::character_bits(*coder, units);
+    const std::size_t all = 8 * static_cast<std::size_t>(std::max(bytes, 0));
+    const std::size_t bits = all > own.other_bits ? all - own.other_bits : 0;
+    const std::string like = own.characters > 0 ? encode::counted(encode::characters_in(bits, own), "character") + " like these" : "";
+    if (latin.characters == 0) return (like.empty() ? "" : "about " + like + "; ") + "no full-width Latin letter has a code";
+    return "about " + (like.empty() ? "" : like + ", or ") + encode::counted(encode::characters_in(bits, latin), "full-width Latin letter");
+  }
+};
+
+std::string fixed_rule(const RoomCounter& counter, int bytes, int bits, std::span<const std::uint16_t> units) {
   const BitSpan span = fixed_length_bits(static_cast<std::size_t>(bytes));
-  return "fixed: " + std::to_string(bytes) + " bytes, the text " + std::to_string(span.least) + " to " +
-         std::to_string(span.most) + " bits (now " + std::to_string(bits) + ")";
+  return "fixed: " + encode::counted(static_cast<std::size_t>(bytes), "byte") + " (" + std::to_string(span.least) + " to " +
+         std::to_string(span.most) + " bits, now " + std::to_string(bits) + "): " + counter.room(bytes, units);
 }
 
 // The items while they are gathered, and the lines that show each entry.
@@ -79,6 +105,8 @@ struct Gathering {
   const Tables& tables;
   const MessageMap& map;
   EntryUse use;
+  RoomCounter messages;  // written with the text trees
+  RoomCounter entries;   // with the dictionary trees
   std::vector<CatalogueItem> items;
   std::map<int, std::size_t> by_address = {};  // word-list and sequential items by message address
   std::map<int, const SequentialMessage*> sequential_at = {};  // the block's messages by address
@@ -98,11 +126,12 @@ CatalogueItem word_list_item(const Gathering& g, const WordListEntry& entry, con
   if (const auto in_block = g.sequential_at.find(entry.address); in_block != g.sequential_at.end()) {
     const SequentialMessage& shown = *in_block->second;
     item.context = "S " + where;
-    item.comment = "sequential block at " + where + ", also a word-list message; " + fixed_rule(shown.size, shown.bits);
+    item.comment = "sequential block at " + where + ", also a word-list message; " + fixed_rule(g.messages, shown.size, shown.bits, shown.units);
   } else {
     item.context = "W " + hex2(entry.group) + ":" + hex4(entry.index);
-    item.comment = "word-list message at " + where + ", " + std::to_string(message.size) +
-                   " bytes; may grow: a longer text moves into free bytes of bank " + bank_text(kMessageBank);
+    item.comment = "word-list message at " + where + ", " + encode::counted(static_cast<std::size_t>(message.size), "byte") + ": " +
+                   g.messages.room(message.size, message.units) + "; may grow: a longer text moves into free bytes of bank " +
+                   bank_text(kMessageBank);
   }
   item.text = g.spelled(message.units);
   return item;
@@ -125,14 +154,15 @@ void gather_messages(Gathering& g) {
     auto [found, added] = g.by_address.emplace(message.address, g.items.size());
     if (added) {
       const std::string where = address_text(kMessageBank, message.address);
-      g.items.push_back({"S " + where, g.spelled(message.units), "sequential block at " + where + "; " + fixed_rule(message.size, message.bits), {}});
+      g.items.push_back({"S " + where, g.spelled(message.units),
+                         "sequential block at " + where + "; " + fixed_rule(g.messages, message.size, message.bits, message.units), {}});
     }
     g.items[found->second].lines.push_back({kSequential, s + 1});
   }
 }
 
 CatalogueItem script_item(const Gathering& g, const ScriptLine& m, const ScriptPlace& place) {
-  const std::string rule = ends_with_end_code(m.units) ? fixed_rule(m.size, m.bits) + ", and the block keeps its length"
+  const std::string rule = ends_with_end_code(m.units) ? fixed_rule(g.messages, m.size, m.bits, m.units) + "; the block keeps its length"
                                                        : std::string("cannot change: it has no end code within its script");
   return {"M " + hex4(m.script) + ":" + hex4(m.instruction) + ":" + std::to_string(m.message), g.spelled(m.units),
           "script " + hex4(m.script) + ", block " + address_text(place.bank, place.address) + " (" +
@@ -165,10 +195,11 @@ void gather_dictionary(Gathering& g) {
   for (std::size_t e = 0; e < dictionary.codes.size(); ++e) {
     const int code = kFirstEntryCode + static_cast<int>(e);
     const EntrySlot& slot = dictionary.slots[e];
+    const std::string room = g.entries.room(slot.size, code_units(dictionary.decoded[e]));
     g.items.push_back({"D " + hex4(code), g.spelled(code_units(dictionary.codes[e])),
                        "dictionary entry " + hex4(code) + " at " + address_text(kDictionaryPointers.bank, slot.start) + ", " +
-                           std::to_string(slot.size) + " bytes; its text shows in " +
-                           std::to_string(g.use.lines(static_cast<int>(e))) +
+                           encode::counted(static_cast<std::size_t>(std::max(slot.size, 0)), "byte") + ": " + room +
+                           "; its text shows in " + std::to_string(g.use.lines(static_cast<int>(e))) +
                            " other lines, which change with it; at most 100 units expanded",
                        {{kDictionary, e + 1}}});
   }
@@ -177,7 +208,7 @@ void gather_dictionary(Gathering& g) {
 }  // namespace
 
 std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& tables, const MessageMap& map) {
-  Gathering g{tables, map, EntryUse(tables.dictionary), {}};
+  Gathering g{tables, map, EntryUse(tables.dictionary), {tables.text_trees, tables.dictionary}, {tables.dict_trees, tables.dictionary}, {}};
   gather_messages(g);
   std::vector<CatalogueItem> scripts = gather_scripts(cart, g);
   gather_dictionary(g);

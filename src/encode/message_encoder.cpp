@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "encode/totals.hpp"
 #include "text/char_table.hpp"
@@ -46,6 +47,54 @@ int unit_bits(const MessageCoder& coder, std::uint16_t unit) {
   if (!symbols.paged()) return lead;
   const int low = coder.low[symbols.low].length;
   return lead > 0 && low > 0 ? lead + low : 0;
+}
+
+namespace {
+
+bool counts_as_character(std::uint16_t unit) {
+  return is_character(unit) && unit != kLineBreak && unit != kOtherLineBreak && argument_units(unit) == 0;
+}
+
+// Full-width Latin letters in Shift-JIS: 82 60..79 (Ａ..Ｚ), 82 81..9A (ａ..ｚ).
+bool latin_letter(std::string_view text) {
+  if (text.size() != 2 || static_cast<unsigned char>(text[0]) != 0x82) return false;
+  const auto second = static_cast<unsigned char>(text[1]);
+  return (second >= 0x60 && second <= 0x79) || (second >= 0x81 && second <= 0x9A);
+}
+
+// The characters a unit shows: itself, or a clean entry's; 0 for the rest.
+std::size_t characters_shown(const MessageCoder& coder, std::uint16_t unit) {
+  if (counts_as_character(unit)) return 1;
+  const std::size_t e = static_cast<std::size_t>(unit) - kFirstEntryCode;
+  if (unit < kFirstEntryCode || e >= coder.clean.size()) return 0;
+  return static_cast<std::size_t>(std::count_if(coder.clean[e].begin(), coder.clean[e].end(), counts_as_character));
+}
+
+}  // namespace
+
+CharacterBits character_bits(const MessageCoder& coder, std::span<const std::uint16_t> units) {
+  CharacterBits cost;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::size_t bits = static_cast<std::size_t>(unit_bits(coder, units[i]));
+    const std::size_t shown = characters_shown(coder, units[i]);
+    const auto arguments = std::min(static_cast<std::size_t>(argument_units(units[i])), units.size() - i - 1);
+    for (std::size_t k = 1; k <= arguments; ++k) bits += static_cast<std::size_t>(unit_bits(coder, units[i + k]));
+    i += arguments;
+    (shown > 0 ? cost.bits : cost.other_bits) += bits;
+    cost.characters += bits > 0 ? shown : 0;
+  }
+  return cost;
+}
+
+CharacterBits latin_letter_bits(const MessageCoder& coder) {
+  CharacterBits cost;
+  for (int unit = 0; unit < kCharTableSize; ++unit) {
+    const int bits = unit_bits(coder, static_cast<std::uint16_t>(unit));
+    if (bits == 0 || !latin_letter(kCharTable[static_cast<std::size_t>(unit)])) continue;
+    cost.bits += static_cast<std::size_t>(bits);
+    ++cost.characters;
+  }
+  return cost;
 }
 
 namespace {
@@ -144,6 +193,7 @@ WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const st
       longest[i] = std::max(longest[i], longest[edge.next] + edge.bits);
     }
   }
+  fit.characters = character_bits(coder, literal);
   if (shortest[0] == SIZE_MAX) return fit;
   fit.shortest = shortest[0];
   fit.longest = longest[0];

@@ -55,11 +55,32 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
 // expands to, and the end code dropped: the text they stand for.
 Units opened(const MessageCoder& coder, std::span<const std::uint16_t> units);
 
+// What the characters of a message cost, one unit at a time, for telling a
+// translator in characters how much text fits. A character is a unit of the
+// character table that is neither a line break nor a control; a clean
+// entry counts as the characters it stands for, its bits shared among them.
+// Controls with their arguments, line breaks, other entries and the end
+// code are the rest; units the trees cannot write count for nothing.
+struct CharacterBits {
+  std::size_t bits = 0;  // of the characters
+  std::size_t characters = 0;
+  std::size_t other_bits = 0;  // of the rest
+};
+
+// What `units` cost: a message as stored (entries in it), or the literal an
+// edited line means.
+CharacterBits character_bits(const MessageCoder& coder, std::span<const std::uint16_t> units);
+
+// What the full-width Latin letters (Ａ..Ｚ, ａ..ｚ) that the trees can write
+// cost, one of each.
+CharacterBits latin_letter_bits(const MessageCoder& coder);
+
 // What a search for a parse of a given length found.
 struct WindowFit {
   bool found = false;
   std::size_t shortest = 0;  // the fewest and most bits any parse takes, end code
   std::size_t longest = 0;   // included (both 0 when the text cannot be written)
+  CharacterBits characters;  // of the literal, for a refusal's room in characters
 };
 
 // A parse of `literal` whose bits, end code included, lie in [least, most]:

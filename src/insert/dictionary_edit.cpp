@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cartridge/cartridge_map.hpp"
+#include "encode/character_room.hpp"
 #include "encode/encoder.hpp"
 #include "encode/message_encoder.hpp"
 #include "insert/edit_set.hpp"
@@ -88,10 +89,12 @@ int last_entry_end(const Cartridge& cart, const TreePair& dict_trees) {
   return bits_end(load_dictionary_entry(cart, dict_trees, kDictionaryEntries - 1, decoded));
 }
 
-// The edited entries' new bits, by entry, and the change of each.
+// The edited entries' new bits, by entry, the change of each, and what
+// its characters cost, for a refusal.
 struct NewEntries {
   std::map<int, std::vector<std::uint8_t>> bytes;
   std::map<int, const Change*> change_of;
+  std::map<int, encode::CharacterBits> cost;
 };
 
 // The coder of entries: the dictionary trees, with only the entries the
@@ -106,8 +109,10 @@ encode::MessageCoder entry_coder(const Tables& tables, const std::vector<bool>& 
   return encode::make_message_coder(tables.dict_trees, usable);
 }
 
-// Why entry e may not be written as `encoded`, at a column or the whole line.
-Outcome entry_refusal(const std::vector<CodeStream>& decoded, const std::vector<bool>& reaching, int e, const EncodedLine& encoded) {
+// Why entry e may not be written as `encoded`, whose characters cost
+// `cost`, at a column or the whole line.
+Outcome entry_refusal(const std::vector<CodeStream>& decoded, const std::vector<bool>& reaching, int e, const EncodedLine& encoded,
+                      const encode::CharacterBits& cost) {
   for (std::size_t i = 0; i < encoded.literal.size(); ++i) {
     const int u = encoded.literal[i];
     if (!kExpandedReferences.holds(u) || u - kFirstEntryCode >= kDictionaryEntries) continue;
@@ -121,7 +126,8 @@ Outcome entry_refusal(const std::vector<CodeStream>& decoded, const std::vector<
   }
   if (encoded.encoded.bytes.size() > static_cast<std::size_t>(kMostEntryBytes)) {
     return Failure{{}, "entry " + code_name(e) + " needs " + std::to_string(encoded.encoded.bytes.size()) + " bytes, more than the " +
-                           std::to_string(kMostEntryBytes) + " an entry may take"};
+                           std::to_string(kMostEntryBytes) + " an entry may take; the translation needs " +
+                           encode::characters_off(encoded.encoded.bits - 8 * static_cast<std::size_t>(kMostEntryBytes), encode::Miss::over, cost)};
   }
   return std::nullopt;
 }
@@ -141,7 +147,9 @@ void encode_entries(const ImageView& image, std::span<const Change> changes, std
     const std::vector<std::uint16_t> original = code_units(decoded[static_cast<std::size_t>(e)]);
     EncodedLine encoded;
     Outcome failure = encode_line(coding, {text, original}, encoded);
-    if (!failure) failure = entry_refusal(decoded, reaching, e, encoded);
+    const encode::CharacterBits cost =
+        encode::counting_cost(encode::character_bits(*coder, encoded.literal), encode::character_bits(*coder, original));
+    if (!failure) failure = entry_refusal(decoded, reaching, e, encoded, cost);
     if (failure) {
       plan.refuse(refusal_of(change, failure->column, failure->reason));
       continue;
@@ -149,6 +157,7 @@ void encode_entries(const ImageView& image, std::span<const Change> changes, std
     decoded[static_cast<std::size_t>(e)] = stream_of(encoded.encoded.units);
     entries.bytes[e] = std::move(encoded.encoded.bytes);
     entries.change_of[e] = &change;
+    entries.cost[e] = cost;
   }
 }
 
@@ -190,7 +199,7 @@ std::vector<int> slot_sizes(const std::vector<EntrySlot>& slots, const NewEntrie
   return all;
 }
 
-std::string overflow_refusal(const std::vector<int>& sizes, int first, int start) {
+std::string overflow_refusal(const std::vector<int>& sizes, int first, int start, const encode::CharacterBits& cost) {
   const int room = kDictionaryEnd - start;
   int end = start, first_out = first;
   for (std::size_t k = 0; k < sizes.size() && end + sizes[k] <= kDictionaryEnd; ++k) {
@@ -199,7 +208,8 @@ std::string overflow_refusal(const std::vector<int>& sizes, int first, int start
   }
   return "entry " + code_name(first_out) + " does not fit: the entries from " + code_name(first) + " on need " +
          std::to_string(sum(sizes)) + " bytes, " + range_text(kBank, start, kDictionaryEnd) + " holds " + std::to_string(room) +
-         ": " + std::to_string(sum(sizes) - room) + " bytes missing";
+         ": " + encode::counted(static_cast<std::size_t>(sum(sizes) - room), "byte") + " missing; the translation needs " +
+         encode::characters_off(8 * static_cast<std::size_t>(sum(sizes) - room), encode::Miss::over, cost);
 }
 
 // The slot sizes of entries `first`..3048 laid out back to back from the
@@ -212,7 +222,7 @@ Outcome plan_layout(const std::vector<EntrySlot>& slots, const NewEntries& entri
   const int room = kDictionaryEnd - start;
   sizes = slot_sizes(slots, entries, first, false);
   if (sum(sizes) > room) sizes = slot_sizes(slots, entries, first, true);
-  if (sum(sizes) > room) return Failure{{}, overflow_refusal(sizes, first, start)};
+  if (sum(sizes) > room) return Failure{{}, overflow_refusal(sizes, first, start, entries.cost.at(first))};
   int spare = room - sum(sizes);
   const auto widen = [&](std::size_t k) {
     const int by = std::min(spare, std::max(kMostEntryBytes - sizes[k], 0));
@@ -281,11 +291,13 @@ void refuse_overflow(const Dictionary& dictionary, int first, NewEntries& entrie
       total += growth;
       continue;
     }
-    plan.refuse(refusal_of(*entries.change_of.at(e), 0, "entry " + code_name(e) + " grows by " + std::to_string(growth) +
-                                                            " bytes, and the dictionary has " + std::to_string(std::max(room - total, 0)) +
-                                                            " left up to " + address_text(kBank, kDictionaryEnd) +
-                                                            " after the entries before it: " + std::to_string(total + growth - room) +
-                                                            " bytes missing"));
+    const int missing = total + growth - room;
+    plan.refuse(refusal_of(*entries.change_of.at(e), 0,
+                           "entry " + code_name(e) + " grows by " + encode::counted(static_cast<std::size_t>(growth), "byte") +
+                               ", and the dictionary has " + std::to_string(std::max(room - total, 0)) + " left up to " +
+                               address_text(kBank, kDictionaryEnd) + " after the entries before it: " +
+                               encode::counted(static_cast<std::size_t>(missing), "byte") + " missing; the translation needs " +
+                               encode::characters_off(8 * static_cast<std::size_t>(missing), encode::Miss::over, entries.cost.at(e))));
     entries.bytes.erase(e);
     entries.change_of.erase(e);
     decoded[static_cast<std::size_t>(e)] = dictionary.decoded[static_cast<std::size_t>(e)];

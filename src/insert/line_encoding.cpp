@@ -1,6 +1,7 @@
 #include "insert/line_encoding.hpp"
 
 #include "decode/byte_tree.hpp"
+#include "encode/character_room.hpp"
 #include "insert/line_units.hpp"
 #include "text/text_parse.hpp"
 #include "text/code_units.hpp"
@@ -11,17 +12,15 @@ namespace ambergale {
 namespace {
 
 std::string window_refusal(const BitWindow& window, const encode::WindowFit& fit) {
-  const auto bytes = [](std::size_t bits) { return std::to_string((bits + 7) / 8); };
-  const std::string needs = "; the new text needs " + bytes(fit.shortest) + " to " + bytes(fit.longest) + " bytes (" +
-                            std::to_string(fit.shortest) + " to " + std::to_string(fit.longest) + " bits), the slot " +
-                            std::to_string(window.least) + " to " + std::to_string(window.most) + " bits: ";
+  const encode::CharacterBits cost = encode::counting_cost(fit.characters, window.original);
   if (fit.shortest > window.most) {
-    return window.what + needs + std::to_string(fit.shortest - window.most) + " bits too long in its shortest form";
+    return window.what + "; the translation needs " + encode::characters_off(fit.shortest - window.most, encode::Miss::over, cost);
   }
   if (fit.longest < window.least) {
-    return window.what + needs + std::to_string(window.least - fit.longest) + " bits too short in its longest form";
+    return window.what + "; the translation needs " + encode::characters_off(window.least - fit.longest, encode::Miss::short_of, cost);
   }
-  return window.what + needs + "no way of writing it takes a number of bits in the slot";
+  return window.what + ", " + std::to_string(window.least) + " to " + std::to_string(window.most) +
+         " bits; no way of writing the translation takes a number of bits in between: " + encode::change_a_character(cost);
 }
 
 }  // namespace

@@ -32,12 +32,14 @@ struct LineDictionaries {
 
 // The bits a message that keeps its length may take: a total in
 // [least, most], nearest to `near` (the original's). `what` names the
-// message and its bytes in a refusal ("[FB:8A10] takes 23 bytes").
+// message and its bytes in a refusal ("[FB:8A10] takes 23 bytes"), which
+// counts characters as the original's when the new text has none.
 struct BitWindow {
   std::size_t least = 0;
   std::size_t most = 0;
   std::size_t near = 0;
   std::string what;
+  encode::CharacterBits original = {};
 };
 
 // How lines are written: the dictionaries they are read and written with,
@@ -62,8 +64,8 @@ struct LineRequest {
 // With a window, the encoding is the parse that takes bits in it rather
 // than the shortest. Refused, with the column when there is one: text that
 // does not parse or cannot be read into units, a unit the trees cannot
-// write, no parse in the window (with the bits the text needs and the bits
-// it has), and text that would not read back as written.
+// write, no parse in the window (with the characters and bits the text
+// has too many or too few), and text that would not read back as written.
 Outcome encode_line(const LineCoding& coding, const LineRequest& request, EncodedLine& out);
 
 }  // namespace ambergale

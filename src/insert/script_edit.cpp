@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 
+#include "encode/character_room.hpp"
 #include "encode/script_codes.hpp"
 #include "insert/script_recode.hpp"
 #include "script/disassembler.hpp"
@@ -136,7 +137,8 @@ std::optional<NeighbourBlock> odd_block_before(const ScriptWork& work, const Blo
                                                           : decode_block(work.image.tables.script_tree, work.image.cart.bytes, at).units};
 }
 
-std::string recode_refusal(const BlockRecoder& recoder, const std::string& block_name, int length, std::size_t size) {
+std::string recode_refusal(const BlockRecoder& recoder, const std::string& block_name, int length, std::size_t size,
+                           const encode::CharacterBits& cost) {
   std::string why;
   const std::string kept = block_name + " at " + std::to_string(length) + " bytes";
   if (recoder.tries() >= kRecodeTries) {
@@ -150,7 +152,7 @@ std::string recode_refusal(const BlockRecoder& recoder, const std::string& block
     why += " (some need script byte " + hex_text(static_cast<std::uint32_t>(recoder.missing_byte()), 2) +
            ", which no symbol of the script tree gives)";
   }
-  return why + ": shorten or lengthen the text by a few bits";
+  return why + ": " + encode::change_a_character(cost);
 }
 
 // One block while its messages are planned.
@@ -176,7 +178,9 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   }
   const auto size = static_cast<std::size_t>(decoded.consumed);
   const BitSpan span = fixed_length_bits(size);
-  const BitWindow window{span.least, span.most, static_cast<std::size_t>(decoded.bits), name + " takes " + std::to_string(size) + " bytes"};
+  const encode::CharacterBits original_cost = encode::character_bits(work.coding.coder, original);
+  const BitWindow window{span.least, span.most, static_cast<std::size_t>(decoded.bits), name + " takes " + encode::counted(size, "byte"),
+                         original_cost};
   EncodedLine encoded;
   if (Outcome failure = encode_line(work.coding, {change.edited, original, &window}, encoded)) return failure;
   for (const int other : work.sharers.at(job.key)) work.plan.expect_line(kDump, work.message_lines[{other, offset}], encoded.read_back);
@@ -188,7 +192,10 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   offer_encodings(work.coding.coder, {encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1]},
                   [&](std::span<const std::uint8_t> bytes) { return recoder.offer(bytes); });
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, recoder.tries());
-  if (!recoder.found()) return Failure{{}, name + ": " + recode_refusal(recoder, "block " + address_text(job.key.first, job.key.second), job.length, size)};
+  if (!recoder.found()) {
+    const encode::CharacterBits cost = encode::counting_cost(encode::character_bits(work.coding.coder, encoded.literal), original_cost);
+    return Failure{{}, name + ": " + recode_refusal(recoder, "block " + address_text(job.key.first, job.key.second), job.length, size, cost)};
+  }
   ++work.plan.counts.script_messages_rewritten;
   job.changed = true;
   job.units = recoder.units();

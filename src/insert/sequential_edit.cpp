@@ -1,6 +1,7 @@
 #include "insert/sequential_edit.hpp"
 
 #include "cartridge/cartridge_map.hpp"
+#include "encode/character_room.hpp"
 #include "encode/encoder.hpp"
 #include "insert/edit_set.hpp"
 #include "text/code_units.hpp"
@@ -32,7 +33,7 @@ Outcome plan_message(const LineCoding& coding, const SequentialMessage& message,
   const auto bytes = static_cast<std::size_t>(message.size);
   const BitSpan span = fixed_length_bits(bytes);
   const BitWindow window{span.least, span.most, static_cast<std::size_t>(message.bits),
-                         name + " takes " + std::to_string(bytes) + " bytes"};
+                         name + " takes " + encode::counted(bytes, "byte"), encode::character_bits(coding.coder, message.units)};
   const std::string_view identifier = line_identifier(kFile, change.edited);
   const std::string_view text = std::string_view(change.edited).substr(identifier.size());
   EncodedLine encoded;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cartridge/cartridge_map.hpp"
+#include "encode/character_room.hpp"
 #include "insert/edit_set.hpp"
 #include "text/hex.hpp"
 #include "text/code_units.hpp"
@@ -33,6 +34,7 @@ using MessageKey = std::pair<int, std::string_view>;  // old address, new text
 struct WordListWork {
   const ImageView& image;
   InsertPlan& plan;
+  const encode::MessageCoder& coder;
   std::map<std::size_t, const Change*> changed = {};    // by line
   std::map<std::size_t, std::string_view> text_of = {};  // line -> its text after the identifier
   std::map<int, std::vector<std::size_t>> lines_of_word = {};
@@ -165,10 +167,15 @@ std::string no_room(const WordListWork& work, const NewMessage& message, int siz
   const std::string room = largest.size() == 0 ? "no byte there is free"
                                                : "the largest free range is " +
                                                      range_text(kMessageBank, largest.start, largest.end) + " (" +
-                                                     std::to_string(largest.size()) + " bytes)";
-  return "entry " + entry_name(work.entry(message.lines.front())) + " needs " + std::to_string(size) + " bytes in bank " +
-         bank_text(kMessageBank) + "; " + room + ": " + std::to_string(size - largest.size()) +
-         " bytes missing (add --free BB:AAAA-BBBB or shorten it)";
+                                                     encode::counted(static_cast<std::size_t>(largest.size()), "byte") + ")";
+  const auto missing = static_cast<std::size_t>(size - largest.size());
+  const encode::CharacterBits cost =
+      encode::counting_cost(encode::character_bits(work.coder, message.line.literal),
+                            encode::character_bits(work.coder, work.image.map.messages.at(message.old_address).units));
+  return "entry " + entry_name(work.entry(message.lines.front())) + " needs " +
+         encode::counted(static_cast<std::size_t>(size), "byte") + " in bank " + bank_text(kMessageBank) + "; " + room + ": " +
+         encode::counted(missing, "byte") + " missing; " + (message.copied_for ? "its text" : "the translation") + " needs " +
+         encode::characters_off(8 * missing, encode::Miss::over, cost) + ", or add --free BB:AAAA-BBBB";
 }
 
 // Back into their own bytes first, then first fit in address order.
@@ -235,7 +242,7 @@ void expect_lines(const WordListWork& work) {
 
 void plan_word_list_edits(const ImageView& image, const LineCoding& coding, std::span<const Change> changes,
                           InsertPlan& plan) {
-  WordListWork work{image, plan};
+  WordListWork work{image, plan, coding.coder};
   for (const Change& change : changes) {
     work.changed[change.number] = &change;
     work.text_of[change.number] = std::string_view(change.edited).substr(line_identifier(kFile, change.edited).size());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <set>
 
 #include "catalogue/po_spelling.hpp"
@@ -13,6 +14,7 @@
 #include "insert/edit_set.hpp"
 #include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
+#include "support/line_text.hpp"
 
 namespace ambergale {
 namespace {
@@ -104,6 +106,67 @@ TEST(Catalogue, EveryTextOnceWithEveryLineThatShowsIt) {
   EXPECT_GT(shared['W'], 0u);
   EXPECT_GT(shared['S'], 0u);
   EXPECT_GT(shared['M'], 0u);
+}
+
+// The characters of a catalogue text: neither its tags, names nor line breaks.
+std::size_t characters_of(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '<' || text[at] == '(') {
+      at = text.find(text[at] == '<' ? '>' : ')', at);
+    } else if (text[at] != '\n') {
+      ++count;
+      at += testing_support::two_bytes(text, at);
+    }
+  }
+  return count;
+}
+
+// Whether every count of `text` ("1 byte", "7 full-width Latin letters")
+// has the plural its number needs.
+bool counts_agree(const std::string& text) {
+  static const std::regex count(R"((\d+) (bit|byte|character|full-width Latin letter)(s?)\b)");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), count); it != std::sregex_iterator(); ++it) {
+    if (((*it)[1] == "1") != (*it)[3].str().empty()) return false;
+  }
+  return true;
+}
+
+TEST(Catalogue, EachCommentStatesTheRoomInCharacters) {
+  const std::vector<std::uint8_t> image = sample::make_sample(3).layout.image;
+  const MemoryRun run = run_in_memory(image, sample::sample_opcode_file(), DumpSettings{}, true);
+  ASSERT_FALSE(run.failure);
+  Cartridge cart;
+  cart.bytes = image;
+  const std::vector<CatalogueItem> items = catalogue_items(cart, *run.tables, map_stored_messages(cart, *run.tables, true));
+  // Fixed texts: their bytes, the bits those allow and now take, and the
+  // room (in characters like the text's when it has some). Word-list
+  // messages: the room in their bytes. Dictionary entries: the sample's
+  // dictionary trees write no full-width Latin letter.
+  const std::regex fixed(R"(fixed: (\d+) bytes? \((\d+) to (\d+) bits, now (\d+)\): about ((\d+) characters? like these, or )?\d+ full-width Latin letters?)");
+  const std::regex grows(R"(, \d+ bytes?: about (\d+ characters? like these, or )?\d+ full-width Latin letters?; may grow)");
+  const std::regex entry(R"(, \d+ bytes?: (about \d+ characters? like these; )?no full-width Latin letter has a code; )");
+  std::map<char, std::size_t> stated;
+  for (const CatalogueItem& item : items) {
+    EXPECT_TRUE(counts_agree(item.comment)) << item.comment;
+    std::smatch match;
+    if (std::regex_search(item.comment, match, fixed)) {
+      const int bytes = std::stoi(match[1]), least = std::stoi(match[2]), most = std::stoi(match[3]), now = std::stoi(match[4]);
+      EXPECT_EQ(least, 8 * bytes - 7) << item.comment;
+      EXPECT_EQ(most, 8 * bytes) << item.comment;
+      EXPECT_TRUE(now >= least && now <= most) << item.comment;
+      // The text's own characters fit in its room.
+      if (match[5].matched) {
+        EXPECT_GE(std::stoul(match[6].str()), characters_of(item.text)) << item.comment;
+      }
+      ++stated[item.context[0]];
+    } else if (std::regex_search(item.comment, item.context[0] == 'W' ? grows : entry)) {
+      ++stated[item.context[0]];
+    } else {
+      EXPECT_TRUE(item.context[0] == 'M' && item.comment.find("cannot change") != std::string::npos) << item.comment;
+    }
+  }
+  for (const char kind : {'W', 'S', 'D', 'M'}) EXPECT_GT(stated[kind], 0u) << kind;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "sample/sample_content.hpp"
 #include "support/image_maps.hpp"
 #include "support/small_cartridge.hpp"
+#include "support/stated_room.hpp"
 
 namespace ambergale {
 namespace {
@@ -122,20 +123,29 @@ TEST_F(DictionaryEdit, RefusesWhatItCannotPutBack) {
     for (int i = 0; i < 12; ++i) text += lines_[line].substr(5);
     return text;
   };
-  const std::pair<std::map<std::size_t, std::string>, std::string> cases[] = {
-      {{{10, std::string(lines_[10].substr(0, 5)) + "<1A04>"}}, "entry 041A would refer to itself through 041A"},
+  const struct {
+    std::map<std::size_t, std::string> edits;
+    std::string reason;
+    bool room;  // the bytes missing stated in characters too
+  } cases[] = {
+      {{{10, std::string(lines_[10].substr(0, 5)) + "<1A04>"}}, "entry 041A would refer to itself through 041A", false},
       {{{10, std::string(lines_[10].substr(0, 5)) + "<1B04>"}, {11, std::string(lines_[11].substr(0, 5))}},
-       "entry 041A would use entry 041B, which uses an entry this run changes"},
-      {{{10, many(10)}, {20, many(20)}, {30, many(30)}}, "entry 041A grows by "},
-      {{{10, std::string(lines_[10].substr(0, 5)) + "\\n"}}, "original line does not decide"},
+       "entry 041A would use entry 041B, which uses an entry this run changes", false},
+      {{{10, many(10)}, {20, many(20)}, {30, many(30)}}, "entry 041A grows by ", true},
+      {{{10, std::string(lines_[10].substr(0, 5)) + "\\n"}}, "original line does not decide", false},
   };
-  for (const auto& [edits, reason] : cases) {
+  for (const auto& [edits, reason, room] : cases) {
     inputs_.edited[2] = edited(edits);
     InsertResult result;
     const Outcome refused = insert_edited_dumps(inputs_, {}, result);
     ASSERT_TRUE(refused) << reason;
     EXPECT_EQ(refused->text().rfind("sublist.txt:11", 0), 0u) << refused->text();
     EXPECT_NE(refused->text().find(reason), std::string::npos) << refused->text();
+    const std::optional<testing_support::StatedRoom> stated = testing_support::stated_room(refused->text());
+    EXPECT_EQ(stated.has_value(), room) << refused->text();
+    if (stated) {
+      EXPECT_TRUE(stated->over && stated->bits % 8 == 0) << refused->text();
+    }
   }
 }
 
@@ -184,6 +194,30 @@ TEST(DictionaryEditLimits, AnEntryThatWouldExpandPastItsSlotIsRefused) {
   const Outcome refused = insert_edited_dumps(inputs, {}, result);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->text(), "sublist.txt:1: entry 0411 would expand to 107 units, more than the 100 of a slot");
+}
+
+TEST(DictionaryEditLimits, AnEntryTooLargeIsRefusedWithTheCharactersToDrop) {
+  // 1900 of one character: past the 397 bytes an entry may take. As many
+  // fewer as the refusal says, it is no longer too large (the entries after
+  // it no longer fit, then), and one fewer still is.
+  auto [inputs, dumps] = testing_support::small_insert(testing_support::small_image());
+  const auto refusal = [&](std::size_t characters) {
+    std::string text;
+    for (std::size_t i = 0; i < characters; ++i) text += "\x82\xA2";  // い
+    inputs.edited[2] = with_lines(dumps[2], {{1, "0410:" + text}});
+    InsertResult result;
+    const Outcome refused = insert_edited_dumps(inputs, {}, result);
+    return refused ? refused->text() : std::string();
+  };
+  const std::string too_large = refusal(1900);
+  EXPECT_EQ(too_large.rfind("sublist.txt:1: entry 0410 needs ", 0), 0u) << too_large;
+  EXPECT_NE(too_large.find(" bytes, more than the 397 an entry may take; the translation needs about "), std::string::npos)
+      << too_large;
+  const std::optional<testing_support::StatedRoom> room = testing_support::stated_room(too_large);
+  ASSERT_TRUE(room) << too_large;
+  EXPECT_TRUE(room->over);
+  EXPECT_EQ(refusal(1900 - room->characters).find(" more than the 397 "), std::string::npos);
+  EXPECT_NE(refusal(1900 - room->characters + 1).find(" more than the 397 "), std::string::npos);
 }
 
 TEST(DictionaryEditLimits, AnEntryReadingTheEditedOnesBytesIsNamed) {
