@@ -39,9 +39,10 @@ namespace {
 constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
-  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kHelp, kVersion
+  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kCheck, kHelp, kVersion,
+  kStrictTags
 };
-constexpr std::array<CommandOption, 14> kOptions = {{
+constexpr std::array<CommandOption, 15> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -56,6 +57,7 @@ constexpr std::array<CommandOption, 14> kOptions = {{
     {"check", 0, false, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
+    {"strict-tags", 0, false, false},
 }};
 
 // A file or folder option given an empty name (which would otherwise read
@@ -114,6 +116,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     case kCheck: options.check = true; break;
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
+    case kStrictTags: options.strict_tags = true; break;
   }
   return std::nullopt;
 }
@@ -254,7 +257,7 @@ Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, C
   PoCatalogue catalogue;
   if (Outcome failure = read_po_file(po_name, contents, catalogue)) return failure;
   map_scripts(original);
-  return changes_from_po(original, catalogue, po_name, changes);
+  return changes_from_po(original, catalogue, po_name, {options.strict_tags}, changes);
 }
 
 // Every refusal, in the order the user wrote the changes.
@@ -326,6 +329,7 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (options.image == kStandardInput && options.opcode_file == kStandardInput) {
     return Failure{{}, "the image and the opcode file cannot both be standard input ('-')"};
   }
+  if (options.strict_tags && options.po.empty()) return Failure{{}, "--strict-tags checks a catalogue's tags: give --po"};
   if (!options.po.empty() && options.dumps_given) {
     return Failure{{}, "both --po and --dumps: the edits come from a catalogue or from dumps, not both"};
   }
@@ -351,6 +355,8 @@ const char* insert_usage_text() {
          "                          folder); a dump missing there counts as unchanged\n"
          "      --po FILE           take the translations from the PO file FILE (made from\n"
          "                          ambergale-dump --pot) instead of edited dumps\n"
+         "      --strict-tags       with --po, a translation keeps its msgid's controls in\n"
+         "                          their order too, not only each of them\n"
          "  -m, --mescmd FILE       the opcode file the dumps were made with (default: mescmd.dat)\n"
          "      --encoding ENC      the encoding of the dumps: shift-jis (default) or utf-8\n"
          "      --bps FILE          also write a BPS patch from IMAGE to the new image\n"

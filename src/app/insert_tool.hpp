@@ -26,6 +26,7 @@ struct InsertOptions {
   Encoding encoding = Encoding::shift_jis;  // of the edited dumps
   InsertSettings settings;
   bool check = false;    // check and report, write nothing
+  bool strict_tags = false;  // --po: controls keep their order too
   bool help = false;
   bool version = false;
 };

@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_spelling.hpp"
+#include "catalogue/po_tags.hpp"
 #include "dump/dumps.hpp"
 #include "dump/dump_lines.hpp"
 #include "platform/crc32.hpp"
@@ -30,10 +31,11 @@ Outcome check_image(const OriginalImage& original, const PoCatalogue& po, const 
 
 // What reading a catalogue against its image needs.
 struct PoReading {
-  explicit PoReading(const OriginalImage& image) : original(image) {
+  PoReading(const OriginalImage& image, const PoRules& po_rules) : original(image), rules(po_rules) {
     for (std::size_t d = 0; d < lines.size(); ++d) lines[d] = split_lines(original.dump.dumps[d]);
   }
   const OriginalImage& original;
+  const PoRules rules;
   std::map<std::string, const CatalogueItem*, std::less<>> items;  // by context
   std::array<std::vector<std::string_view>, 4> lines;              // of each dump
   const Utf8ToCp932 to_cp932;
@@ -57,16 +59,16 @@ Outcome item_of(const PoReading& reading, const PoEntry& entry, const Origin& at
   return std::nullopt;
 }
 
-// The translation as a dump line's text, in Shift-JIS.
+// The translation in Shift-JIS, refused unless it reads as a dump line's text.
 Outcome translation_text(const PoReading& reading, const PoEntry& entry, const Origin& at, std::string& text) {
   std::size_t bad_at = 0;
   if (!reading.to_cp932.convert(entry.translation, text, bad_at)) {
     return Failure::at(at.file, at.line, 0, "byte " + std::to_string(bad_at + 1) +
                                                 " of the translation is not UTF-8, or starts a character Shift-JIS does not have");
   }
-  text = dump_line_text(text);
+  const std::string line = dump_line_text(text);
   std::vector<TextPiece> pieces;
-  if (Outcome failure = parse_line_text(text, pieces)) {
+  if (Outcome failure = parse_line_text(line, pieces)) {
     return Failure::at(at.file, at.line, 0, "the translation of \"" + entry.context + "\", at character " +
                                                 std::to_string(failure->column) + ": " + failure->reason);
   }
@@ -87,19 +89,23 @@ Outcome take_entry(const PoReading& reading, const PoEntry& entry, const Origin&
   if (!translated || entry.translation == entry.source) return std::nullopt;
   std::string text;
   if (Outcome failure = translation_text(reading, entry, at, text)) return failure;
+  if (Outcome failure = check_tags(item->text, text, reading.rules.strict_tags)) {
+    return Failure::at(at.file, at.line, 0, "msgctxt \"" + entry.context + "\": " + failure->reason);
+  }
   for (const CatalogueLine& line : item->lines) {
     const std::string_view original_line = reading.lines[line.dump][line.number - 1];
     const std::string identifier(line_identifier(kDumpFiles[line.dump].name, original_line));
-    changes[line.dump].push_back({line.dump, line.number, original_line, identifier + text, at});
+    changes[line.dump].push_back({line.dump, line.number, original_line, identifier + dump_line_text(text), at});
   }
   return std::nullopt;
 }
 
 }  // namespace
 
-Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes) {
+Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name,
+                        const PoRules& rules, ChangeSet& changes) {
   if (Outcome failure = check_image(original, po, po_name)) return failure;
-  PoReading reading(original);
+  PoReading reading(original, rules);
   if (!reading.to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
   const std::vector<CatalogueItem> items = catalogue_items(original.cart(), *original.dump.tables, original.map);
   for (const CatalogueItem& item : items) reading.items.emplace(item.context, &item);

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <random>
+#include <regex>
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_file.hpp"
@@ -51,14 +52,15 @@ Sample sample_of(std::uint32_t seed) {
 
 // Inserts the translations of `po` into the sample's image; the first
 // refusal is the failure.
-Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, const InsertSettings* settings = nullptr) {
+Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, const InsertSettings* settings = nullptr,
+                  const PoRules& rules = {}) {
   PoCatalogue catalogue;
   if (Outcome failure = read_po_file("ja.po", po, catalogue)) return failure;
   OriginalImage original{s.inputs.image_file, "image.smc", s.inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
   if (Outcome failure = load_original(original)) return failure;
   map_scripts(original);
   ChangeSet changes;
-  if (Outcome failure = changes_from_po(original, catalogue, "ja.po", changes)) return failure;
+  if (Outcome failure = changes_from_po(original, catalogue, "ja.po", rules, changes)) return failure;
   if (Outcome failure = run_insert(original, changes, settings ? *settings : s.settings, result)) return failure;
   if (!result.refusals.empty()) return result.refusals.front().failure;
   return std::nullopt;
@@ -143,6 +145,42 @@ TEST(PoEdits, TranslationsGiveTheImageTheSameEditsOfTheDumpsGive) {
   }
 }
 
+TEST(PoEdits, ATranslationKeepsItsControlsInAnyOrderOrInTheirsWhenStrict) {
+  const Sample s = sample_of(4);
+  PoCatalogue catalogue;
+  ASSERT_FALSE(read_po_file("game.pot", s.po, catalogue));
+  // A word-list message (it may grow) with two controls and no line break at its edges.
+  const std::regex control("<1[3689B]00( [0-9A-F]{4})*>");
+  const auto chosen = std::find_if(catalogue.entries.begin(), catalogue.entries.end(), [&](const PoEntry& entry) {
+    return entry.context[0] == 'W' && std::distance(std::sregex_iterator(entry.source.begin(), entry.source.end(), control),
+                                                    std::sregex_iterator()) == 2 && entry.source.find('\n') == std::string::npos;
+  });
+  ASSERT_NE(chosen, catalogue.entries.end());
+  const PoEntry& entry = *chosen;
+  std::vector<std::string> tags;
+  for (auto tag = std::sregex_iterator(entry.source.begin(), entry.source.end(), control); tag != std::sregex_iterator(); ++tag) {
+    tags.push_back(tag->str());
+  }
+  const std::string a = "\xe3\x81\x82";  // あ
+  const std::string at = "ja.po:" + std::to_string(entry.line) + ": msgctxt \"" + entry.context + "\": the translation ";
+  const std::pair<std::string, std::string> cases[] = {
+      {tags[1] + a + "\n" + tags[0] + a, ""},
+      {tags[0] + a + a, at + "drops the tag " + tags[1]},
+      {"\n" + tags[0] + a + tags[1], at + "begins with a line break and the msgid does not"},
+  };
+  for (const auto& [translation, refusal] : cases) {
+    for (const bool strict : {false, true}) {
+      const std::string expected = refusal.empty() && strict ? at + "has the tags in another order" : refusal;
+      InsertResult result;
+      const Outcome refused = insert_po(s, testing_support::translated(s.po, {{entry.context, translation}}), result, nullptr, {strict});
+      EXPECT_EQ(refused ? refused->text().substr(0, expected.size()) : "", expected) << translation;
+      if (!refused) {
+        EXPECT_FALSE(result.image_file == s.inputs.image_file);
+      }
+    }
+  }
+}
+
 TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   const Sample s = sample_of(4);
   const std::string header = s.po.substr(0, s.po.find("\n\n") + 2);
@@ -155,19 +193,21 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   Cp932ToUtf8().convert(word.text, source);
   std::string other_image = header;
   other_image.replace(other_image.find("X-Ambergale-Image-CRC32: ") + 25, 8, "00000000");
-  // The header takes 12 lines and an empty one: an entry's msgctxt is line 14.
+  // An entry's msgctxt is the line after the header and its empty line.
+  const std::size_t first_line = static_cast<std::size_t>(std::count(header.begin(), header.end(), '\n')) + 1;
+  const std::string at = "ja.po:" + std::to_string(first_line);
   const std::pair<std::string, std::string> cases[] = {
       {other_image + entry(word.context, source, "x"), "ja.po: made from another image"},
-      {header + entry("W 7F:7FFF", "", "\xe3\x81\x82"), "ja.po:14: msgctxt \"W 7F:7FFF\" names no text of this image"},
+      {header + entry("W 7F:7FFF", "", "\xe3\x81\x82"), at + ": msgctxt \"W 7F:7FFF\" names no text of this image"},
       {header + "msgid \"x\"\nmsgstr \"y\"\n", "ja.po: an entry without msgctxt"},
-      {header + entry(word.context, source + "\xe3\x81\x82", "\xe3\x81\x82"), "ja.po:14: the msgid of"},
-      {header + entry(word.context, source, "<12>"), "ja.po:14: the translation of"},
-      {header + entry(word.context, source, "\xf0\x9f\x98\x80"), "ja.po:14: byte 1 of the translation"},
+      {header + entry(word.context, source + "\xe3\x81\x82", "\xe3\x81\x82"), at + ": the msgid of"},
+      {header + entry(word.context, source, "<12>"), at + ": the translation of"},
+      {header + entry(word.context, source, "\xf0\x9f\x98\x80"), at + ": byte 1 of the translation"},
       {header + "msgctxt \"" + word.context + "\"\nmsgid \"" + testing_support::po_quoted(source) +
            "\"\nmsgid_plural \"a\"\nmsgstr[0] \"b\"\n",
-       "ja.po:14: an entry with plural forms"},
+       at + ": an entry with plural forms"},
       {header + "#~ msgctxt \"" + word.context + "\"\n#~ msgid \"" + testing_support::po_quoted(source) + "\"\n#~ msgstr \"b\"\n",
-       "ja.po:14: an obsolete entry"},
+       at + ": an obsolete entry"},
   };
   for (const auto& [po, expected] : cases) {
     InsertResult result;
@@ -183,7 +223,7 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   const Outcome refused = insert_po(s, header + entry(word.context, source, grown), result, &no_room);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->file, "ja.po");
-  EXPECT_EQ(refused->line, 14u);
+  EXPECT_EQ(refused->line, first_line);
   EXPECT_EQ(refused->reason.rfind("(" + word.context + ", wordlist.txt:1", 0), 0u) << refused->text();
 }
 
