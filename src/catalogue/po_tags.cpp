@@ -24,8 +24,8 @@ std::vector<std::uint16_t> units_of(std::string_view text) {
   parse_line_text(line, pieces);
   std::vector<std::uint16_t> units;
   for (const TextPiece& piece : pieces) {
-    const bool one_of = piece.kind == TextPiece::Kind::character || piece.kind == TextPiece::Kind::newline;
-    units.insert(units.end(), piece.units.begin(), one_of ? piece.units.begin() + 1 : piece.units.end());
+    const bool one_code = piece.kind == TextPiece::Kind::character || piece.kind == TextPiece::Kind::newline;
+    units.insert(units.end(), piece.units.begin(), one_code ? piece.units.begin() + 1 : piece.units.end());
   }
   return units;
 }

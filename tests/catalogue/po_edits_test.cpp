@@ -7,7 +7,6 @@
 
 #include <map>
 #include <random>
-#include <regex>
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_file.hpp"
@@ -150,17 +149,13 @@ TEST(PoEdits, ATranslationKeepsItsControlsInAnyOrderOrInTheirsWhenStrict) {
   PoCatalogue catalogue;
   ASSERT_FALSE(read_po_file("game.pot", s.po, catalogue));
   // A word-list message (it may grow) with two controls and no line break at its edges.
-  const std::regex control("<1[3689B]00( [0-9A-F]{4})*>");
   const auto chosen = std::find_if(catalogue.entries.begin(), catalogue.entries.end(), [&](const PoEntry& entry) {
-    return entry.context[0] == 'W' && std::distance(std::sregex_iterator(entry.source.begin(), entry.source.end(), control),
-                                                    std::sregex_iterator()) == 2 && entry.source.find('\n') == std::string::npos;
+    return entry.context[0] == 'W' && testing_support::controls_in(entry.source).size() == 2 &&
+           entry.source.find('\n') == std::string::npos;
   });
   ASSERT_NE(chosen, catalogue.entries.end());
   const PoEntry& entry = *chosen;
-  std::vector<std::string> tags;
-  for (auto tag = std::sregex_iterator(entry.source.begin(), entry.source.end(), control); tag != std::sregex_iterator(); ++tag) {
-    tags.push_back(tag->str());
-  }
+  const std::vector<std::string> tags = testing_support::controls_in(entry.source);
   const std::string a = "\xe3\x81\x82";  // あ
   const std::string at = "ja.po:" + std::to_string(entry.line) + ": msgctxt \"" + entry.context + "\": the translation ";
   const std::pair<std::string, std::string> cases[] = {

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <map>
-#include <regex>
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_edits.hpp"
@@ -85,19 +84,16 @@ TEST_F(PoFile, TheTemplateReadsBackAsTheCatalogue) {
 TEST_F(PoFile, TheHeaderExplainsTagsAndEachEntryListsThoseToKeep) {
   EXPECT_EQ(template_->rfind("# How a text is written, in msgid and msgstr alike:\n", 0), 0u);
   EXPECT_NE(template_->find("\n#   <1300 ...>  control 0013, 3 arguments\n"), std::string::npos);
+  EXPECT_NE(template_->find("\n#   <1900 ...>  control 0019, 1 argument (0080-0085: the six names"), std::string::npos);
+  EXPECT_NE(template_->find("\n#   <1000> <1100> <1400> <1500> <1A00> <1C00> <1D00> <1E00> <1F00>  no character"), std::string::npos);
   EXPECT_LT(template_->find("# A translation may move"), template_->find("msgid \"\""));
-  // Read apart from the code that writes it: the tags whose first unit is
-  // one of 0010-001F but no line break, in the msgid's order.
-  const std::regex control("<1[013-689A-F]00( [0-9A-F]{4})*>");
   PoCatalogue read;
   ASSERT_FALSE(read_po_file("game.pot", *template_, read));
   std::map<std::string, std::string> expected;  // context -> its "keep these tags" line, or ""
   std::size_t with_tags = 0;
   for (const PoEntry& entry : read.entries) {
     std::string line;
-    for (auto tag = std::sregex_iterator(entry.source.begin(), entry.source.end(), control); tag != std::sregex_iterator(); ++tag) {
-      line += (line.empty() ? "#. keep these tags: " : " ") + tag->str();
-    }
+    for (const std::string& tag : testing_support::controls_in(entry.source)) line += (line.empty() ? "#. keep these tags: " : " ") + tag;
     with_tags += !line.empty();
     expected[entry.context] = line;
   }
