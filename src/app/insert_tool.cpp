@@ -42,10 +42,10 @@ namespace {
 constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
-  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kFullwidth, kCheck, kKeepGoing,
-  kRefused, kHelp, kVersion
+  kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kFullwidth, kStrictTags, kCheck,
+  kKeepGoing, kRefused, kHelp, kVersion
 };
-constexpr std::array<CommandOption, 17> kOptions = {{
+constexpr std::array<CommandOption, 18> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -58,6 +58,7 @@ constexpr std::array<CommandOption, 17> kOptions = {{
     {"checksum", 0, true, false},
     {"newline", 0, true, false},
     {"fullwidth", 0, false, false},
+    {"strict-tags", 0, false, false},
     {"check", 0, false, false},
     {"keep-going", 'k', false, false},
     {"refused", 0, true, false},
@@ -125,6 +126,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     case kRefused: options.refused = value; break;
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
+    case kStrictTags: options.strict_tags = true; break;
   }
   return std::nullopt;
 }
@@ -275,7 +277,7 @@ Outcome read_po_changes(const InsertOptions& options, OriginalImage& original, E
   if (Outcome failure = read_po_file(po_name, inputs.po_contents, catalogue)) return failure;
   map_scripts(original);
   inputs.tally.emplace();
-  return changes_from_po(original, catalogue, po_name, inputs.changes, *inputs.tally, options.fullwidth);
+  return changes_from_po(original, catalogue, po_name, {options.strict_tags, options.fullwidth}, inputs.changes, *inputs.tally);
 }
 
 // Every refusal of the run, the catalogue's own among them, in the order
@@ -394,6 +396,7 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (options.image == kStandardInput && options.opcode_file == kStandardInput) {
     return Failure{{}, "the image and the opcode file cannot both be standard input ('-')"};
   }
+  if (options.strict_tags && options.po.empty()) return Failure{{}, "--strict-tags checks a catalogue's tags: give --po"};
   if (!options.po.empty() && options.dumps_given) {
     return Failure{{}, "both --po and --dumps: the edits come from a catalogue or from dumps, not both"};
   }
@@ -422,6 +425,8 @@ const char* insert_usage_text() {
          "                          folder); a dump missing there counts as unchanged\n"
          "      --po FILE           take the translations from the PO file FILE (made from\n"
          "                          ambergale-dump --pot) instead of edited dumps\n"
+         "      --strict-tags       with --po, a translation keeps its msgid's controls in\n"
+         "                          their order too, not only each of them\n"
          "  -m, --mescmd FILE       the opcode file the dumps were made with (default: mescmd.dat)\n"
          "      --encoding ENC      the encoding of the dumps: shift-jis (default) or utf-8\n"
          "      --bps FILE          also write a BPS patch from IMAGE to the new image\n"

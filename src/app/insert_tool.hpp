@@ -29,6 +29,7 @@ struct InsertOptions {
   InsertSettings settings;
   bool fullwidth = false;  // the ASCII of the edits written as its full-width counterparts
   bool check = false;    // check and report, write nothing
+  bool strict_tags = false;  // --po: controls keep their order too
   bool help = false;
   bool version = false;
 };

@@ -8,6 +8,7 @@
 
 #include "cartridge/cartridge_map.hpp"
 #include "catalogue/po_spelling.hpp"
+#include "catalogue/po_tags.hpp"
 #include "dump/dumps.hpp"
 #include "dump/stored_messages.hpp"
 #include "encode/character_room.hpp"
@@ -213,6 +214,9 @@ std::vector<CatalogueItem> catalogue_items(const Cartridge& cart, const Tables& 
   std::vector<CatalogueItem> scripts = gather_scripts(cart, g);
   gather_dictionary(g);
   g.items.insert(g.items.end(), std::make_move_iterator(scripts.begin()), std::make_move_iterator(scripts.end()));
+  for (CatalogueItem& item : g.items) {
+    if (const std::vector<std::string> tags = control_tags(item.text); !tags.empty()) item.comment += "\n" + keep_these_tags(tags);
+  }
   return std::move(g.items);
 }
 

@@ -31,7 +31,7 @@ struct CatalogueLine {
 struct CatalogueItem {
   std::string context;
   std::string text;     // Shift-JIS, spelled as po_spelling.hpp says
-  std::string comment;  // for the translator: where it is and what may change
+  std::string comment;  // for the translator: where it is, what may change, the tags to keep
   std::vector<CatalogueLine> lines;
 };
 

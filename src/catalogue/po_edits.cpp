@@ -7,6 +7,7 @@
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_spelling.hpp"
+#include "catalogue/po_tags.hpp"
 #include "dump/dumps.hpp"
 #include "dump/dump_lines.hpp"
 #include "platform/crc32.hpp"
@@ -32,11 +33,11 @@ Outcome check_image(const OriginalImage& original, const PoCatalogue& po, const 
 
 // What reading a catalogue against its image needs.
 struct PoReading {
-  PoReading(const OriginalImage& image, bool ascii_fullwidth) : original(image), fullwidth(ascii_fullwidth) {
+  PoReading(const OriginalImage& image, const PoRules& po_rules) : original(image), rules(po_rules) {
     for (std::size_t d = 0; d < lines.size(); ++d) lines[d] = split_lines(original.dump.dumps[d]);
   }
   const OriginalImage& original;
-  const bool fullwidth;  // ASCII written as its full-width counterparts
+  const PoRules rules;
   std::map<std::string, const CatalogueItem*, std::less<>> items;  // by context
   std::array<std::vector<std::string_view>, 4> lines;              // of each dump
   const Utf8ToCp932 to_cp932;
@@ -58,16 +59,16 @@ std::optional<std::string> item_of(const PoReading& reading, const PoEntry& entr
   return std::nullopt;
 }
 
-// The translation as a dump line's text, in Shift-JIS.
+// The translation in Shift-JIS, refused unless it reads as a dump line's text.
 std::optional<std::string> translation_text(const PoReading& reading, const PoEntry& entry, std::string& text) {
   std::size_t bad_at = 0;
   if (!reading.to_cp932.convert(entry.translation, text, bad_at)) {
     return "byte " + std::to_string(bad_at + 1) + " of the translation " + not_converted(entry.translation, bad_at);
   }
-  if (reading.fullwidth) text = fullwidth_text(text, HexRuns::characters);
-  text = dump_line_text(text);
+  if (reading.rules.fullwidth) text = fullwidth_text(text, HexRuns::characters);
+  const std::string line = dump_line_text(text);
   std::vector<TextPiece> pieces;
-  if (Outcome failure = parse_line_text(text, pieces)) {
+  if (Outcome failure = parse_line_text(line, pieces)) {
     return "character " + std::to_string(failure->column) + " of the translation: " + failure->reason;
   }
   return std::nullopt;
@@ -106,20 +107,24 @@ void take_entry(const PoReading& reading, const PoEntry& entry, const Origin& at
     tally.refused.push_back(entry_refusal(at, std::move(*problem)));
     return;
   }
+  if (Outcome failure = check_tags(item->text, text, reading.rules.strict_tags)) {
+    tally.refused.push_back(entry_refusal(at, failure->reason));
+    return;
+  }
   tally.taken.emplace_back(item_of(at), item->lines.front().dump);
   for (const CatalogueLine& line : item->lines) {
     const std::string_view original_line = reading.lines[line.dump][line.number - 1];
     const std::string identifier(line_identifier(kDumpFiles[line.dump].name, original_line));
-    changes[line.dump].push_back({line.dump, line.number, original_line, identifier + text, at});
+    changes[line.dump].push_back({line.dump, line.number, original_line, identifier + dump_line_text(text), at});
   }
 }
 
 }  // namespace
 
-Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes,
-                        PoTally& tally, bool fullwidth) {
+Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name,
+                        const PoRules& rules, ChangeSet& changes, PoTally& tally) {
   if (Outcome failure = check_image(original, po, po_name)) return failure;
-  PoReading reading(original, fullwidth);
+  PoReading reading(original, rules);
   if (!reading.to_cp932.available()) return Failure{{}, "the C library cannot convert UTF-8 to CP932"};
   const std::vector<CatalogueItem> items = catalogue_items(original.cart(), *original.dump.tables, original.map);
   for (const CatalogueItem& item : items) reading.items.emplace(item.context, &item);

@@ -17,6 +17,12 @@
 
 namespace ambergale {
 
+// How translations are read.
+struct PoRules {
+  bool strict_tags = false;  // a translation's controls also keep the msgid's order
+  bool fullwidth = false;    // the ASCII of each translation is first written full-width (fullwidth_text)
+};
+
 // What reading a catalogue found besides its changes, for the report.
 struct PoTally {
   std::vector<Refusal> refused;                // entries that cannot become changes
@@ -31,12 +37,12 @@ struct PoTally {
 // a translation that are not fuzzy and differ from their source. Refused
 // entries, each placed at PO:LINE, are in `tally`: an entry without a
 // context or with an unknown one, or whose source is not the image's text,
-// plural forms, a translated obsolete entry, and a translation with a
-// character Shift-JIS lacks or a malformed tag. A catalogue of another
-// image is a failure. With `fullwidth` (--fullwidth), the ASCII of each
-// translation is first written full-width (fullwidth_text).
-Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, ChangeSet& changes,
-                        PoTally& tally, bool fullwidth = false);
+// plural forms, a translated obsolete entry, a translation with a
+// character Shift-JIS lacks or a malformed tag, and one that does not keep
+// its source's tags (po_tags.hpp). A catalogue of another image is a
+// failure.
+Outcome changes_from_po(const OriginalImage& original, const PoCatalogue& po, const std::string& po_name, const PoRules& rules,
+                        ChangeSet& changes, PoTally& tally);
 
 // The CRC-32 of a headerless image, as a catalogue's header gives it.
 std::uint32_t image_crc(std::span<const std::uint8_t> image);

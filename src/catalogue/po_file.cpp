@@ -12,6 +12,7 @@
 
 #include <gettext-po.h>
 
+#include "catalogue/po_tags.hpp"
 #include "dump/dumps.hpp"
 #include "dump/dump_lines.hpp"
 #include "platform/cp932_to_utf8.hpp"
@@ -200,6 +201,7 @@ Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_v
                              "Content-Transfer-Encoding: 8bit\n" +
                              kImageField + ": " + hex_text(image_crc, 8) + "\n";
   po_message_set_msgstr(header, fields.c_str());
+  po_message_set_comments(header, utf8_of(to_utf8, tag_notes()).c_str());
   po_message_set_fuzzy(header, 1);
   po_message_insert(at, header);
   for (const CatalogueItem& item : items) {

@@ -19,6 +19,9 @@ namespace ambergale {
 // Appends the spelling of `units` (Shift-JIS; end codes show nothing) to `out`.
 void append_po_spelling(std::span<const std::uint16_t> units, const Dictionary& dictionary, std::string& out);
 
+// The tag "<LLHH ...>" of `units`.
+std::string po_tag(std::span<const std::uint16_t> units);
+
 // A translation (Shift-JIS) as the text of an edited dump line: each line
 // break becomes the tag of 0012, so that it never reads as 0017.
 std::string dump_line_text(std::string_view translation);

@@ -24,4 +24,9 @@ inline constexpr std::array<std::string_view, 6> kNameTable = {
     "(\x83" "e\x83" "B\x83})",                // (ティマ)
 };
 
+// Whether control 0x0019 with `argument` shows a name.
+constexpr bool names_a_character(int argument) {
+  return argument >= kFirstNameCode && argument < kFirstNameCode + static_cast<int>(kNameTable.size());
+}
+
 }  // namespace ambergale

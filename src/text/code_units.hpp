@@ -53,6 +53,14 @@ struct UnitRange {
   constexpr bool holds(int unit) const { return unit >= first && unit <= last; }
 };
 
+// The units a decode can give below the first character (0020): the two
+// line breaks, the controls, and units with no character and no known use,
+// which may be controls that take no arguments.
+inline constexpr UnitRange kControlUnits{0x0010, 0x001F};
+constexpr bool control_unit(int unit) {
+  return kControlUnits.holds(unit) && unit != kLineBreak && unit != kOtherLineBreak;
+}
+
 // Dictionary code kFirstEntryCode + e names entry e.
 inline constexpr int kFirstEntryCode = 0x0410;
 // The codes the dump renders as entries: one for each of the 3049.

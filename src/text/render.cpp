@@ -62,8 +62,7 @@ int render_codes(std::span<const std::uint8_t> stream, std::int32_t length,
       o += 2;
     } else if (const int arguments = argument_units(unit); arguments > 0) {
       const int argument = o + 3 < end ? stream[o + 2] + stream[o + 3] * 256 : -1;
-      if (unit == kNameControl && argument >= kFirstNameCode &&
-          argument < kFirstNameCode + static_cast<int>(kNameTable.size())) {
+      if (unit == kNameControl && names_a_character(argument)) {
         out.append(kNameTable[argument - kFirstNameCode]);
         o += 4;
       } else {

@@ -38,6 +38,8 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   ASSERT_EQ(po.error, "");
   EXPECT_EQ(po.options.po, "ja.po");
   EXPECT_EQ(po.options.encoding, Encoding::shift_jis);
+  EXPECT_FALSE(po.options.strict_tags);
+  EXPECT_TRUE(parse({"--po", "ja.po", "--strict-tags", "--check", "image.smc"}).options.strict_tags);
 }
 
 TEST(ParseInsertOptions, NamesWhatIsWrong) {
@@ -51,6 +53,7 @@ TEST(ParseInsertOptions, NamesWhatIsWrong) {
       {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
       {{"--po", "ja.po", "-d", "work", "i.smc"}, "both --po and --dumps: the edits come from a catalogue or from dumps, not both"},
       {{"--po", "-", "-", "--check"}, "the catalogue and the image or opcode file cannot both be standard input ('-')"},
+      {{"--strict-tags", "--check", "i.smc"}, "--strict-tags checks a catalogue's tags: give --po"},
       {{"i.smc"}, "no new image: give -o FILE, or --check"},
       {{"-o", "-", "--ips", "-", "i.smc"}, "only one output can go to standard output ('-')"},
       {{"--bps", "-", "--ips=-", "--check", "i.smc"}, "only one output can go to standard output ('-')"},

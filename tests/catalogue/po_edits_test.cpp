@@ -54,7 +54,7 @@ Sample sample_of(std::uint32_t seed) {
 // Inserts the translations of `po` into the sample's image; the first
 // refusal is the failure.
 Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, const InsertSettings* settings = nullptr,
-                  bool fullwidth = false) {
+                  const PoRules& rules = {}) {
   PoCatalogue catalogue;
   if (Outcome failure = read_po_file("ja.po", po, catalogue)) return failure;
   OriginalImage original{s.inputs.image_file, "image.smc", s.inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
@@ -62,7 +62,7 @@ Outcome insert_po(const Sample& s, const std::string& po, InsertResult& result, 
   map_scripts(original);
   ChangeSet changes;
   PoTally tally;
-  if (Outcome failure = changes_from_po(original, catalogue, "ja.po", changes, tally, fullwidth)) return failure;
+  if (Outcome failure = changes_from_po(original, catalogue, "ja.po", rules, changes, tally)) return failure;
   if (!tally.refused.empty()) return tally.refused.front().failure;
   if (Outcome failure = run_insert(original, changes, settings ? *settings : s.settings, result)) return failure;
   if (!result.refusals.empty()) return result.refusals.front().failure;
@@ -148,6 +148,38 @@ TEST(PoEdits, TranslationsGiveTheImageTheSameEditsOfTheDumpsGive) {
   }
 }
 
+TEST(PoEdits, ATranslationKeepsItsControlsInAnyOrderOrInTheirsWhenStrict) {
+  const Sample s = sample_of(4);
+  PoCatalogue catalogue;
+  ASSERT_FALSE(read_po_file("game.pot", s.po, catalogue));
+  // A word-list message (it may grow) with two controls and no line break at its edges.
+  const auto chosen = std::find_if(catalogue.entries.begin(), catalogue.entries.end(), [&](const PoEntry& entry) {
+    return entry.context[0] == 'W' && testing_support::controls_in(entry.source).size() == 2 &&
+           entry.source.find('\n') == std::string::npos;
+  });
+  ASSERT_NE(chosen, catalogue.entries.end());
+  const PoEntry& entry = *chosen;
+  const std::vector<std::string> tags = testing_support::controls_in(entry.source);
+  const std::string a = "\xe3\x81\x82";  // あ
+  const std::string at = "ja.po:" + std::to_string(entry.line) + ": (" + entry.context + ") the translation ";
+  const std::pair<std::string, std::string> cases[] = {
+      {tags[1] + a + "\n" + tags[0] + a, ""},
+      {tags[0] + a + a, at + "drops the tag " + tags[1]},
+      {"\n" + tags[0] + a + tags[1], at + "begins with a line break and the msgid does not"},
+  };
+  for (const auto& [translation, refusal] : cases) {
+    for (const bool strict : {false, true}) {
+      const std::string expected = refusal.empty() && strict ? at + "has the tags in another order" : refusal;
+      InsertResult result;
+      const Outcome refused = insert_po(s, testing_support::translated(s.po, {{entry.context, translation}}), result, nullptr, {strict});
+      EXPECT_EQ(refused ? refused->text().substr(0, expected.size()) : "", expected) << translation;
+      if (!refused) {
+        EXPECT_FALSE(result.image_file == s.inputs.image_file);
+      }
+    }
+  }
+}
+
 TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   const Sample s = sample_of(4);
   const std::string header = s.po.substr(0, s.po.find("\n\n") + 2);
@@ -160,12 +192,14 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   Cp932ToUtf8().convert(word.text, source);
   std::string other_image = header;
   other_image.replace(other_image.find("X-Ambergale-Image-CRC32: ") + 25, 8, "00000000");
-  // The header takes 12 lines and an empty one: an entry's msgctxt is line 14.
-  const std::string at = "ja.po:14: (" + word.context + ") ";
+  // An entry's msgctxt is the line after the header and its empty line.
+  const std::size_t first_line = static_cast<std::size_t>(std::count(header.begin(), header.end(), '\n')) + 1;
+  const std::string place = "ja.po:" + std::to_string(first_line) + ": ";
+  const std::string at = place + "(" + word.context + ") ";
   const std::pair<std::string, std::string> cases[] = {
       {other_image + entry(word.context, source, "x"), "ja.po: made from another image"},
-      {header + entry("W 7F:7FFF", "", "\xe3\x81\x82"), "ja.po:14: (W 7F:7FFF) msgctxt \"W 7F:7FFF\" names no text of this image"},
-      {header + "msgid \"x\"\nmsgstr \"y\"\n", "ja.po:14: an entry without msgctxt"},
+      {header + entry("W 7F:7FFF", "", "\xe3\x81\x82"), place + "(W 7F:7FFF) msgctxt \"W 7F:7FFF\" names no text of this image"},
+      {header + "msgid \"x\"\nmsgstr \"y\"\n", place + "an entry without msgctxt"},
       {header + entry(word.context, source + "\xe3\x81\x82", "\xe3\x81\x82"), at + "the msgid is not"},
       {header + entry(word.context, source, "<12>"), at + "character 1 of the translation"},
       {header + entry(word.context, source, "\xf0\x9f\x98\x80"), at + "byte 1 of the translation starts '\xf0\x9f\x98\x80' (U+1F600), which Shift-JIS does not have"},
@@ -189,7 +223,7 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
   const Outcome refused = insert_po(s, header + entry(word.context, source, grown), result, &no_room);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->file, "ja.po");
-  EXPECT_EQ(refused->line, 14u);
+  EXPECT_EQ(refused->line, first_line);
   // Placed by its context alone: the translator never opened the dumps.
   EXPECT_EQ(refused->reason.rfind("(" + word.context + ") ", 0), 0u) << refused->text();
 }
@@ -259,7 +293,7 @@ TEST(PoEdits, FullwidthGivesTheImageOfTheSameTextTypedFullWidth) {
     }
   }
   InsertResult from_po;
-  const Outcome po_failure = insert_po(s, testing_support::translated(s.po, ascii), from_po, nullptr, true);
+  const Outcome po_failure = insert_po(s, testing_support::translated(s.po, ascii), from_po, nullptr, PoRules{false, true});
   ASSERT_FALSE(po_failure) << po_failure->text();
   EXPECT_TRUE(from_po.image_file == typed.image_file);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "catalogue/catalogue.hpp"
 #include "catalogue/po_edits.hpp"
@@ -78,6 +79,35 @@ TEST_F(PoFile, TheTemplateReadsBackAsTheCatalogue) {
   // The references and comments are gettext's usual ones.
   EXPECT_NE(template_->find("\n#: wordlist.txt:1\n"), std::string::npos);
   EXPECT_NE(template_->find("\n#. dictionary entry 0410 at F8:"), std::string::npos);
+}
+
+TEST_F(PoFile, TheHeaderExplainsTagsAndEachEntryListsThoseToKeep) {
+  EXPECT_EQ(template_->rfind("# How a text is written, in msgid and msgstr alike:\n", 0), 0u);
+  EXPECT_NE(template_->find("\n#   <1300 ...>  control 0013, 3 arguments\n"), std::string::npos);
+  EXPECT_NE(template_->find("\n#   <1900 ...>  control 0019, 1 argument (0080-0085: the six names"), std::string::npos);
+  EXPECT_NE(template_->find("\n#   <1000> <1100> <1400> <1500> <1A00> <1C00> <1D00> <1E00> <1F00>  no character"), std::string::npos);
+  EXPECT_LT(template_->find("# A translation may move"), template_->find("msgid \"\""));
+  PoCatalogue read;
+  ASSERT_FALSE(read_po_file("game.pot", *template_, read));
+  std::map<std::string, std::string> expected;  // context -> its "keep these tags" line, or ""
+  std::size_t with_tags = 0;
+  for (const PoEntry& entry : read.entries) {
+    std::string line;
+    for (const std::string& tag : testing_support::controls_in(entry.source)) line += (line.empty() ? "#. keep these tags: " : " ") + tag;
+    with_tags += !line.empty();
+    expected[entry.context] = line;
+  }
+  EXPECT_GT(with_tags, 1000u);
+  std::size_t blocks = 0;
+  for (std::size_t at = template_->find("\n\n"); at != std::string::npos; at = template_->find("\n\n", at + 2)) {
+    const std::string block = template_->substr(at + 2, template_->find("\n\n", at + 2) - at - 2);
+    const std::size_t context = block.find("msgctxt \"") + 9;
+    const std::size_t keep = block.find("#. keep these tags: ");
+    const std::string shown = keep == std::string::npos ? "" : block.substr(keep, block.find('\n', keep) - keep);
+    EXPECT_EQ(shown, expected.at(block.substr(context, block.find('"', context) - context))) << block;
+    ++blocks;
+  }
+  EXPECT_EQ(blocks, read.entries.size());
 }
 
 TEST_F(PoFile, GettextsToolsTakeItAsItIs) {
