@@ -12,6 +12,8 @@
 //                     the offset of its instruction, its number after it
 #pragma once
 
+#include <string_view>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -21,6 +23,10 @@
 #include "dump/tables.hpp"
 
 namespace ambergale {
+
+// The kinds of item by the first letter of their contexts: word-list
+// message, sequential block, dictionary entry, script message.
+inline constexpr std::string_view kItemKinds = "WSDM";
 
 // A line that shows an item: the dump (in run order) and its number.
 struct CatalogueLine {

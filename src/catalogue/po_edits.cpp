@@ -111,7 +111,7 @@ void take_entry(const PoReading& reading, const PoEntry& entry, const Origin& at
     tally.refused.push_back(entry_refusal(at, failure->reason));
     return;
   }
-  tally.taken.emplace_back(item_of(at), item->lines.front().dump);
+  tally.taken.emplace_back(item_of(at), kItemKinds.find(item->context.front()));
   for (const CatalogueLine& line : item->lines) {
     const std::string_view original_line = reading.lines[line.dump][line.number - 1];
     const std::string identifier(line_identifier(kDumpFiles[line.dump].name, original_line));

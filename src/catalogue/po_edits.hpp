@@ -26,7 +26,7 @@ struct PoRules {
 // What reading a catalogue found besides its changes, for the report.
 struct PoTally {
   std::vector<Refusal> refused;                // entries that cannot become changes
-  std::vector<std::pair<ItemKey, std::size_t>> taken;  // entries that became changes, with the dump of their first line
+  std::vector<std::pair<ItemKey, std::size_t>> taken;  // entries that became changes, with their kind (kItemKinds)
   std::size_t untranslated = 0;                // entries with an empty msgstr
   std::vector<Origin> fuzzy;                   // translated but fuzzy: skipped
   std::vector<Origin> unchanged;               // msgstr equal to msgid: nothing to change

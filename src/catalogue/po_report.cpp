@@ -2,14 +2,21 @@
 
 #include <array>
 #include <set>
+#include <utility>
+
+#include "catalogue/catalogue.hpp"
 
 namespace ambergale {
 
 namespace {
 
-// What an entry is, by the dump of its first line.
-constexpr std::array<const char*, 4> kEntryKinds = {"word-list messages", "sequential-block messages", "dictionary entries",
-                                                    "script messages"};
+// What an entry is, by its kind.
+constexpr std::array<std::pair<const char*, const char*>, kItemKinds.size()> kEntryKinds = {{
+    {"word-list message", "word-list messages"},
+    {"sequential-block message", "sequential-block messages"},
+    {"dictionary entry", "dictionary entries"},
+    {"script message", "script messages"},
+}};
 
 // The most entries a list of the report names.
 constexpr std::size_t kMostListed = 20;
@@ -33,13 +40,14 @@ bool untranslated(const PoTally& tally) { return tally.taken.empty() && tally.re
 std::string po_report_text(const PoTally& tally, const std::vector<Refusal>& refusals) {
   std::set<ItemKey> refused;
   for (const Refusal& refusal : refusals) refused.insert(refusal.item);
-  std::array<std::size_t, 4> inserted{};
-  for (const auto& [item, dump] : tally.taken) inserted[dump] += refused.count(item) == 0 ? 1 : 0;
+  std::array<std::size_t, kItemKinds.size()> inserted{};
+  for (const auto& [item, kind] : tally.taken) inserted[kind] += refused.count(item) == 0 ? 1 : 0;
   std::size_t all = 0;
   std::string kinds;
-  for (std::size_t d = 0; d < inserted.size(); ++d) {
-    all += inserted[d];
-    kinds += std::string(d == 0 ? "" : ", ") + std::to_string(inserted[d]) + " " + kEntryKinds[d];
+  for (std::size_t k = 0; k < inserted.size(); ++k) {
+    all += inserted[k];
+    kinds += std::string(k == 0 ? "" : ", ") + std::to_string(inserted[k]) + " " +
+             (inserted[k] == 1 ? kEntryKinds[k].first : kEntryKinds[k].second);
   }
   std::string text = "entries inserted: " + entries_text(all) + " (" + kinds + ")\n";
   if (!refused.empty()) text += "entries refused: " + entries_text(refused.size()) + ", each named above\n";
