@@ -324,10 +324,24 @@ Outcome write_outputs(const InsertOptions& options, const InsertResult& result, 
   return outputs.install();
 }
 
+// "lines refused: N (FILE:LINE, ...)": the edited lines left out, the first few.
+std::string refused_lines_text(const std::vector<Refusal>& refusals) {
+  constexpr std::size_t kMostListed = 20;
+  std::string text;
+  std::set<ItemKey> seen;
+  for (const Refusal& refusal : refusals) {
+    if (!seen.insert(refusal.item).second || seen.size() > kMostListed) continue;
+    text += (seen.size() == 1 ? " (" : ", ") + refusal.failure.file + ":" + std::to_string(refusal.failure.line);
+  }
+  if (seen.empty()) return text;
+  const std::string more = seen.size() > kMostListed ? ", and " + std::to_string(seen.size() - kMostListed) + " more" : "";
+  return "lines refused: " + std::to_string(seen.size()) + text + more + ")\n";
+}
+
 // The report: what the run did to the image, and to a catalogue's entries.
 std::string full_report(const EditInputs& inputs, const InsertResult& result, const std::vector<Refusal>& refusals) {
   const std::string report = report_text(result.report);
-  return inputs.tally ? po_report_text(*inputs.tally, refusals) + report : report;
+  return (inputs.tally ? po_report_text(*inputs.tally, refusals) : refused_lines_text(refusals)) + report;
 }
 
 std::string untranslated_text(const InsertOptions& options) {
@@ -407,6 +421,7 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (!options.refused.empty() && options.po.empty()) {
     return Failure{{}, "--refused writes a catalogue's refused entries: it needs --po"};
   }
+  if (!options.refused.empty() && options.check) return Failure{{}, "--check writes nothing: give -o FILE for --refused"};
   const int to_standard_output = (options.output == kStandardOutput) + (options.bps == kStandardOutput) +
                                  (options.ips == kStandardOutput) + (options.refused == kStandardOutput);
   if (to_standard_output > 1) return Failure{{}, "only one output can go to standard output ('-')"};

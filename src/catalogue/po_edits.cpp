@@ -59,56 +59,73 @@ std::optional<std::string> item_of(const PoReading& reading, const PoEntry& entr
   return std::nullopt;
 }
 
-// The translation in Shift-JIS, refused unless it reads as a dump line's text.
-std::optional<std::string> translation_text(const PoReading& reading, const PoEntry& entry, std::string& text) {
-  std::size_t bad_at = 0;
-  if (!reading.to_cp932.convert(entry.translation, text, bad_at)) {
-    return "byte " + std::to_string(bad_at + 1) + " of the translation " + not_converted(entry.translation, bad_at);
-  }
-  if (reading.rules.fullwidth) text = fullwidth_text(text, HexRuns::characters);
-  const std::string line = dump_line_text(text);
-  std::vector<TextPiece> pieces;
-  if (Outcome failure = parse_line_text(line, pieces)) {
-    return "character " + std::to_string(failure->column) + " of the translation: " + failure->reason;
+// A backslash (or the yen sign Shift-JIS writes in its place) would read as
+// an escape of the dumps; a catalogue writes a line break as itself.
+Outcome escape_character(std::string_view translation) {
+  constexpr std::string_view kYen = "\xC2\xA5";  // ¥
+  std::size_t column = 0;
+  for (std::size_t at = 0; at < translation.size(); ++at) {
+    if ((static_cast<unsigned char>(translation[at]) & 0xC0) != 0x80) ++column;
+    const bool yen = translation.substr(at, kYen.size()) == kYen;
+    if (translation[at] != '\\' && !yen) continue;
+    return Failure::at({}, 0, column, shown_character(yen ? U'\u00A5' : U'\\') +
+                                          " is not in the character table: a catalogue writes a line break as a line break");
   }
   return std::nullopt;
 }
 
-// Why an entry cannot be read as a translation of its item, if it cannot.
-std::optional<std::string> entry_problem(const PoReading& reading, const PoEntry& entry, const CatalogueItem*& item) {
-  const bool translated = !entry.translation.empty() && !entry.fuzzy;
-  if (entry.plural) return std::string("an entry with plural forms: the game's texts have none");
-  if (entry.obsolete) {
-    if (!translated) return std::nullopt;
-    return std::string("an obsolete entry (#~) with a translation: no text of the image is its own");
+// The translation in Shift-JIS, refused unless it reads as a dump line's text.
+Outcome translation_text(const PoReading& reading, const PoEntry& entry, std::string& text) {
+  if (Outcome escape = escape_character(entry.translation)) return escape;
+  std::size_t bad_at = 0;
+  if (!reading.to_cp932.convert(entry.translation, text, bad_at)) {
+    return Failure{{}, "byte " + std::to_string(bad_at + 1) + " of the translation " + not_converted(entry.translation, bad_at)};
   }
+  if (reading.rules.fullwidth) text = fullwidth_text(text, HexRuns::characters);
+  const std::string line = dump_line_text(text);
+  std::vector<TextPiece> pieces;
+  return parse_line_text(line, pieces);
+}
+
+// Why a translated entry cannot be read as a translation of its item, if it cannot.
+std::optional<std::string> entry_problem(const PoReading& reading, const PoEntry& entry, const CatalogueItem*& item) {
+  if (entry.plural) return std::string("an entry with plural forms: the game's texts have none");
+  if (entry.obsolete) return std::string("an obsolete entry (#~) with a translation: no text of the image is its own");
   return item_of(reading, entry, item);
 }
 
-// One entry: refused, counted and skipped when there is nothing to insert,
-// or a change of every line of its item.
+// An entry with nothing to insert, counted: untranslated or fuzzy. A plural
+// entry has its translations elsewhere, so is never untranslated here.
+bool skipped(const PoEntry& entry, const Origin& at, PoTally& tally) {
+  const bool untranslated = entry.translation.empty() && !entry.plural;
+  if (!untranslated && !entry.fuzzy) return false;
+  if (entry.obsolete) return true;
+  if (untranslated) {
+    ++tally.untranslated;
+  } else {
+    tally.fuzzy.push_back(at);
+  }
+  return true;
+}
+
+// One entry: skipped when there is nothing to insert, refused, or a change
+// of every line of its item.
 void take_entry(const PoReading& reading, const PoEntry& entry, const Origin& at, ChangeSet& changes, PoTally& tally) {
+  if (skipped(entry, at, tally)) return;
   const CatalogueItem* item = nullptr;
   if (std::optional<std::string> problem = entry_problem(reading, entry, item)) {
-    tally.refused.push_back(entry_refusal(at, std::move(*problem)));
+    tally.refused.push_back(entry_refusal(at, 0, std::move(*problem)));
     return;
   }
-  if (entry.obsolete) return;
-  if (entry.translation.empty()) {
-    ++tally.untranslated;
-    return;
-  }
-  if (entry.fuzzy || entry.translation == entry.source) {
-    (entry.fuzzy ? tally.fuzzy : tally.unchanged).push_back(at);
+  if (entry.translation == entry.source) {
+    tally.unchanged.push_back(at);
     return;
   }
   std::string text;
-  if (std::optional<std::string> problem = translation_text(reading, entry, text)) {
-    tally.refused.push_back(entry_refusal(at, std::move(*problem)));
-    return;
-  }
-  if (Outcome failure = check_tags(item->text, text, reading.rules.strict_tags)) {
-    tally.refused.push_back(entry_refusal(at, failure->reason));
+  Outcome failure = translation_text(reading, entry, text);
+  if (!failure) failure = check_tags(item->text, text, reading.rules.strict_tags);
+  if (failure) {
+    tally.refused.push_back(entry_refusal(at, failure->column, failure->reason));
     return;
   }
   tally.taken.emplace_back(item_of(at), kItemKinds.find(item->context.front()));

@@ -23,14 +23,14 @@ constexpr std::size_t kMostListed = 20;
 
 std::string entries_text(std::size_t count) { return std::to_string(count) + (count == 1 ? " entry" : " entries"); }
 
-// "N entries (FILE lines A, B, ...)".
+// "N entries (FILE:A, FILE:B, ...)", the first few.
 std::string listed(const std::vector<Origin>& entries) {
   std::string text = entries_text(entries.size());
-  if (entries.empty()) return text;
-  text += " (" + entries.front().file + " lines";
-  for (std::size_t k = 0; k < entries.size() && k < kMostListed; ++k) text += (k == 0 ? " " : ", ") + std::to_string(entries[k].line);
+  for (std::size_t k = 0; k < entries.size() && k < kMostListed; ++k) {
+    text += (k == 0 ? " (" : ", ") + entries[k].file + ":" + std::to_string(entries[k].line);
+  }
   if (entries.size() > kMostListed) text += ", and " + std::to_string(entries.size() - kMostListed) + " more";
-  return text + ")";
+  return entries.empty() ? text : text + ")";
 }
 
 }  // namespace
@@ -50,7 +50,13 @@ std::string po_report_text(const PoTally& tally, const std::vector<Refusal>& ref
              (inserted[k] == 1 ? kEntryKinds[k].first : kEntryKinds[k].second);
   }
   std::string text = "entries inserted: " + entries_text(all) + " (" + kinds + ")\n";
-  if (!refused.empty()) text += "entries refused: " + entries_text(refused.size()) + ", each named above\n";
+  if (!refused.empty()) {
+    std::vector<Origin> places;
+    for (const Refusal& refusal : refusals) {
+      if (places.empty() || places.back().line != refusal.item.line) places.push_back({refusal.failure.file, refusal.item.line, 0, {}});
+    }
+    text += "entries refused: " + listed(places) + "\n";
+  }
   if (!tally.fuzzy.empty()) text += "fuzzy entries skipped: " + listed(tally.fuzzy) + "\n";
   if (!tally.unchanged.empty()) {
     text += "entries whose msgstr is their msgid, so nothing to change: " + listed(tally.unchanged) + "\n";

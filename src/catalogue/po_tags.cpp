@@ -105,11 +105,21 @@ std::string keep_these_tags(const std::vector<std::string>& tags) { return "keep
 
 Outcome check_tags(std::string_view source, std::string_view translation, bool strict_order) {
   const std::vector<std::string> kept = control_tags(source), written = control_tags(translation);
+  const auto times = [](const std::vector<std::string>& tags, const std::string& tag) {
+    const auto count = std::count(tags.begin(), tags.end(), tag);
+    return count == 1 ? std::string("once") : count == 2 ? std::string("twice") : std::to_string(count) + " times";
+  };
   if (const std::string* dropped = first_missing(kept, written)) {
-    return Failure{{}, "the translation drops the tag " + *dropped + " of the msgid; " + keep_these_tags(kept)};
+    const std::string how = std::find(written.begin(), written.end(), *dropped) == written.end()
+                                ? " of the msgid; "
+                                : " (the msgid has it " + times(kept, *dropped) + ", the translation " + times(written, *dropped) + "); ";
+    return Failure{{}, "the translation drops the tag " + *dropped + how + keep_these_tags(kept)};
   }
   if (const std::string* added = first_missing(written, kept)) {
-    return Failure{{}, "the translation adds the tag " + *added + ", which the msgid does not have; " +
+    const std::string how = std::find(kept.begin(), kept.end(), *added) == kept.end()
+                                ? ", which the msgid does not have; "
+                                : " (the msgid has it " + times(kept, *added) + ", the translation " + times(written, *added) + "); ";
+    return Failure{{}, "the translation adds the tag " + *added + how +
                            (kept.empty() ? std::string("the msgid has no tags to keep") : keep_these_tags(kept))};
   }
   if (strict_order && written != kept) {

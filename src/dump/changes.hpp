@@ -61,7 +61,8 @@ struct Refusal {
 // (1-based, in characters; 0 for the whole line). A change from a catalogue
 // is placed at its entry, by its context and the character of its msgstr.
 Refusal refusal_of(const Change& change, std::size_t column, std::string reason);
-// `reason` refuses a catalogue entry as a whole, before it becomes changes.
-Refusal entry_refusal(const Origin& origin, std::string reason);
+// `reason` refuses a catalogue entry before it becomes changes, at `column`
+// of its translation (in characters; 0 for the whole entry).
+Refusal entry_refusal(const Origin& origin, std::size_t column, std::string reason);
 
 }  // namespace ambergale

@@ -42,6 +42,18 @@ std::future<MemoryRun> dump_with_dictionary(const OriginalImage& original, std::
   });
 }
 
+// The changes of items the plan has not refused yet: an item refused in one
+// dump (an entry shown by word lists and the sequential block) is not
+// planned, nor refused again, in the next.
+std::vector<Change> not_refused(std::span<const Change> changes, const InsertPlan& plan) {
+  std::set<ItemKey> refused;
+  for (const Refusal& refusal : plan.refusals()) refused.insert(refusal.item);
+  std::vector<Change> kept;
+  std::copy_if(changes.begin(), changes.end(), std::back_inserter(kept),
+               [&](const Change& change) { return refused.count(item_of(change.origin)) == 0; });
+  return kept;
+}
+
 // The plan: the dictionary first, since the others write with it; the
 // sequential block before the word lists, whose messages may lie in it.
 Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const InsertSettings& settings, Planned& planned) {
@@ -67,9 +79,13 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
   }
   const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
   const LineCoding coding{{tables.dictionary, *dictionary}, *coder, settings.newline, "text trees"};
-  plan_sequential_edits(image, coding, changes[kSequential], plan);
-  plan_word_list_edits(image, coding, changes[kWordList], plan);
-  plan_script_edits(image, coding, changes[kScripts], plan);
+  // Kept to the end of planning: the plan points into what it planned.
+  const std::vector<Change> sequential = not_refused(changes[kSequential], plan);
+  plan_sequential_edits(image, coding, sequential, plan);
+  const std::vector<Change> word_lists = not_refused(changes[kWordList], plan);
+  plan_word_list_edits(image, coding, word_lists, plan);
+  const std::vector<Change> scripts = not_refused(changes[kScripts], plan);
+  plan_script_edits(image, coding, scripts, plan);
   return plan.overrun();
 }
 

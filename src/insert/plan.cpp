@@ -1,6 +1,8 @@
 #include "insert/plan.hpp"
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 
 namespace ambergale {
@@ -32,6 +34,9 @@ void InsertPlan::write_word(int bank, int address, int value) {
 std::vector<Refusal> InsertPlan::refusals() const {
   std::vector<Refusal> sorted = refusals_;
   std::stable_sort(sorted.begin(), sorted.end());
+  // Lines of one catalogue entry may be refused alike: the entry once.
+  std::set<std::pair<ItemKey, std::string>> seen;
+  std::erase_if(sorted, [&](const Refusal& refusal) { return !seen.emplace(refusal.item, refusal.failure.text()).second; });
   return sorted;
 }
 

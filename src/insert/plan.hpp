@@ -119,7 +119,7 @@ class InsertPlan {
 
   const std::vector<Extent>& writes() const { return writes_; }
   const std::vector<Extent>& owned() const { return owned_; }
-  // The refusals in the order the user wrote the changes.
+  // The refusals in the order the user wrote the changes, each once.
   std::vector<Refusal> refusals() const;
   bool refused() const { return !refusals_.empty(); }
   // A write past the image's end, which no plan should make.

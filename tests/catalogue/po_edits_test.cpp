@@ -201,7 +201,9 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
       {header + entry("W 7F:7FFF", "", "\xe3\x81\x82"), place + "(W 7F:7FFF) msgctxt \"W 7F:7FFF\" names no text of this image"},
       {header + "msgid \"x\"\nmsgstr \"y\"\n", place + "an entry without msgctxt"},
       {header + entry(word.context, source + "\xe3\x81\x82", "\xe3\x81\x82"), at + "the msgid is not"},
-      {header + entry(word.context, source, "<12>"), at + "character 1 of the translation"},
+      {header + entry(word.context, source, "<12>"), place + "(" + word.context + ", character 1 of the translation) an escape"},
+      {header + entry(word.context, source, "\xe3\x82\xa2\\n"), place + "(" + word.context + ", character 2 of the translation) '\\' (U+005C) is not"},
+      {header + entry(word.context, source, "\xe3\x82\xa2\xc2\xa5n"), place + "(" + word.context + ", character 2 of the translation) '\xc2\xa5' (U+00A5) is not"},
       {header + entry(word.context, source, "\xf0\x9f\x98\x80"), at + "byte 1 of the translation starts '\xf0\x9f\x98\x80' (U+1F600), which Shift-JIS does not have"},
       {header + "msgctxt \"" + word.context + "\"\nmsgid \"" + testing_support::po_quoted(source) +
            "\"\nmsgid_plural \"a\"\nmsgstr[0] \"b\"\n",

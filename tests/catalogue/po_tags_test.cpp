@@ -41,7 +41,10 @@ TEST(PoTags, ControlsAreKeptAsAMultisetNamesAndLineBreaksMove) {
       {yes_no, "<1300><3B02 3803 EA00>" + kYes + "1300E1011902C200" + kNo, "", ""},
       {yes_no, "<1300 3B02><3803 EA00>" + kYes + kSecond + kNo, "", ""},
       // A control held twice is kept twice.
-      {"<1800 A000>" + kA + "<1800 A000>", "<1800 A000>" + kA, dropped + "<1800 A000> of the msgid; keep these tags: <1800 A000> <1800 A000>", ""},
+      {"<1800 A000>" + kA + "<1800 A000>", "<1800 A000>" + kA,
+       dropped + "<1800 A000> (the msgid has it twice, the translation once); keep these tags: <1800 A000> <1800 A000>", ""},
+      {kA + "<1800 A000>", "<1800 A000>" + kA + "<1800 A000>",
+       "the translation adds the tag <1800 A000> (the msgid has it once, the translation twice); keep these tags: <1800 A000>", ""},
       // Names move, come and go; a 0019 that shows no name is a control.
       {kGardos + kA + "<1800 A000>", "<1800 A000>" + kTima + kA + kGardos + kGardos, "", ""},
       {kA + "<1900 9001>", kA, dropped + "<1900 9001> of the msgid; keep these tags: <1900 9001>", ""},
