@@ -20,7 +20,6 @@ namespace {
 using namespace cartridge_map;
 
 constexpr const char* kFile = "sublist.txt";
-constexpr std::size_t kDump = 2;
 constexpr int kBank = kDictionaryPointers.bank;
 // An entry is expanded into a slot of 200 bytes: 100 units.
 constexpr std::size_t kExpansionUnits = 100;
