@@ -115,6 +115,8 @@ TEST_F(SmallLoop, TheRefusedCatalogueGoesInAgainAsTheRestDid) {
 }
 
 TEST_F(SmallLoop, SaysWhatItSkippedAndWhenNothingIsTranslated) {
+  const ProcessResult good = insert(dir_, {"--po", "good.po", "--check", "Ambergale.smc"});
+  EXPECT_NE(good.out.find("the edits can be inserted into Ambergale.smc"), std::string::npos) << good.out;
   const ProcessResult untranslated = insert(dir_, {"--po", "game.pot", "--check", "Ambergale.smc"});
   ASSERT_EQ(untranslated.status, 0) << untranslated.err;
   EXPECT_NE(untranslated.out.find("game.pot is an untranslated catalogue"), std::string::npos) << untranslated.out;
