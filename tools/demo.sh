@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Builds the tool and the sample builder, makes the sample cartridge in
-# sample/, dumps it there, and shows a summary and the first lines of each
-# dump in UTF-8.
+# Builds both tools and the sample builder, makes the sample cartridge in
+# sample/, dumps it there, shows the first lines of each dump in UTF-8, and
+# ends with one line per phase and its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 source tools/phases.sh
-phase "build" "the tool and the sample builder in build/ (tools/run-tests.sh builds the rest there)"
+phase "build" "both tools and the sample builder in build/ (tools/run-tests.sh builds the rest there)"
 configure_build
-cmake --build --preset default --target ambergale-dump make-sample
+cmake --build --preset default --target ambergale-dump ambergale-insert make-sample
 phase_done
+phase "dump" "the sample cartridge made in sample/ and dumped there"
 build/tools/make-sample sample
 (cd sample && ../build/ambergale-dump)
 echo "Dumped sample/Ambergale.smc:"
@@ -21,3 +22,7 @@ for name in wordlist.txt wordlist2.txt sublist.txt messcript.txt; do
   echo "== sample/$name (first lines, Shift-JIS shown as UTF-8) =="
   head -n 8 "sample/$name" | iconv -f CP932 -t UTF-8 | tr -d '\r'
 done
+phase_done
+echo
+echo "The tools are build/ambergale-dump and build/ambergale-insert; cmake --install build puts both on PATH."
+summary
