@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
@@ -124,7 +125,8 @@ std::string utf8_of(const Cp932ToUtf8& to_utf8, std::string_view text) {
 
 // The line where each message of the file's text starts, in file order,
 // the header first: its msgctxt, or its msgid when it has none; obsolete
-// ones after "#~ ". The library keeps the messages in that order.
+// ones after "#~", keywords after any blanks. The library keeps the
+// messages in that order.
 std::vector<std::size_t> message_lines(std::string_view contents) {
   std::vector<std::size_t> lines;
   bool after_context = false;
@@ -132,12 +134,26 @@ std::vector<std::size_t> message_lines(std::string_view contents) {
   for (const std::string_view line : split_lines(contents)) {
     ++number;
     std::string_view rest = line;
-    if (rest.substr(0, 3) == "#~ ") rest.remove_prefix(3);
+    if (rest.substr(0, 2) == "#~") rest.remove_prefix(2);
+    rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
     const bool context = rest.substr(0, 8) == "msgctxt " || rest.substr(0, 8) == "msgctxt\t";
     const bool source = rest.substr(0, 6) == "msgid " || rest.substr(0, 6) == "msgid\t";
     if ((context || source) && !after_context) lines.push_back(number);
     if (context || source) after_context = context;
   }
+  return lines;
+}
+
+// The line where each message of `file` starts, as `contents` shows them;
+// nothing when the two do not count the same messages, so that no entry is
+// ever given another's line.
+std::vector<std::size_t> placed_lines(po_file_t file, std::string_view contents) {
+  std::vector<std::size_t> lines = message_lines(contents);
+  std::size_t messages = 0;
+  po_message_iterator_t at = po_message_iterator(file, nullptr);
+  while (po_next_message(at) != nullptr) ++messages;
+  po_message_iterator_free(at);
+  if (messages != lines.size()) lines.clear();
   return lines;
 }
 
@@ -230,7 +246,7 @@ Outcome read_po_file(const std::string& name, std::string_view contents, PoCatal
     }
     std::free(header);
   }
-  const std::vector<std::size_t> lines = message_lines(contents);
+  const std::vector<std::size_t> lines = placed_lines(file, contents);
   po_message_iterator_t at = po_message_iterator(file, nullptr);
   std::size_t index = 0;
   for (po_message_t message = po_next_message(at); message != nullptr; message = po_next_message(at), ++index) {
@@ -255,11 +271,12 @@ Outcome write_refused_catalogue(const std::string& name, std::string_view conten
                                 const std::map<std::size_t, std::vector<std::string>>& refused, std::string& out) {
   PoFile owned(nullptr, free_po_file);
   if (Outcome failure = parsed_file(name, contents, owned)) return failure;
-  const std::vector<std::size_t> lines = message_lines(contents);
+  const std::vector<std::size_t> lines = placed_lines(owned.get(), contents);
+  if (lines.empty() && !refused.empty()) return Failure{name, "cannot tell where its entries start, so no refused catalogue is written"};
   po_message_iterator_t at = po_message_iterator(owned.get(), nullptr);
   std::size_t index = 0;
   for (po_message_t message = po_next_message(at); message != nullptr; message = po_next_message(at), ++index) {
-    const auto found = index < lines.size() ? refused.find(lines[index]) : refused.end();
+    const auto found = lines.empty() ? refused.end() : refused.find(lines[index]);
     const bool refused_now = found != refused.end();
     // A fuzzy entry this run skipped keeps what an earlier run said of it.
     if (!refused_now && po_message_is_fuzzy(message) != 0) continue;

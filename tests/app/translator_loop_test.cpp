@@ -114,6 +114,26 @@ TEST_F(SmallLoop, TheRefusedCatalogueGoesInAgainAsTheRestDid) {
   EXPECT_EQ(read_file(dir_.file("r3.po")).find(kRefusedComment), std::string::npos);
 }
 
+TEST_F(SmallLoop, EntriesAreFoundWhereverTheirKeywordsStand) {
+  // Keywords after blanks are a PO file's too: each entry keeps its own line.
+  std::string indented = read_file(dir_.file("mixed.po"));
+  for (const char* keyword : {"msgctxt ", "msgid ", "msgstr "}) {
+    for (std::size_t at = indented.find(std::string("\n") + keyword); at != std::string::npos;
+         at = indented.find(std::string("\n") + keyword, at + 3)) {
+      indented.insert(at + 1, " \t");
+    }
+  }
+  write_file(dir_.file("indented.po"), indented);
+  const ProcessResult kept = insert(dir_, {"--po", "indented.po", "-k", "--refused", "r.po", "-o", "new.smc", "Ambergale.smc"});
+  ASSERT_EQ(kept.status, 3) << kept.err;
+  const std::size_t line = static_cast<std::size_t>(
+      std::count(indented.begin(), indented.begin() + static_cast<std::ptrdiff_t>(indented.find("msgctxt \"W 00:0001\"")), '\n') + 1);
+  EXPECT_EQ(kept.err.rfind("ambergale-insert: indented.po:" + std::to_string(line) + ": (W 00:0001) ", 0), 0u) << kept.err;
+  const std::map<std::string, PoEntry> entries = entries_of(read_file(dir_.file("r.po")));
+  EXPECT_TRUE(entries.at("W 00:0001").fuzzy);
+  EXPECT_FALSE(entries.at("W 00:0000").fuzzy);
+}
+
 TEST_F(SmallLoop, SaysWhatItSkippedAndWhenNothingIsTranslated) {
   const ProcessResult good = insert(dir_, {"--po", "good.po", "--check", "Ambergale.smc"});
   EXPECT_NE(good.out.find("the edits can be inserted into Ambergale.smc"), std::string::npos) << good.out;
