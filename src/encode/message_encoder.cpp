@@ -172,90 +172,117 @@ bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> li
   return true;
 }
 
-WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
-                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit) {
-  WindowFit fit;
-  const std::size_t end_bits = static_cast<std::size_t>(unit_bits(coder, kEndCode));
-  if (end_bits == 0) return fit;
-  const std::size_t n = literal.size();
-  const std::vector<std::vector<Edge>> edges = parse_edges(coder, literal);
-  // The totals each suffix can take, up to `most`; the shortest and the
-  // longest whatever their size.
-  std::vector<Totals> reach(n + 1, Totals(most + 1));
-  std::vector<std::size_t> shortest(n + 1, SIZE_MAX), longest(n + 1, 0);
-  reach[n].add(end_bits);
-  shortest[n] = longest[n] = end_bits;
+namespace {
+
+using Edges = std::vector<std::vector<Edge>>;
+
+// What each suffix of a message can take, end code included: every total up
+// to `most`, and the shortest and the longest whatever their size (SIZE_MAX
+// when the suffix cannot be written).
+struct SuffixBits {
+  std::vector<Totals> reach;
+  std::vector<std::size_t> shortest, longest;
+};
+
+SuffixBits suffix_bits(const Edges& edges, std::size_t end_bits, std::size_t most) {
+  const std::size_t n = edges.size();
+  SuffixBits bits{std::vector<Totals>(n + 1, Totals(most + 1)), std::vector<std::size_t>(n + 1, SIZE_MAX),
+                  std::vector<std::size_t>(n + 1, 0)};
+  bits.reach[n].add(end_bits);
+  bits.shortest[n] = bits.longest[n] = end_bits;
   for (std::size_t i = n; i-- > 0;) {
     for (const Edge& edge : edges[i]) {
-      if (shortest[edge.next] == SIZE_MAX) continue;
-      reach[i].add_shifted(reach[edge.next], edge.bits);
-      shortest[i] = std::min(shortest[i], shortest[edge.next] + edge.bits);
-      longest[i] = std::max(longest[i], longest[edge.next] + edge.bits);
+      if (bits.shortest[edge.next] == SIZE_MAX) continue;
+      bits.reach[i].add_shifted(bits.reach[edge.next], edge.bits);
+      bits.shortest[i] = std::min(bits.shortest[i], bits.shortest[edge.next] + edge.bits);
+      bits.longest[i] = std::max(bits.longest[i], bits.longest[edge.next] + edge.bits);
     }
   }
-  fit.characters = character_bits(coder, literal);
-  if (shortest[0] == SIZE_MAX) return fit;
-  fit.shortest = shortest[0];
-  fit.longest = longest[0];
-  // The totals of the window nearest to `near` first, the smaller of two as near.
+  return bits;
+}
+
+// The totals of the window nearest to `near` first, the smaller of two as near.
+std::vector<std::size_t> totals_near(std::size_t near, std::size_t least, std::size_t most) {
   std::vector<std::size_t> totals;
   for (std::size_t distance = 0; distance <= most; ++distance) {
     if (near >= distance && near - distance >= least && near - distance <= most) totals.push_back(near - distance);
     if (distance > 0 && near + distance >= least && near + distance <= most) totals.push_back(near + distance);
     if (near < distance && near + distance > most) break;
   }
-  // Each parse with a total, depth first: at each place the edges in order,
-  // taking only those from which the bits left can still be made.
+  return totals;
+}
+
+// Each parse of exactly `total` bits, depth first: at each place the edges
+// in order, taking only those from which the bits left can still be made.
+// Sets `found` when there is one; false when `visit` asked to stop.
+bool visit_parses(const Edges& edges, const std::vector<Totals>& reach, std::size_t total,
+                  const std::function<bool(const Units&)>& visit, bool& found) {
   struct Step {
     std::size_t at;
     std::size_t left;  // bits still to make from `at`, end code included
     std::size_t edge;  // the edge taken from `at`
   };
-  for (const std::size_t total : totals) {
-    if (!reach[0].has(total)) continue;
-    std::vector<Step> path;
-    Units units;
-    const auto advance = [&](std::size_t at, std::size_t left, std::size_t from_edge) {
-      // Takes the first edge from `from_edge` on at `at` that leads on; false when none does.
-      for (std::size_t k = from_edge; k < edges[at].size(); ++k) {
-        const Edge& e = edges[at][k];
-        if (e.bits <= left && reach[e.next].has(left - e.bits)) {
-          path.push_back({at, left, k});
-          units.push_back(e.unit);
-          return true;
-        }
+  const std::size_t n = edges.size();
+  std::vector<Step> path;
+  Units units;
+  const auto advance = [&](std::size_t at, std::size_t left, std::size_t from_edge) {
+    // Takes the first edge from `from_edge` on at `at` that leads on; false when none does.
+    for (std::size_t k = from_edge; k < edges[at].size(); ++k) {
+      const Edge& e = edges[at][k];
+      if (e.bits <= left && reach[e.next].has(left - e.bits)) {
+        path.push_back({at, left, k});
+        units.push_back(e.unit);
+        return true;
       }
-      return false;
-    };
-    std::size_t at = 0, left = total;
-    for (;;) {
-      // Down to the end along first edges; every place reached leads on.
-      while (at < n && advance(at, left, 0)) {
-        const Edge& e = edges[at][path.back().edge];
-        left -= e.bits;
-        at = e.next;
-      }
-      if (at == n) {
-        fit.found = true;
-        units.push_back(kEndCode);
-        if (!visit(units)) return fit;
-        units.pop_back();
-      }
-      // Back to the last place with another edge that leads on.
-      bool moved = false;
-      while (!path.empty() && !moved) {
-        const Step step = path.back();
-        path.pop_back();
-        units.pop_back();
-        if (advance(step.at, step.left, step.edge + 1)) {
-          const Edge& e = edges[step.at][path.back().edge];
-          left = step.left - e.bits;
-          at = e.next;
-          moved = true;
-        }
-      }
-      if (!moved) break;
     }
+    return false;
+  };
+  std::size_t at = 0, left = total;
+  for (;;) {
+    // Down to the end along first edges; every place reached leads on.
+    while (at < n && advance(at, left, 0)) {
+      const Edge& e = edges[at][path.back().edge];
+      left -= e.bits;
+      at = e.next;
+    }
+    if (at == n) {
+      found = true;
+      units.push_back(kEndCode);
+      if (!visit(units)) return false;
+      units.pop_back();
+    }
+    // Back to the last place with another edge that leads on.
+    bool moved = false;
+    while (!path.empty() && !moved) {
+      const Step step = path.back();
+      path.pop_back();
+      units.pop_back();
+      if (advance(step.at, step.left, step.edge + 1)) {
+        const Edge& e = edges[step.at][path.back().edge];
+        left = step.left - e.bits;
+        at = e.next;
+        moved = true;
+      }
+    }
+    if (!moved) return true;
+  }
+}
+
+}  // namespace
+
+WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
+                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit) {
+  WindowFit fit;
+  const std::size_t end_bits = static_cast<std::size_t>(unit_bits(coder, kEndCode));
+  if (end_bits == 0) return fit;
+  const Edges edges = parse_edges(coder, literal);
+  const SuffixBits bits = suffix_bits(edges, end_bits, most);
+  fit.characters = character_bits(coder, literal);
+  if (bits.shortest[0] == SIZE_MAX) return fit;
+  fit.shortest = bits.shortest[0];
+  fit.longest = bits.longest[0];
+  for (const std::size_t total : totals_near(near, least, most)) {
+    if (bits.reach[0].has(total) && !visit_parses(edges, bits.reach, total, visit, fit.found)) return fit;
   }
   return fit;
 }
