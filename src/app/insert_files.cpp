@@ -100,6 +100,10 @@ Outcome check_output_names(const InsertOptions& options) {
   for (const RunFile& output : outputs) {
     places.push_back(place_of(output.path));
     if (!is_file_name(places.back().parts.name)) return Failure{{}, "not a file name, for " + output.role}.about(output.path);
+    // The lock file is removed when the run lets go of its folder.
+    if (places.back().parts.name == kLockFileName) {
+      return Failure{{}, "the name of the folder's lock file, for " + output.role}.about(output.path);
+    }
   }
   for (std::size_t later = 1; later < outputs.size(); ++later) {
     for (std::size_t earlier = 0; earlier < later; ++earlier) {

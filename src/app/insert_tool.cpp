@@ -1,6 +1,5 @@
 #include "app/insert_tool.hpp"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,13 +135,6 @@ void say(const std::string& message) { write_console(STDERR_FILENO, std::string(
 int fail(const Failure& failure) {
   say(failure.text());
   return kNothingWritten;
-}
-
-// Whether two paths name one file.
-bool same_file(const std::string& a, const std::string& b) {
-  struct stat first {}, second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
 }
 
 // The files a run writes, each staged in its folder; the folders are locked

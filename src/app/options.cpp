@@ -8,6 +8,7 @@
 
 #include "platform/command_line.hpp"
 #include "platform/input_file.hpp"
+#include "platform/output_folder.hpp"
 
 namespace ambergale {
 
@@ -26,6 +27,16 @@ constexpr std::array<CommandOption, 8> kOptions = {{
 }};
 
 Outcome usage_failure(std::string reason) { return Failure{{}, std::move(reason)}; }
+
+// A template's path names a file: its last part is a name, and not the one
+// a locked folder's lock file has.
+Outcome check_template_path(std::string_view path) {
+  const std::string name = split_path(std::string(path)).name;
+  if (name.empty() || name == "." || name == ".." || name == kLockFileName) {
+    return usage_failure("invalid template path '" + std::string(path) + "' (--pot takes the path of a file)");
+  }
+  return std::nullopt;
+}
 
 Outcome take_option(std::size_t option, const char* value, Options& options) {
   switch (option) {
@@ -47,12 +58,7 @@ Outcome take_option(std::size_t option, const char* value, Options& options) {
       }
       break;
     case kPot:
-      // The template is installed with the dumps, in their folder.
-      if (std::string_view(value).find('/') != std::string_view::npos || std::string_view(value).empty() ||
-          std::string_view(value) == "." || std::string_view(value) == "..") {
-        return usage_failure("invalid template name '" + std::string(value) +
-                             "' (--pot takes a file name: the template goes into the output folder with the dumps)");
-      }
+      if (Outcome failure = check_template_path(value)) return failure;
       options.pot = value;
       break;
     case kHelp: options.help = true; break;
@@ -130,8 +136,7 @@ const char* usage_text() {
          "      --line-ends END    end lines with crlf (default) or lf\n"
          "      --max-output SIZE  fail when the dumps pass SIZE bytes in all (default 1G);\n"
          "                         SIZE takes a K, M, G or T suffix (powers of 1024)\n"
-         "      --pot NAME         also write a PO template (UTF-8) of every text, named\n"
-         "                         NAME, into the output folder with the dumps\n"
+         "      --pot PATH         also write a PO template (UTF-8) of every text to PATH\n"
          "  -h, --help             show this help and exit\n"
          "      --version          show the version and exit\n"
          "      --                 end of options: the next argument is IMAGE\n"

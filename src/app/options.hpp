@@ -24,7 +24,7 @@ struct Options {
   std::string image = kDefaultImage;
   std::string output_dir = ".";
   std::string opcode_file = kOpcodeFile;
-  std::string pot;  // the name of a PO template to write beside the dumps, if any
+  std::string pot;  // where to write a PO template, if anywhere
   DumpSettings settings;
   bool help = false;     // show the usage and stop
   bool version = false;  // show the version and stop

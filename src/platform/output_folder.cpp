@@ -13,17 +13,11 @@
 
 namespace ambergale {
 
-namespace {
-
-constexpr const char* kLockName = ".ambergale.lock";
-
-}  // namespace
-
 OutputDir::~OutputDir() {
   if (lock_fd_ >= 0) {
     // Removed while still held: a run that opened it in the meantime finds,
     // once it has the lock, that the name no longer leads to it.
-    ::unlinkat(fd_, kLockName, 0);
+    ::unlinkat(fd_, kLockFileName, 0);
     untrack_temp_file(lock_slot_);
     ::close(lock_fd_);
   }
@@ -44,12 +38,12 @@ Outcome OutputDir::lock() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     // Read-only is enough for flock; O_NONBLOCK keeps a FIFO planted at the
     // name from stopping the open, and O_NOFOLLOW a link from being followed.
-    const int fd = ::openat(fd_, kLockName, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int fd = ::openat(fd_, kLockFileName, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return system_failure("cannot lock the output folder", errno);
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
       ::close(fd);
-      return Failure{{}, std::string("cannot lock the output folder: ") + kLockName + " is not a regular file"};
+      return Failure{{}, std::string("cannot lock the output folder: ") + kLockFileName + " is not a regular file"};
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int error = errno;
@@ -59,10 +53,10 @@ Outcome OutputDir::lock() {
     }
     // The file may have been removed by the run that held it before us.
     struct stat named {};
-    if (::fstatat(fd_, kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
+    if (::fstatat(fd_, kLockFileName, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
         named.st_ino == opened.st_ino) {
       lock_fd_ = fd;
-      lock_slot_ = track_temp_file(fd_, kLockName);
+      lock_slot_ = track_temp_file(fd_, kLockFileName);
       return std::nullopt;
     }
     ::close(fd);
@@ -79,6 +73,12 @@ PathParts split_path(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return {".", path};
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat first {}, second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
 }
 
 std::string OutputDir::path_of(const std::string& name) const { return path_in_folder(path_, name); }

@@ -28,10 +28,17 @@ struct PathParts {
 };
 PathParts split_path(const std::string& path);
 
+// Whether two paths name one file (or folder), links followed.
+bool same_file(const std::string& a, const std::string& b);
+
+// The name of a locked folder's lock file: never a name for an output.
+inline constexpr const char* kLockFileName = ".ambergale.lock";
+
 // The folder, held open and locked for the whole run, so two runs never
 // write one folder at the same time. The lock is an advisory lock on a file
-// of its own in the folder, ".ambergale.lock", removed when the run ends: a
-// folder one may write but not read (mode 0733) can be locked too.
+// of its own in the folder (kLockFileName), removed when the run ends: a
+// folder one may write but not read (mode 0733) can be locked too. A process
+// locks a folder once: a second lock of it fails as another run's would.
 class OutputDir {
  public:
   OutputDir() = default;

@@ -80,6 +80,7 @@ TEST(InsertFiles, OutputsThatWouldBeOneFileOrAnInputAreAWrongCommandLine) {
       {{"-o", "ja.po", "--po", "ja.po"}, "ja.po"},
       {{"-o", "Ambergale.smc.report.txt/.."}, "Ambergale.smc.report.txt/.."},
       {{"-o", "out/"}, "out/"},
+      {{"-o", "new.smc", "--bps", "out/.ambergale.lock"}, "out/.ambergale.lock"},  // removed when the lock goes
       {{"-o", "-", "--bps", "-"}, ""},
       {{"--ips", "p"}, ""},  // no -o and no --check
       {{"--bps", "", "-o", "new.smc"}, "''"},

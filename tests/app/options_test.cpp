@@ -80,9 +80,11 @@ TEST(ParseOptions, StopsAtTheFirstErrorHelpOrVersion) {
       {{"--m", "x"}, "option '--m' is ambiguous"},
       {{"--line-ends", "cr"}, "invalid line end 'cr' (use crlf or lf)"},
       {{"-m", "-", "-"}, "the image and the opcode file cannot both be standard input ('-')"},
-      {{"--pot", "out/game.pot"},
-       "invalid template name 'out/game.pot' (--pot takes a file name: the template goes into the output folder with the dumps)"},
-      {{"--pot", ".."}, "invalid template name '..' (--pot takes a file name: the template goes into the output folder with the dumps)"},
+      {{"--pot", "out/"}, "invalid template path 'out/' (--pot takes the path of a file)"},
+      {{"--pot", ".."}, "invalid template path '..' (--pot takes the path of a file)"},
+      {{"--pot", "out/.."}, "invalid template path 'out/..' (--pot takes the path of a file)"},
+      {{"--pot", ""}, "invalid template path '' (--pot takes the path of a file)"},
+      {{"--pot", "out/.ambergale.lock"}, "invalid template path 'out/.ambergale.lock' (--pot takes the path of a file)"},
   };
   for (const auto& [args, error] : errors) EXPECT_EQ(parse(args).error, error);
   EXPECT_TRUE(parse({"--help", "--bogus"}).options.help);
