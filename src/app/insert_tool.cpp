@@ -42,9 +42,9 @@ constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
   kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kFullwidth, kStrictTags, kCheck,
-  kKeepGoing, kRefused, kHelp, kVersion
+  kKeepGoing, kRefused, kRelayout, kHelp, kVersion
 };
-constexpr std::array<CommandOption, 18> kOptions = {{
+constexpr std::array<CommandOption, 19> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -61,6 +61,7 @@ constexpr std::array<CommandOption, 18> kOptions = {{
     {"check", 0, false, false},
     {"keep-going", 'k', false, false},
     {"refused", 0, true, false},
+    {"relayout", 0, false, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
 }};
@@ -93,11 +94,11 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
       break;
     }
     case kSeq:
-      // The sequential block has no pointers: its messages keep their lengths.
       if (std::string_view(value) != "fixed") {
         return Failure{{}, "invalid sequential-block mode '" + std::string(value) +
-                               "' (only fixed: every message keeps its length)"};
+                               "' (only fixed: every message keeps its length; --relayout lets lengths change)"};
       }
+      options.seq_fixed = true;
       break;
     case kChecksum: {
       const std::string_view policy(value);
@@ -123,6 +124,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     case kCheck: options.check = true; break;
     case kKeepGoing: options.settings.keep_going = true; break;
     case kRefused: options.refused = value; break;
+    case kRelayout: options.settings.relayout = true; break;
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
     case kStrictTags: options.strict_tags = true; break;
@@ -410,6 +412,9 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
     return Failure{{}, "the catalogue and the image or opcode file cannot both be standard input ('-')"};
   }
   if (!options.check && options.output.empty()) return Failure{{}, "no new image: give -o FILE, or --check"};
+  if (options.seq_fixed && options.settings.relayout) {
+    return Failure{{}, "--seq fixed keeps every sequential-block message's length: leave it out with --relayout"};
+  }
   if (!options.refused.empty() && options.po.empty()) {
     return Failure{{}, "--refused writes a catalogue's refused entries: it needs --po"};
   }
@@ -440,7 +445,9 @@ const char* insert_usage_text() {
          "      --ips FILE          also write an IPS patch\n"
          "      --free BB:AAAA-BBBB bytes of bank FB that moved word-list messages may take\n"
          "                          (both ends included; repeatable)\n"
-         "      --seq fixed         sequential-block messages keep their lengths (the only mode)\n"
+         "      --seq fixed         sequential-block messages keep their lengths (default)\n"
+         "      --relayout          let texts change length: the sequential block and the\n"
+         "                          script groups laid out again where the image allows\n"
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700 the code of a line break the original line does not decide\n"

@@ -30,6 +30,7 @@ struct InsertOptions {
   bool fullwidth = false;  // the ASCII of the edits written as its full-width counterparts
   bool check = false;    // check and report, write nothing
   bool strict_tags = false;  // --po: controls keep their order too
+  bool seq_fixed = false;    // --seq fixed given: sequential-block messages keep their lengths
   bool help = false;
   bool version = false;
 };

@@ -35,6 +35,7 @@ namespace ambergale {
 
 struct InsertSettings {
   bool keep_going = false;           // leave refused items out and insert the rest
+  bool relayout = false;             // texts may change length: the sequential block and script groups laid out again
   ChecksumPolicy checksum = ChecksumPolicy::automatic;
   std::uint16_t newline = 0;         // the code of a new "\n": 0x0012, 0x0017, or 0 for the original's
   std::vector<DeclaredRange> free;   // bytes moved messages may take, besides those the edits free

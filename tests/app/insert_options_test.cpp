@@ -40,6 +40,8 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   EXPECT_EQ(po.options.encoding, Encoding::shift_jis);
   EXPECT_FALSE(po.options.strict_tags);
   EXPECT_TRUE(parse({"--po", "ja.po", "--strict-tags", "--check", "image.smc"}).options.strict_tags);
+  EXPECT_FALSE(po.options.settings.relayout);
+  EXPECT_TRUE(parse({"--relayout", "--check", "image.smc"}).options.settings.relayout);
 }
 
 TEST(ParseInsertOptions, NamesWhatIsWrong) {
@@ -47,7 +49,9 @@ TEST(ParseInsertOptions, NamesWhatIsWrong) {
       {{"--free", "FB:F000", "i.smc"}, "invalid free range 'FB:F000' (write BB:AAAA-BBBB, hex, both ends included)"},
       {{"--free", "FB:F100-F0FF", "i.smc"}, "invalid free range 'FB:F100-F0FF': it ends before it starts"},
       {{"--checksum", "maybe", "i.smc"}, "invalid checksum policy 'maybe' (use auto, fix or keep)"},
-      {{"--seq", "relayout", "i.smc"}, "invalid sequential-block mode 'relayout' (only fixed: every message keeps its length)"},
+      {{"--seq", "relayout", "i.smc"}, "invalid sequential-block mode 'relayout' (only fixed: every message keeps its length; --relayout lets lengths change)"},
+      {{"--seq", "fixed", "--relayout", "--check", "i.smc"},
+       "--seq fixed keeps every sequential-block message's length: leave it out with --relayout"},
       {{"--newline", "0012", "i.smc"}, "invalid line break '0012' (use 1200 or 1700, the units 0012 and 0017)"},
       {{"-o", "n.smc"}, "no image given"},
       {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
