@@ -95,6 +95,12 @@ struct RoomCounter {
   }
 };
 
+// What a catalogue says of a text's room holds whatever the insert's mode:
+// these say what --relayout changes.
+constexpr const char* kSequentialTotal =
+    "; with --relayout the block's texts share one total: a longer text is paid for by shorter ones";
+constexpr const char* kScriptBlock = "; its block is compressed again (with --relayout, to any length its group has room for)";
+
 std::string fixed_rule(const RoomCounter& counter, int bytes, int bits, std::span<const std::uint16_t> units) {
   const BitSpan span = fixed_length_bits(static_cast<std::size_t>(bytes));
   return "fixed: " + encode::counted(static_cast<std::size_t>(bytes), "byte") + " (" + std::to_string(span.least) + " to " +
@@ -127,7 +133,8 @@ CatalogueItem word_list_item(const Gathering& g, const WordListEntry& entry, con
   if (const auto in_block = g.sequential_at.find(entry.address); in_block != g.sequential_at.end()) {
     const SequentialMessage& shown = *in_block->second;
     item.context = "S " + where;
-    item.comment = "sequential block at " + where + ", also a word-list message; " + fixed_rule(g.messages, shown.size, shown.bits, shown.units);
+    item.comment = "sequential block at " + where + ", also a word-list message; " +
+                   fixed_rule(g.messages, shown.size, shown.bits, shown.units) + kSequentialTotal;
   } else {
     item.context = "W " + hex2(entry.group) + ":" + hex4(entry.index);
     item.comment = "word-list message at " + where + ", " + encode::counted(static_cast<std::size_t>(message.size), "byte") + ": " +
@@ -156,14 +163,16 @@ void gather_messages(Gathering& g) {
     if (added) {
       const std::string where = address_text(kMessageBank, message.address);
       g.items.push_back({"S " + where, g.spelled(message.units),
-                         "sequential block at " + where + "; " + fixed_rule(g.messages, message.size, message.bits, message.units), {}});
+                         "sequential block at " + where + "; " + fixed_rule(g.messages, message.size, message.bits, message.units) +
+                             kSequentialTotal,
+                         {}});
     }
     g.items[found->second].lines.push_back({kSequential, s + 1});
   }
 }
 
 CatalogueItem script_item(const Gathering& g, const ScriptLine& m, const ScriptPlace& place) {
-  const std::string rule = ends_with_end_code(m.units) ? fixed_rule(g.messages, m.size, m.bits, m.units) + "; the block keeps its length"
+  const std::string rule = ends_with_end_code(m.units) ? fixed_rule(g.messages, m.size, m.bits, m.units) + kScriptBlock
                                                        : std::string("cannot change: it has no end code within its script");
   return {"M " + hex4(m.script) + ":" + hex4(m.instruction) + ":" + std::to_string(m.message), g.spelled(m.units),
           "script " + hex4(m.script) + ", block " + address_text(place.bank, place.address) + " (" +

@@ -201,6 +201,10 @@ TEST(Catalogue, EachCommentStatesTheRoomInCharacters) {
         EXPECT_GE(static_cast<std::size_t>(n[4]), characters_of(item.text)) << item.comment;
       }
       ++stated[item.context[0]];
+      // What --relayout changes is said whatever the mode.
+      const char* relayout = item.context[0] == 'S' ? "with --relayout the block's texts share one total"
+                                                    : "with --relayout, to any length its group";
+      EXPECT_NE(item.comment.find(relayout), std::string::npos) << item.comment;
     } else if (item.context[0] == 'W' ? holds(shape.text, grows) : holds(shape.text, entry)) {
       ++stated[item.context[0]];
     } else {
