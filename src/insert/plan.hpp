@@ -90,6 +90,11 @@ struct PlanCounts {
   int dictionary_end_before = 0;               // where the last entry's bits end in F8
   int dictionary_end_after = 0;
   std::vector<MovedMessage> moved;             // in line order
+  // The sequential block laid out again (--relayout): the messages at new
+  // addresses (`line` of wordlist2.txt), and where its last message ends.
+  std::vector<MovedMessage> sequential_moved;  // in line order
+  int sequential_end_before = 0;               // 0 when the block was not laid out again
+  int sequential_end_after = 0;
 };
 
 class InsertPlan {
