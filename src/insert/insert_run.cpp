@@ -313,7 +313,12 @@ std::string relayout_text(const PlanCounts& counts) {
                      std::to_string(counts.sequential_moved.size()) + " moved";
   if (!counts.sequential_moved.empty()) text += ", the first from " + address_text(bank, counts.sequential_moved.front().from);
   text += "; its last message ended at " + address_text(bank, counts.sequential_end_before) + " and ends at " +
-          address_text(bank, counts.sequential_end_after) + "\n";
+          address_text(bank, counts.sequential_end_after);
+  if (counts.sequential_end_shortest < counts.sequential_end_after) {
+    text += " (" + std::to_string(counts.sequential_end_after - counts.sequential_end_shortest) +
+            " bytes of longer spellings: at their shortest it would have ended at " + address_text(bank, counts.sequential_end_shortest) + ")";
+  }
+  text += "\n";
   if (counts.sequential_moved.empty()) return text;
   return text + moved_text(counts.sequential_moved, kSequential) +
          "warning: moved sequential-block messages may be addressed from places the dump does not know (game code, script "

@@ -62,12 +62,18 @@ struct Relayout {
 
 std::string name_of(int address) { return "[" + address_text(kMessageBank, address) + "]"; }
 
-// How far the block may reach: the next word-list message after its old
-// end, or a declared free range there, whichever comes first.
+// How far the block may reach: over the bytes before the next word-list
+// message after its old end and over the messages back to back from there
+// (the word-list planner copies them out of its way), not into a declared
+// free range.
 int block_limit(const ImageView& image) {
   const int end = image.map.sequential().end;
   int limit = kBankEnd;
-  if (const auto next = image.map.messages.lower_bound(end); next != image.map.messages.end()) limit = next->first;
+  auto next = image.map.messages.lower_bound(end);
+  if (next != image.map.messages.end()) limit = next->first;
+  for (; next != image.map.messages.end() && next->first <= limit; ++next) {
+    limit = std::max(limit, next->first + std::max(next->second.size, 1));
+  }
   for (const DeclaredRange& free : image.settings.free) {
     if (free.bank == kMessageBank && free.range.start >= end) limit = std::min(limit, free.range.start);
   }
@@ -138,7 +144,7 @@ void refuse_grown(Relayout& work, int over) {
           ? "its last message would start at " + address_text(kMessageBank, work.start_last()) + ", not below " +
                 address_text(kMessageBank, kSequentialEnd)
           : "it would end at " + address_text(kMessageBank, work.end()) + ", past " + address_text(kMessageBank, work.limit) +
-                " where the next message the dump knows, or a declared free range, begins";
+                ", where the messages the dump knows after it end or a declared free range begins";
   for (const Relaid& message : work.messages) {
     if (!message.change || message.size() <= message.old->size) continue;
     work.plan.refuse(refusal_of(*message.change, 0, "the sequential block's texts share one fixed total, and it would take " +
@@ -258,6 +264,17 @@ void write_block(Relayout& work) {
   work.plan.write(kMessageBank, start + static_cast<int>(first), std::span(bytes).subspan(first, last - first));
 }
 
+// Word-list messages the block now reaches past its old end are copied
+// out of its way, as those in a rewritten message are.
+void claim_past_end(Relayout& work) {
+  const int old_end = work.image.map.sequential().end;
+  if (work.end() <= old_end) return;
+  const auto grown = std::find_if(work.messages.begin(), work.messages.end(),
+                                  [](const Relaid& m) { return m.change && m.size() > m.old->size; });
+  const Relaid& cause = grown != work.messages.end() ? *grown : work.messages.front();
+  work.plan.rewritten.push_back({{old_end, work.end()}, -1, {}, {}, cause.change});
+}
+
 // The lines of the messages that moved or changed, with their new
 // addresses; what the counts and the word-list planner need.
 void record(Relayout& work) {
@@ -269,13 +286,13 @@ void record(Relayout& work) {
       const int address = message.old->address;
       const std::string_view text = std::string_view(message.change->edited).substr(line_identifier(kFile, message.change->edited).size());
       work.plan.rewritten.push_back({{address, address + message.old->size}, address, text, message.encoded.read_back, message.change});
+      ++counts.sequential_rewritten;
     }
     if (message.moved()) counts.sequential_moved.push_back({message.line, message.old->address, message.address});
     if (!message.change && !message.moved()) continue;
     const std::string text = message.change ? message.encoded.read_back : rendered(message.old->units, work.coding.dictionaries.written);
     work.plan.expect_line(kDump, message.line, name_of(message.address) + text);
   }
-  counts.sequential_rewritten = work.plan.rewritten.size();
 }
 
 }  // namespace
@@ -286,6 +303,7 @@ void plan_sequential_relayout(const ImageView& image, const LineCoding& coding, 
   gather(work, changes);
   if (work.messages.empty()) return;
   if (const int over = bytes_over(work); over > 0) return refuse_grown(work, over);
+  plan.counts.sequential_end_shortest = work.end();
   if (!reach_end(work)) return refuse_short(work);
   refuse_unmovable(work);
   std::set<std::size_t> edited_lines;
@@ -293,6 +311,7 @@ void plan_sequential_relayout(const ImageView& image, const LineCoding& coding, 
   follow_pointers(work, edited_lines);
   write_block(work);
   record(work);
+  claim_past_end(work);
 }
 
 }  // namespace ambergale

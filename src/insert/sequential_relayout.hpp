@@ -18,8 +18,10 @@ namespace ambergale {
 // Plans `changes` (the block's, in line order): each edited message at its
 // shortest encoding; a block that would end short of D07D is lengthened by
 // longer spellings of its edited messages (dictionary entries spelled out),
-// from the last one back. The block may end no further than the next
-// word-list message after its old end, or a declared free range there.
+// from the last one back. Past its old end the block may take the bytes
+// up to the word-list messages after it and those messages, back to back
+// (copied out of its way by the word-list planner), not a declared free
+// range.
 // Word-list pointer words at a moved message's old address follow it.
 // Refused: what plan_sequential_edits refuses but the length, a message
 // past the 768-byte window; each message that grew, when the block would
