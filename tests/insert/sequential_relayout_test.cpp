@@ -110,6 +110,7 @@ TEST_F(SequentialRelayout, AGrownMessageIsPaidForByAShortenedOne) {
   const std::string report = report_text(result.report);
   EXPECT_NE(report.find("moved: wordlist2.txt line " + std::to_string(grown + 2)), std::string::npos) << report;
   EXPECT_NE(report.find("may be addressed from places the dump does not know"), std::string::npos) << report;
+  EXPECT_EQ(report.find("unchanged lines that show an edited dictionary entry"), std::string::npos) << report;
 }
 
 TEST_F(SequentialRelayout, ABlockThatWouldEndShortIsLengthenedByLongerSpellings) {
