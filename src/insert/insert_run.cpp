@@ -14,6 +14,7 @@
 #include "insert/patch.hpp"
 #include "insert/script_edit.hpp"
 #include "insert/sequential_edit.hpp"
+#include "insert/sequential_relayout.hpp"
 #include "insert/word_list_edit.hpp"
 
 namespace ambergale {
@@ -81,7 +82,11 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
   const LineCoding coding{{tables.dictionary, *dictionary}, *coder, settings.newline, "text trees"};
   // Kept to the end of planning: the plan points into what it planned.
   const std::vector<Change> sequential = not_refused(changes[kSequential], plan);
-  plan_sequential_edits(image, coding, sequential, plan);
+  if (settings.relayout) {
+    plan_sequential_relayout(image, coding, sequential, changes[kWordList], plan);
+  } else {
+    plan_sequential_edits(image, coding, sequential, plan);
+  }
   const std::vector<Change> word_lists = not_refused(changes[kWordList], plan);
   plan_word_list_edits(image, coding, word_lists, plan);
   const std::vector<Change> scripts = not_refused(changes[kScripts], plan);
@@ -96,9 +101,14 @@ void count_lines(const std::array<std::string, 4>& original, const std::array<st
     report.lines_changed[d] = changes[d].size();
     // Both lists are in line order.
     auto change = changes[d].begin();
+    const std::vector<std::string_view> before = split_lines(original[d]), after = split_lines(expected[d]);
     for (const std::size_t number : different_lines(original[d], expected[d])) {
       while (change != changes[d].end() && change->number < number) ++change;
-      if (change == changes[d].end() || change->number != number) ++report.lines_reshown[d];
+      if (change != changes[d].end() && change->number == number) continue;
+      // A message of the sequential block that only moved reads as it did.
+      const auto text = [](std::string_view line) { return line.substr(line.find(']') + 1); };
+      if (d == kSequential && text(before[number - 1]) == text(after[number - 1])) continue;
+      ++report.lines_reshown[d];
     }
   }
 }
@@ -287,16 +297,37 @@ namespace {
 // The first of a list, and how many more.
 constexpr std::size_t kMostListed = 20;
 
-std::string moved_text(const std::vector<MovedMessage>& moved) {
+std::string moved_text(const std::vector<MovedMessage>& moved, std::size_t dump = kWordList) {
   if (moved.empty()) return {};
   std::string text = "moved:";
   const int bank = cartridge_map::kMessageBank;
   for (std::size_t k = 0; k < moved.size() && k < kMostListed; ++k) {
-    text += std::string(k == 0 ? " " : ", ") + kDumpFiles[kWordList].name + " line " + std::to_string(moved[k].line) + " " +
+    text += std::string(k == 0 ? " " : ", ") + kDumpFiles[dump].name + " line " + std::to_string(moved[k].line) + " " +
             address_text(bank, moved[k].from) + " -> " + address_text(bank, moved[k].to);
   }
   if (moved.size() > kMostListed) text += ", and " + std::to_string(moved.size() - kMostListed) + " more";
   return text + "\n";
+}
+
+// The sequential block laid out again: what moved, and what the dump
+// cannot see.
+std::string relayout_text(const PlanCounts& counts) {
+  if (counts.sequential_end_after == 0) return {};
+  const int bank = cartridge_map::kMessageBank;
+  std::string text = "sequential block laid out again: " + std::to_string(counts.sequential_rewritten) + " messages rewritten, " +
+                     std::to_string(counts.sequential_moved.size()) + " moved";
+  if (!counts.sequential_moved.empty()) text += ", the first from " + address_text(bank, counts.sequential_moved.front().from);
+  text += "; its last message ended at " + address_text(bank, counts.sequential_end_before) + " and ends at " +
+          address_text(bank, counts.sequential_end_after);
+  if (counts.sequential_end_shortest < counts.sequential_end_after) {
+    text += " (" + std::to_string(counts.sequential_end_after - counts.sequential_end_shortest) +
+            " bytes of longer spellings: at their shortest it would have ended at " + address_text(bank, counts.sequential_end_shortest) + ")";
+  }
+  text += "\n";
+  if (counts.sequential_moved.empty()) return text;
+  return text + moved_text(counts.sequential_moved, kSequential) +
+         "warning: moved sequential-block messages may be addressed from places the dump does not know (game code, script "
+         "operands, tables it never reads): only the word-list pointers were rewritten\n";
 }
 
 }  // namespace
@@ -316,10 +347,11 @@ std::string report_text(const InsertReport& report) {
     }
     text += "\n";
   }
-  if (report.lines_changed[1] > 0) {
+  if (report.lines_changed[1] > 0 && report.counts.sequential_end_after == 0) {
     text += "sequential-block messages: " + std::to_string(report.counts.sequential_rewritten) +
             " rewritten at their lengths (the others read as they did and keep their bits)\n";
   }
+  text += relayout_text(report.counts);
   if (report.lines_changed[3] > 0) {
     text += "script messages rewritten at their lengths: " + std::to_string(report.counts.script_messages_rewritten) +
             " (the others read as they did and keep their bits); blocks compressed again at theirs: " +

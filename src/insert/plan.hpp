@@ -61,7 +61,7 @@ struct Extent {
 // unchanged line's message is copied out as it is.
 struct RewrittenMessage {
   ByteRange range;             // the bytes that changed
-  int address = 0;             // where the message starts
+  int address = 0;             // where the message starts; -1 for bytes the sequential block grew over
   std::string_view text;       // the edited text, after its identifier
   std::string read_back;       // as the dump will write it
   const Change* change = nullptr;  // the change that rewrote it
@@ -90,6 +90,12 @@ struct PlanCounts {
   int dictionary_end_before = 0;               // where the last entry's bits end in F8
   int dictionary_end_after = 0;
   std::vector<MovedMessage> moved;             // in line order
+  // The sequential block laid out again (--relayout): the messages at new
+  // addresses (`line` of wordlist2.txt), and where its last message ends.
+  std::vector<MovedMessage> sequential_moved;  // in line order
+  int sequential_end_before = 0;               // 0 when the block was not laid out again
+  int sequential_end_shortest = 0;             // with every edit at its shortest spelling
+  int sequential_end_after = 0;
 };
 
 class InsertPlan {

@@ -26,10 +26,7 @@ void keep_trailing_bits(const EncodedLine& encoded, std::span<const std::uint8_t
 // Plans one change; refused with a reason.
 Outcome plan_message(const LineCoding& coding, const SequentialMessage& message, const Change& change, InsertPlan& plan) {
   const std::string name = "[" + address_text(kMessageBank, message.address) + "]";
-  if (!ends_with_end_code(message.units)) {
-    return Failure{{}, name + " has no end code within its " + std::to_string(kSequentialWindow) +
-                           "-byte window, so the bytes it takes are not its own: it cannot be rewritten"};
-  }
+  if (Outcome failure = check_rewritable(message)) return failure;
   const auto bytes = static_cast<std::size_t>(message.size);
   const BitSpan span = fixed_length_bits(bytes);
   const BitWindow window{span.least, span.most, static_cast<std::size_t>(message.bits),
@@ -59,6 +56,12 @@ Outcome plan_message(const LineCoding& coding, const SequentialMessage& message,
 }
 
 }  // namespace
+
+Outcome check_rewritable(const SequentialMessage& message) {
+  if (ends_with_end_code(message.units)) return std::nullopt;
+  return Failure{{}, "[" + address_text(kMessageBank, message.address) + "] has no end code within its " +
+                         std::to_string(kSequentialWindow) + "-byte window, so the bytes it takes are not its own: it cannot be rewritten"};
+}
 
 void plan_sequential_edits(const ImageView& image, const LineCoding& coding, std::span<const Change> changes,
                            InsertPlan& plan) {

@@ -21,4 +21,8 @@ namespace ambergale {
 void plan_sequential_edits(const ImageView& image, const LineCoding& coding, std::span<const Change> changes,
                            InsertPlan& plan);
 
+// Refused: a message without its end code within its window, whose bytes
+// are not its own (its decode reads the bytes after it).
+Outcome check_rewritable(const SequentialMessage& message);
+
 }  // namespace ambergale

@@ -143,8 +143,8 @@ void copy_unchanged(WordListWork& work) {
   }
 }
 
-// A message's own bytes are freed when every entry pointing at it changed;
-// they and the declared ranges are the bytes moved messages may take.
+// A message's own bytes are freed when every entry pointing at it changed
+// and no other edit rewrites them; they and the declared ranges are the bytes moved messages may take.
 void gather_free_space(WordListWork& work) {
   std::map<int, std::size_t> changed_users;
   for (const auto& [line, change] : work.changed) ++changed_users[work.entry(line).address];
@@ -152,9 +152,13 @@ void gather_free_space(WordListWork& work) {
     work.pool.add(range);
     work.plan.claim(static_cast<std::size_t>(rom_offset(kMessageBank, range.start)), static_cast<std::size_t>(range.size()));
   };
+  const auto rewritten = [&](ByteRange bytes) {
+    return std::any_of(work.plan.rewritten.begin(), work.plan.rewritten.end(),
+                       [&](const RewrittenMessage& other) { return other.range.overlaps(bytes); });
+  };
   for (const auto& [address, count] : changed_users) {
     const StoredMessage& message = work.image.map.messages.at(address);
-    if (!message.own_bytes || count != message.lines.size()) continue;
+    if (!message.own_bytes || count != message.lines.size() || rewritten({address, address + message.size})) continue;
     take({address, address + message.size});
     work.freed[address] = true;
   }
