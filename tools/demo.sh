@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Builds both tools and the sample builder, makes the sample cartridge in
-# sample/, dumps it there, shows the first lines of each dump in UTF-8, and
-# ends with one line per phase and its time.
+# Builds both tools, their man pages and the sample builder, makes the sample
+# cartridge in sample/, dumps it there, shows the first lines of each dump in
+# UTF-8, and ends with one line per phase and its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 source tools/phases.sh
-phase "build" "both tools and the sample builder in build/ (tools/run-tests.sh builds the rest there)"
+phase "build" "both tools, their man pages and the sample builder in build/ (tools/run-tests.sh builds the rest there)"
 configure_build
-cmake --build --preset default --target ambergale-dump ambergale-insert make-sample
+cmake --build --preset default --target ambergale-dump ambergale-insert man-pages make-sample
 phase_done
 phase "dump" "the sample cartridge made in sample/ and dumped there"
 build/tools/make-sample sample
@@ -24,5 +24,5 @@ for name in wordlist.txt wordlist2.txt sublist.txt messcript.txt; do
 done
 phase_done
 echo
-echo "The tools are build/ambergale-dump and build/ambergale-insert; cmake --install build puts both on PATH."
+echo "The tools are build/ambergale-dump and build/ambergale-insert; cmake --install build puts both on PATH, with their man pages."
 summary

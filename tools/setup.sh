@@ -6,6 +6,8 @@
 #   libgettextpo-dev   gettext's PO library, for the translation catalogue
 #   gettext            msgfmt, msgcat and msgmerge, which the tests run on it
 #   libgtest-dev       the test suite (GoogleTest)
+#   help2man           the man pages, made from the programs' --help
+#   man-db             man, with which the tests render those pages
 # and with --fuzz, for the fuzz runs only:
 #   clang and its libFuzzer/sanitizer runtime (libclang-rt-N-dev, N being
 #   clang's major version)
@@ -37,7 +39,7 @@ install() {
   DEBIAN_FRONTEND=noninteractive "${runner[@]}" apt-get install -y -qq "$@" >/dev/null
 }
 
-install $(missing cmake g++ make zlib1g-dev libgettextpo-dev gettext libgtest-dev)
+install $(missing cmake g++ make zlib1g-dev libgettextpo-dev gettext libgtest-dev help2man man-db)
 
 if [ "${1:-}" = "--fuzz" ]; then
   install $(missing clang)

@@ -82,9 +82,8 @@ Outcome translation_text(const PoReading& reading, const PoEntry& entry, std::st
     return Failure{{}, "byte " + std::to_string(bad_at + 1) + " of the translation " + not_converted(entry.translation, bad_at)};
   }
   if (reading.rules.fullwidth) text = fullwidth_text(text, HexRuns::characters);
-  const std::string line = dump_line_text(text);
   std::vector<TextPiece> pieces;
-  return parse_line_text(line, pieces);
+  return parse_line_text(text, HexRuns::characters, pieces);
 }
 
 // Why a translated entry cannot be read as a translation of its item, if it cannot.

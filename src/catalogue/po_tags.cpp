@@ -19,9 +19,8 @@ namespace {
 // its first code and a line break for 0012: neither is a control, and which
 // code it takes does not matter here.
 std::vector<std::uint16_t> units_of(std::string_view text) {
-  const std::string line = dump_line_text(text);
   std::vector<TextPiece> pieces;
-  parse_line_text(line, pieces);
+  parse_line_text(text, HexRuns::characters, pieces);
   std::vector<std::uint16_t> units;
   for (const TextPiece& piece : pieces) {
     const bool one_code = piece.kind == TextPiece::Kind::character || piece.kind == TextPiece::Kind::newline;

@@ -29,7 +29,7 @@ namespace {
 
 // The units the text means, read against the original.
 Outcome read_units(const LineCoding& coding, const LineRequest& request, std::vector<TextPiece>& pieces, EncodedLine& out) {
-  if (Outcome failure = parse_line_text(request.text, pieces)) return failure;
+  if (Outcome failure = parse_line_text(request.text, HexRuns::units, pieces)) return failure;
   const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coding.coder, u) > 0; }, coding.newline};
   LineUnits read;
   if (Outcome failure = line_units(pieces, {request.original, coding.dictionaries.original}, rules, read)) return failure;

@@ -62,6 +62,7 @@ Failure not_in_table(std::size_t column, std::string_view character) {
 // `column` to its last character; the loop steps to the next.
 struct Cursor {
   std::string_view text;
+  HexRuns hex_runs;
   std::size_t at = 0;
   std::size_t column = 1;
 };
@@ -144,6 +145,13 @@ Outcome read_narrow(Cursor& c, std::vector<TextPiece>& pieces) {
   return std::nullopt;
 }
 
+// A catalogue's line break: the unit 0012, never 0017.
+Outcome read_line_break(Cursor& c, std::vector<TextPiece>& pieces) {
+  pieces.push_back({TextPiece::Kind::newline, c.column, c.text.substr(c.at, 1), {kLineBreak}});
+  ++c.at;
+  return std::nullopt;
+}
+
 // The piece that starts at the cursor.
 Outcome read_piece(Cursor& c, std::vector<TextPiece>& pieces) {
   const auto byte = static_cast<unsigned char>(c.text[c.at]);
@@ -157,6 +165,10 @@ Outcome read_piece(Cursor& c, std::vector<TextPiece>& pieces) {
   if (byte == '\\') return at_column(c.column, "a '\\' not followed by 'n' (a line break is written \\n)");
   if (byte == '(') return read_name(c, pieces);
   if (byte == '<') return read_escape(c, pieces);
+  if (c.hex_runs == HexRuns::characters) {
+    if (byte == '\n') return read_line_break(c, pieces);
+    return read_narrow(c, pieces);
+  }
   if (is_hex_digit(static_cast<char>(byte))) return read_hex_run(c, pieces);
   return read_narrow(c, pieces);
 }
@@ -188,8 +200,8 @@ std::size_t syntax_length(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces) {
-  for (Cursor c{text}; c.at < text.size(); ++c.column) {
+Outcome parse_line_text(std::string_view text, HexRuns hex_runs, std::vector<TextPiece>& pieces) {
+  for (Cursor c{text, hex_runs}; c.at < text.size(); ++c.column) {
     if (Outcome failure = read_piece(c, pieces)) return failure;
   }
   return std::nullopt;

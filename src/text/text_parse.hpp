@@ -29,17 +29,17 @@ struct TextPiece {
   std::vector<std::uint16_t> units;
 };
 
+// What runs of the ASCII hex digits 0-9 A-F are in a text: units, as in an
+// edited dump line, or characters, as in a catalogue's translation, which
+// writes every unit as a tag and a line break (0012) as itself.
+enum class HexRuns { units, characters };
+
 // Splits `text` (a line after its identifier) into pieces. Refused, with the
 // 1-based column in characters as the failure's column: a '\' not followed by
 // 'n', a '(' that starts no name, a malformed escape, a hex run whose length
 // is not a multiple of four, a unit the decoder never produces
 // (0000-000F, 1000-FFFE), and a character the table does not hold.
-Outcome parse_line_text(std::string_view text, std::vector<TextPiece>& pieces);
-
-// What runs of the ASCII hex digits 0-9 A-F are in a text: units, as in an
-// edited dump line, or characters, as in a catalogue's translation, which
-// writes every unit as a tag.
-enum class HexRuns { units, characters };
+Outcome parse_line_text(std::string_view text, HexRuns hex_runs, std::vector<TextPiece>& pieces);
 
 // --fullwidth: `text` with each ASCII character the reader would not take
 // written as its full-width counterpart (fullwidth.hpp). Kept as written:

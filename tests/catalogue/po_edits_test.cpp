@@ -204,6 +204,13 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
       {header + entry(word.context, source, "<12>"), place + "(" + word.context + ", character 1 of the translation) an escape"},
       {header + entry(word.context, source, "\xe3\x82\xa2\\n"), place + "(" + word.context + ", character 2 of the translation) '\\' (U+005C) is not"},
       {header + entry(word.context, source, "\xe3\x82\xa2\xc2\xa5n"), place + "(" + word.context + ", character 2 of the translation) '\xc2\xa5' (U+00A5) is not"},
+      // ASCII digits and letters are characters of a translation, never units; a
+      // line break is one character.
+      {header + entry(word.context, source, "1200"),
+       place + "(" + word.context + ", character 1 of the translation) '1' (U+0031) is not in the character table: write '\xef\xbc\x91'"},
+      {header + entry(word.context, source, "\xe3\x82\xa2\nxBad"),
+       place + "(" + word.context + ", character 3 of the translation) 'x' (U+0078) is not in the character table"},
+      {header + entry(word.context, source, "\nB"), place + "(" + word.context + ", character 2 of the translation) 'B' (U+0042) is not"},
       {header + entry(word.context, source, "\xf0\x9f\x98\x80"), at + "byte 1 of the translation starts '\xf0\x9f\x98\x80' (U+1F600), which Shift-JIS does not have"},
       {header + "msgctxt \"" + word.context + "\"\nmsgid \"" + testing_support::po_quoted(source) +
            "\"\nmsgid_plural \"a\"\nmsgstr[0] \"b\"\n",
@@ -234,7 +241,7 @@ TEST(PoEdits, EachRefusalNamesTheCatalogueAndItsLine) {
 // `phrase`: names, escapes, hex runs and line breaks kept.
 std::string rephrased(std::string_view text, std::string_view phrase) {
   std::vector<TextPiece> pieces;
-  EXPECT_FALSE(parse_line_text(text, pieces));
+  EXPECT_FALSE(parse_line_text(text, HexRuns::units, pieces));
   std::string out;
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     if (pieces[i].kind != TextPiece::Kind::character) {

@@ -38,7 +38,7 @@ TEST(PoTags, ControlsAreKeptAsAMultisetNamesAndLineBreaksMove) {
       {yes_no, kSecond + kNo + kFirst + kYes, "", out_of_order},
       {yes_no, kFirst + kYes + kSecond + kNo, "", ""},
       // A control is its units, however the tags split them.
-      {yes_no, "<1300><3B02 3803 EA00>" + kYes + "1300E1011902C200" + kNo, "", ""},
+      {yes_no, "<1300><3B02 3803 EA00>" + kYes + "<1300 E101><1902><C200>" + kNo, "", ""},
       {yes_no, "<1300 3B02><3803 EA00>" + kYes + kSecond + kNo, "", ""},
       // A control held twice is kept twice.
       {"<1800 A000>" + kA + "<1800 A000>", "<1800 A000>" + kA,

@@ -20,7 +20,7 @@ Read read(std::string_view text, const Units& original,
   static const Dictionary dictionary;
   std::vector<TextPiece> pieces;
   Read result;
-  result.failure = parse_line_text(text, pieces);
+  result.failure = parse_line_text(text, HexRuns::units, pieces);
   if (result.failure) return result;
   LineUnits read;
   result.failure = line_units(pieces, {original, dictionary}, ReadingRules{has_code, newline}, read);

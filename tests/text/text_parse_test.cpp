@@ -10,7 +10,7 @@ using Units = std::vector<std::uint16_t>;
 
 std::vector<TextPiece> parse(std::string_view text) {
   std::vector<TextPiece> pieces;
-  const Outcome failure = parse_line_text(text, pieces);
+  const Outcome failure = parse_line_text(text, HexRuns::units, pieces);
   EXPECT_FALSE(failure) << failure->text();
   return pieces;
 }
@@ -51,7 +51,7 @@ TEST(ParseLineText, RefusesWhatTheDumpNeverWrites) {
   };
   for (const auto& [text, message] : cases) {
     std::vector<TextPiece> pieces;
-    const Outcome refused = parse_line_text(text, pieces);
+    const Outcome refused = parse_line_text(text, HexRuns::units, pieces);
     ASSERT_TRUE(refused) << text;
     EXPECT_EQ(std::to_string(refused->column) + ": " + refused->reason, message);
   }
@@ -72,7 +72,7 @@ TEST(ParseLineText, NamesACharacterItLacksInUtf8WithWhatToWriteInstead) {
   };
   for (const auto& [text, message] : cases) {
     std::vector<TextPiece> pieces;
-    const Outcome refused = parse_line_text(text, pieces);
+    const Outcome refused = parse_line_text(text, HexRuns::units, pieces);
     ASSERT_TRUE(refused) << text;
     EXPECT_EQ(std::to_string(refused->column) + ": " + refused->reason, message);
   }
