@@ -1,6 +1,7 @@
 // The whole insert, in memory, on edits a fuzzer chooses: texts that replace
 // those of word-list, sequential-block, dictionary or script message lines
-// of the cut-down sample, with the end of bank FB free for moved messages.
+// of the cut-down sample, with the end of bank FB free for moved messages,
+// with and without relayout.
 // Every run must insert or refuse (or, keeping going, insert the rest); an
 // insert whose own proof fails (an "internal error") is a finding.
 #include <algorithm>
@@ -14,7 +15,6 @@
 #include "dump/load_tables.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
-#include "dump/stored_messages.hpp"
 #include "dump/stored_messages.hpp"
 #include "sample/sample_content.hpp"
 #include "small_sample.hpp"
@@ -77,9 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   InsertInputs inputs = original;
   inputs.edited[dump] = with_lines(*original.edited[dump], replaced);
   // Every other input keeps going past its refusals: the rest must then be
-  // made and proven.
+  // made and proven; every other one lets texts change length.
   InsertSettings run = settings;
   run.keep_going = (data[0] & 0x80) != 0;
+  run.relayout = (data[0] & 0x40) != 0;
   InsertResult result;
   const Outcome outcome = insert_edited_dumps(inputs, run, result);
   if (outcome && outcome->text().find("internal error") != std::string::npos) __builtin_trap();
