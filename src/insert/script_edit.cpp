@@ -67,6 +67,7 @@ struct ScriptWork {
   std::map<BlockKey, std::map<std::int64_t, const Change*>> blocks = {};  // the edits of each block, by offset
   std::map<BlockKey, std::vector<std::uint8_t>> rewritten = {};          // the units of each block this run rewrote
   std::map<std::size_t, ChangedBlocks> relaid = {};                      // with relayout: the changed blocks of each group
+  std::map<BlockKey, std::vector<const Change*>> rewrote = {};           // with relayout: the changes each block's bytes take
   encode::ScriptCodes codes = {};
 
   const ScriptLine& line(const Change& change) const { return image.map.script_lines[change.number - 1]; }
@@ -165,6 +166,7 @@ struct BlockJob {
   std::optional<NeighbourBlock> previous;
   std::vector<std::uint8_t> units = {};  // what it decodes to once rewritten
   BlockLeaves leaves = {};               // with relayout: its symbols, and the bits each will take
+  std::vector<const Change*> rewrote = {};  // with relayout: the changes that rewrote its bytes
   bool changed = false;
 };
 
@@ -244,6 +246,7 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
     if (Outcome failure = take_shortest_symbols(work, job, offered, name, static_cast<std::size_t>(offset), cost)) return failure;
     ++work.plan.counts.script_messages_rewritten;
     job.changed = true;
+    job.rewrote.push_back(&change);
     std::vector<int> symbols;
     for (const encode::ScriptLeaf& leaf : job.leaves) symbols.push_back(leaf.symbol);
     job.units = units_for_symbols(symbols);
@@ -296,6 +299,7 @@ void plan_block(ScriptWork& work, const BlockKey& key, const std::map<std::int64
   if (!job.changed) return;
   if (relayout) {
     work.relaid[group_of(key)][key.second] = std::move(job.leaves);
+    work.rewrote[key] = std::move(job.rewrote);
     return;
   }
   ++work.plan.counts.script_blocks_recompressed;
@@ -305,14 +309,18 @@ void plan_block(ScriptWork& work, const BlockKey& key, const std::map<std::int64
   work.rewritten[key] = std::move(job.units);
 }
 
-// Lays out again a group holding changed blocks; refused for every message
-// of them when it cannot be.
-void lay_out_group(ScriptWork& work, std::size_t group, const ChangedBlocks& changed) {
-  const std::optional<std::string> why = lay_out_script_group(work.image, work.codes, group, changed, work.plan);
-  if (!why) return;
+// Lays out again a group holding changed blocks. A block the layout cannot
+// take has the changes that rewrote it refused, and the group is laid out
+// again without it.
+void lay_out_group(ScriptWork& work, std::size_t group, ChangedBlocks changed) {
   const int bank = cartridge_map::kScriptGroups[group].bank;
-  for (const auto& [address, leaves] : changed) {
-    for (const auto& [offset, change] : work.blocks.at({bank, address})) work.plan.refuse(refusal_of(*change, 0, *why));
+  while (!changed.empty()) {
+    const std::optional<GroupRefusal> refused = lay_out_script_group(work.image, work.codes, group, changed, work.plan);
+    if (!refused) return;
+    for (const int address : refused->blocks) {
+      for (const Change* change : work.rewrote.at({bank, address})) work.plan.refuse(refusal_of(*change, 0, refused->reason));
+      changed.erase(address);
+    }
   }
 }
 

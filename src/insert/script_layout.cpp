@@ -1,6 +1,7 @@
 #include "insert/script_layout.hpp"
 
 #include <algorithm>
+#include <variant>
 
 #include "dump/dumps.hpp"
 #include "text/hex.hpp"
@@ -155,27 +156,66 @@ std::string overflow(const GroupLayout& layout, std::size_t k, int below) {
          " bytes missing (shorten its texts, or give free bytes before it with --free)";
 }
 
+// The changed blocks from k on that grew, k itself when changed; every
+// changed block if none did.
+std::vector<int> grown_blocks(const GroupLayout& layout, const ChangedBlocks& changed, std::size_t k) {
+  std::vector<int> grown;
+  for (std::size_t j = k; j < layout.blocks.size(); ++j) {
+    const int address = layout.blocks[j].address;
+    if (!changed.contains(address)) continue;
+    const int end = j + 1 < layout.blocks.size() ? layout.to[j + 1] : layout.group.end_address;
+    if (j == k || end - layout.to[j] > layout.blocks[j].length) grown.push_back(address);
+  }
+  if (grown.empty()) {
+    for (const auto& [address, leaves] : changed) grown.push_back(address);
+  }
+  return grown;
+}
+
+// The first changed block after block k, whose first byte an odd block k
+// reads; every changed block if none follows.
+std::vector<int> changed_after(const GroupLayout& layout, const ChangedBlocks& changed, std::size_t k) {
+  for (std::size_t j = k + 1; j < layout.blocks.size(); ++j) {
+    if (changed.contains(layout.blocks[j].address)) return {layout.blocks[j].address};
+  }
+  return grown_blocks(layout, changed, layout.blocks.size());
+}
+
+// Block k compressed again to end at `end`: its length, or why not.
+std::variant<int, GroupRefusal> recompress(GroupLayout& layout, const ChangedBlocks& changed, std::size_t k, int end) {
+  const GroupBlock& block = layout.blocks[k];
+  const auto found = changed.find(block.address);
+  const std::vector<int> blamed = found != changed.end() ? std::vector<int>{block.address} : changed_after(layout, changed, k);
+  std::string why;
+  const BlockLeaves leaves = found != changed.end()
+                                 ? found->second
+                                 : block_leaves(layout.image.tables.script_tree,
+                                                layout.image.cart.bytes.subspan(layout.offset(block.address)), block.length, why);
+  if (!why.empty()) return GroupRefusal{block_name(layout.group, block) + " cannot be compressed again: " + why, blamed};
+  std::optional<int> below;
+  const int placed = place_with_aliases(layout, leaves, end, below);
+  if (below) return GroupRefusal{overflow(layout, k, *below), grown_blocks(layout, changed, k)};
+  if (placed < 0) {
+    return GroupRefusal{block_name(layout.group, block) + " has no compression that decodes as planned where it would lie", blamed};
+  }
+  return placed;
+}
+
 // Places every block from the last backwards; why it cannot, or nothing.
-std::optional<std::string> place_blocks(GroupLayout& layout, const ChangedBlocks& changed) {
+std::optional<GroupRefusal> place_blocks(GroupLayout& layout, const ChangedBlocks& changed) {
   int end = layout.group.end_address;
   layout.to.assign(layout.blocks.size(), 0);
   for (std::size_t k = layout.blocks.size(); k-- > 0;) {
     const GroupBlock& block = layout.blocks[k];
-    const auto found = changed.find(block.address);
-    if (found == changed.end() && end - block.length < layout.floor) return overflow(layout, k, end - block.length);
-    std::optional<int> length = found == changed.end() ? copy_block(layout, block, end) : std::nullopt;
+    const bool is_changed = changed.contains(block.address);
+    if (!is_changed && end - block.length < layout.floor) {
+      return GroupRefusal{overflow(layout, k, end - block.length), grown_blocks(layout, changed, k)};
+    }
+    std::optional<int> length = is_changed ? std::nullopt : copy_block(layout, block, end);
     if (!length) {
-      std::string why;
-      const BlockLeaves leaves = found != changed.end() ? found->second
-                                                        : block_leaves(layout.image.tables.script_tree,
-                                                                       layout.image.cart.bytes.subspan(layout.offset(block.address)),
-                                                                       block.length, why);
-      if (!why.empty()) return block_name(layout.group, block) + " cannot be compressed again: " + why;
-      std::optional<int> below;
-      const int placed = place_with_aliases(layout, leaves, end, below);
-      if (below) return overflow(layout, k, *below);
-      if (placed < 0) return block_name(layout.group, block) + " has no compression that decodes as planned where it would lie";
-      length = placed;
+      std::variant<int, GroupRefusal> placed = recompress(layout, changed, k, end);
+      if (auto* refusal = std::get_if<GroupRefusal>(&placed)) return std::move(*refusal);
+      length = std::get<int>(placed);
     }
     end -= *length;
     layout.to[k] = end;
@@ -226,17 +266,20 @@ bool ends_in_own_word(const BlockLeaves& leaves, const encode::ScriptCodes& code
   return (16 - bits % 16) % 16 <= codes.longest_open;
 }
 
-std::optional<std::string> lay_out_script_group(const ImageView& image, const encode::ScriptCodes& codes, std::size_t group,
-                                                const ChangedBlocks& changed, InsertPlan& plan) {
+std::optional<GroupRefusal> lay_out_script_group(const ImageView& image, const encode::ScriptCodes& codes, std::size_t group,
+                                                 const ChangedBlocks& changed, InsertPlan& plan) {
   GroupLayout layout{image, codes, kScriptGroups[group], plan};
   layout.blocks = blocks_of(script_places(image.cart), layout.group);
   const GroupBlock& last = layout.blocks.back();
   if (last.length <= 0) {
-    return group_name(layout.group) + " cannot be laid out again: its block " + address_text(layout.group.bank, last.address) +
-           " lies at or past its end " + address_text(layout.group.bank, layout.group.end_address);
+    std::vector<int> all;
+    for (const auto& [address, leaves] : changed) all.push_back(address);
+    return GroupRefusal{group_name(layout.group) + " cannot be laid out again: its block " + address_text(layout.group.bank, last.address) +
+                            " lies at or past its end " + address_text(layout.group.bank, layout.group.end_address),
+                        all};
   }
   layout.floor = lowest_start(image, layout.group, layout.blocks.front().address);
-  std::optional<std::string> why = place_blocks(layout, changed);
+  std::optional<GroupRefusal> why = place_blocks(layout, changed);
   if (why) {
     const std::size_t from = layout.offset(layout.floor), to = layout.offset(layout.group.end_address);
     std::copy(image.cart.bytes.begin() + static_cast<std::ptrdiff_t>(from), image.cart.bytes.begin() + static_cast<std::ptrdiff_t>(to),

@@ -42,14 +42,22 @@ bool ends_in_own_word(const BlockLeaves& leaves, const encode::ScriptCodes& code
 // Changed blocks of one group, by their old address in its bank.
 using ChangedBlocks = std::map<int, BlockLeaves>;
 
+// Why a group could not be laid out again, and the changed blocks (by old
+// address) whose changes it refuses: the block that found no compression,
+// the changed block after an unchanged one that found none, or, when the
+// group overflows, the changed blocks that grew (every one if none did).
+struct GroupRefusal {
+  std::string reason;
+  std::vector<int> blocks;
+};
+
 // Lays out again the group kScriptGroups[group] so that each block of
 // `changed` decodes to its leaves' symbols and every other block as it did;
 // the pointers of every moved block rewritten, shared ones alike. On success
 // the plan holds the draft's new bytes, `scripts_replaced` the units of the
-// changed blocks' scripts, and the counts; else the draft is left as it was
-// and the reason is returned.
-std::optional<std::string> lay_out_script_group(const ImageView& image, const encode::ScriptCodes& codes, std::size_t group,
-                                                const ChangedBlocks& changed, InsertPlan& plan);
+// changed blocks' scripts, and the counts; else the draft is left as it was.
+std::optional<GroupRefusal> lay_out_script_group(const ImageView& image, const encode::ScriptCodes& codes, std::size_t group,
+                                                 const ChangedBlocks& changed, InsertPlan& plan);
 
 // The group whose blocks or room a --free range of its bank concerns: every
 // range of F8, F9 and FA, and those of FB below the scripts' end there.
