@@ -165,37 +165,22 @@ struct BlockJob {
   int length = 0;  // of the compressed block
   std::optional<NeighbourBlock> previous;
   std::vector<std::uint8_t> units = {};  // what it decodes to once rewritten
-  BlockLeaves leaves = {};               // with relayout: its symbols, and the bits each will take
+  BlockChoices choices = {};             // with relayout: the leaves each of its symbols may take
   std::vector<const Change*> rewrote = {};  // with relayout: the changes that rewrote its bytes
   bool changed = false;
 };
 
-// With relayout, the message's new bytes each take the shortest symbol that
-// gives them, the block being compressed again at any length: the first
-// encoding whose bytes all have a symbol and whose block can end in its own
-// word (see ends_in_own_word), else the first whose bytes all have one.
-// One message byte written by another symbol of it, of another length, so
-// that the block can end in its own word; false, leaves unchanged, if none.
-bool close_with_one_other(BlockLeaves& leaves, std::span<const std::uint8_t> bytes, std::size_t offset,
-                          const encode::ScriptCodes& codes) {
-  for (std::size_t k = 0; k < bytes.size(); ++k) {
-    const encode::ScriptLeaf kept = leaves[offset + k];
-    for (const encode::ScriptLeaf& other : codes.by_byte[bytes[k]]) {
-      if (other.code.length == kept.code.length) continue;
-      leaves[offset + k] = other;
-      if (ends_in_own_word(leaves, codes)) return true;
-    }
-    leaves[offset + k] = kept;
-  }
-  return false;
-}
-
-Outcome take_shortest_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name,
-                              std::size_t offset, const encode::CharacterBits& cost) {
+// With relayout, each new byte of the message may take any symbol that
+// gives it, the block being compressed again at any length: the first
+// encoding whose bytes all have a symbol and some total of whose block can
+// end in its own word (see closes_in_own_word), else the first whose bytes
+// all have one.
+Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, std::size_t offset,
+                         const encode::CharacterBits& cost) {
   int missing = -1;
   std::size_t tries = 0;
   bool found = false;
-  BlockLeaves chosen;
+  BlockChoices chosen;
   offer_encodings(work.coding.coder, text, [&](std::span<const std::uint8_t> bytes) {
     ++tries;
     const auto no_symbol = std::find_if(bytes.begin(), bytes.end(), [&](std::uint8_t b) { return work.codes.by_byte[b].empty(); });
@@ -203,14 +188,16 @@ Outcome take_shortest_symbols(const ScriptWork& work, BlockJob& job, const Offer
       if (missing < 0) missing = *no_symbol;
       return tries >= kRecodeTries;
     }
-    BlockLeaves leaves = job.leaves;
-    for (std::size_t k = 0; k < bytes.size(); ++k) leaves[offset + k] = work.codes.by_byte[bytes[k]].front();
-    const bool closed = ends_in_own_word(leaves, work.codes) || close_with_one_other(leaves, bytes, offset, work.codes);
-    if (!found || closed) chosen = std::move(leaves);
+    BlockChoices choices = job.choices;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      if (script_unit(choices[offset + k].front().symbol).byte != bytes[k]) choices[offset + k] = work.codes.by_byte[bytes[k]];
+    }
+    const bool closed = closes_in_own_word(choices, work.codes);
+    if (!found || closed) chosen = std::move(choices);
     found = true;
     return closed || tries >= kRecodeTries;
   });
-  if (found) job.leaves = std::move(chosen);
+  if (found) job.choices = std::move(chosen);
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, tries);
   if (found) return std::nullopt;
   return Failure{{}, name + ": every encoding within " + std::to_string(tries) + " tries needs script byte " +
@@ -243,12 +230,12 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   const OfferedText offered{encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1]};
   if (work.image.settings.relayout) {
     const encode::CharacterBits cost = encode::counting_cost(encode::character_bits(work.coding.coder, encoded.literal), original_cost);
-    if (Outcome failure = take_shortest_symbols(work, job, offered, name, static_cast<std::size_t>(offset), cost)) return failure;
+    if (Outcome failure = take_any_symbols(work, job, offered, name, static_cast<std::size_t>(offset), cost)) return failure;
     ++work.plan.counts.script_messages_rewritten;
     job.changed = true;
     job.rewrote.push_back(&change);
     std::vector<int> symbols;
-    for (const encode::ScriptLeaf& leaf : job.leaves) symbols.push_back(leaf.symbol);
+    for (const auto& leaves : job.choices) symbols.push_back(leaves.front().symbol);
     job.units = units_for_symbols(symbols);
     return std::nullopt;
   }
@@ -271,7 +258,8 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
 // replace; refused for every message when it cannot be written again.
 bool read_leaves(ScriptWork& work, BlockJob& job, const std::map<std::int64_t, const Change*>& messages) {
   std::string why;
-  job.leaves = block_leaves(work.image.tables.script_tree, std::span(work.image.cart.bytes).subspan(job.at.offset), job.length, why);
+  job.choices = same_symbol_choices(
+      block_leaves(work.image.tables.script_tree, std::span(work.image.cart.bytes).subspan(job.at.offset), job.length, why), work.codes);
   if (why.empty()) return true;
   for (const auto& [offset, change] : messages) {
     work.plan.refuse(refusal_of(*change, 0, "block " + address_text(job.key.first, job.key.second) + " cannot be compressed again: " + why));
@@ -298,7 +286,7 @@ void plan_block(ScriptWork& work, const BlockKey& key, const std::map<std::int64
   }
   if (!job.changed) return;
   if (relayout) {
-    work.relaid[group_of(key)][key.second] = std::move(job.leaves);
+    work.relaid[group_of(key)][key.second] = std::move(job.choices);
     work.rewrote[key] = std::move(job.rewrote);
     return;
   }

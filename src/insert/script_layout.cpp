@@ -1,6 +1,7 @@
 #include "insert/script_layout.hpp"
 
 #include <algorithm>
+#include <set>
 #include <variant>
 
 #include "dump/dumps.hpp"
@@ -53,6 +54,7 @@ struct GroupLayout {
   int floor = 0;            // the lowest address the group may take
   std::vector<int> to = {};  // each block's new address
   int start = 0;            // where the group starts now
+  std::map<int, std::vector<int>> symbols = {};  // of each block compressed again, by its old address
 
   std::size_t offset(int address) const { return static_cast<std::size_t>(rom_offset(group.bank, address)); }
 };
@@ -96,51 +98,129 @@ std::optional<int> copy_block(GroupLayout& layout, const GroupBlock& block, int 
   return block.length;
 }
 
-// Writes `leaves` to end at `end`, the shortest length first, the bits
-// after the last symbol a walk that reaches no leaf; its length once the
-// block decodes to their symbols where it lies, else -1, with `below` set
-// when it would start below the group's room.
-int place_leaves(GroupLayout& layout, const BlockLeaves& leaves, int end, std::optional<int>& below) {
+// The totals of bits a block's choices can take: `least` plus one of
+// reach[0], reach[k] holding what the choices from k on add above their
+// shortest leaves.
+struct ChoiceTotals {
+  int least = 0;
+  std::vector<encode::Totals> reach = {};
+
+  bool has(int total) const { return total >= least && reach.front().has(static_cast<std::size_t>(total - least)); }
+  int most() const { return least + static_cast<int>(reach.front().size()) - 1; }
+};
+
+int shortest_of(const std::vector<encode::ScriptLeaf>& leaves) {
+  return std::min_element(leaves.begin(), leaves.end(), [](const auto& a, const auto& b) { return a.code.length < b.code.length; })
+      ->code.length;
+}
+
+ChoiceTotals totals_of(const BlockChoices& choices) {
+  ChoiceTotals totals;
+  std::size_t widest = 0;
+  for (const auto& leaves : choices) {
+    const int shortest = shortest_of(leaves);
+    totals.least += shortest;
+    const auto longest = std::max_element(leaves.begin(), leaves.end(), [](const auto& a, const auto& b) { return a.code.length < b.code.length; });
+    widest += static_cast<std::size_t>(longest->code.length - shortest);
+  }
+  totals.reach.assign(choices.size() + 1, encode::Totals(widest + 1));
+  totals.reach.back().add(0);
+  for (std::size_t k = choices.size(); k-- > 0;) {
+    const int shortest = shortest_of(choices[k]);
+    std::set<int> added;
+    for (const auto& leaf : choices[k]) {
+      if (added.insert(leaf.code.length).second) {
+        totals.reach[k].add_shifted(totals.reach[k + 1], static_cast<std::size_t>(leaf.code.length - shortest));
+      }
+    }
+  }
+  return totals;
+}
+
+// Each symbol's leaf for the block to take `total` bits: the first choice
+// that still leads to it.
+BlockLeaves leaves_for_total(const BlockChoices& choices, const ChoiceTotals& totals, int total) {
+  BlockLeaves leaves;
+  auto left = static_cast<std::size_t>(total - totals.least);
+  for (std::size_t k = 0; k < choices.size(); ++k) {
+    const int shortest = shortest_of(choices[k]);
+    for (const auto& leaf : choices[k]) {
+      const auto above = static_cast<std::size_t>(leaf.code.length - shortest);
+      if (above > left || !totals.reach[k + 1].has(left - above)) continue;
+      leaves.push_back(leaf);
+      left -= above;
+      break;
+    }
+  }
+  return leaves;
+}
+
+// A walk of `length` bits from `node` that reaches no leaf, and reaches
+// none either with the bits of `next` after it (when given).
+std::optional<encode::Code> open_walk(const ScriptTreeWalker& walker, int node, int length, std::optional<std::uint8_t> next,
+                                      encode::Code prefix = {}) {
+  if (length == 0) {
+    for (int bit = 7; next && bit >= 0; --bit) {
+      if (walker.step(node, *next >> bit & 1, node)) return std::nullopt;
+    }
+    return prefix;
+  }
+  for (int bit = 0; bit < 2; ++bit) {
+    int child;
+    if (walker.step(node, bit, child)) continue;
+    const encode::Code longer{(prefix.bits << 1) | static_cast<std::uint32_t>(bit), prefix.length + 1};
+    if (std::optional<encode::Code> found = open_walk(walker, child, length - 1, next, longer)) return found;
+  }
+  return std::nullopt;
+}
+
+// The bits after a block's last symbol when `pad` are left to its end: a
+// walk that reaches no leaf, in an odd block not even with the next
+// block's first byte, which its last word holds, after it.
+std::optional<encode::Code> closing_walk(const GroupLayout& layout, int pad, int length, int end) {
+  if (length % 2 == 0) {
+    if (pad > layout.codes.longest_open) return std::nullopt;
+    return layout.codes.open[static_cast<std::size_t>(pad)];
+  }
+  if (pad + 8 > layout.codes.longest_open) return std::nullopt;
+  const ScriptTreeWalker walker = walker_for(layout.image.tables.script_tree.nodes, layout.image.tables.script_tree.leaf_boundary);
+  return open_walk(walker, walker.root(), pad, layout.plan.draft()[layout.offset(end)]);
+}
+
+// Writes the block to end at `end` with `total` bits of symbols then
+// `walk`; true, with its symbols, when it decodes to them where it lies.
+bool write_block(GroupLayout& layout, const BlockChoices& choices, const ChoiceTotals& totals, int total, encode::Code walk, int end,
+                 std::vector<int>& symbols) {
+  const BlockLeaves leaves = leaves_for_total(choices, totals, total);
   encode::BitWriter bits;
-  std::vector<int> symbols;
+  symbols.clear();
   for (const encode::ScriptLeaf& leaf : leaves) {
     bits.put(leaf.code);
     symbols.push_back(leaf.symbol);
   }
-  const std::vector<std::uint8_t> units = units_for_symbols(symbols);
-  const auto total = static_cast<int>(bits.bit_count());
-  const int shortest = std::max((total + 7) / 8, 1);
-  for (int length = shortest; length < shortest + 4; ++length) {
-    const int pad = 8 * length - total;
-    const int raised = length + length % 2;
+  if (walk.length > 0) bits.put(walk);
+  const auto length = static_cast<int>(bits.bit_count() / 8);
+  put_bytes(layout, end - length, bits.bytes());
+  return decodes_to(layout, end - length, length, units_for_symbols(symbols));
+}
+
+// Writes the block to end at `end`, the shortest length that some total of
+// its choices closes first; its length once it decodes as planned where it
+// lies, else -1, with `below` set when it would start below the group's
+// room.
+int place_choices(GroupLayout& layout, const BlockChoices& choices, int end, std::optional<int>& below, std::vector<int>& symbols) {
+  const ChoiceTotals totals = totals_of(choices);
+  for (int length = std::max((totals.least + 7) / 8, 1); length <= (totals.most() + 7) / 8 + 1; ++length) {
     if (end - length < layout.floor) {
       below = end - length;
       return -1;
     }
-    if (pad > layout.codes.longest_open || raised + 2 > kScriptWindow) break;
-    encode::BitWriter block = bits;
-    if (pad > 0) block.put(layout.codes.open[static_cast<std::size_t>(pad)]);
-    put_bytes(layout, end - length, block.bytes());
-    if (decodes_to(layout, end - length, length, units)) return length;
-  }
-  return -1;
-}
-
-// Places `leaves`, else the same with one symbol written by another leaf
-// of it, whose other length moves the bits after the last symbol; as
-// place_leaves.
-int place_with_aliases(GroupLayout& layout, BlockLeaves leaves, int end, std::optional<int>& below) {
-  const int length = place_leaves(layout, leaves, end, below);
-  if (length >= 0 || below) return length;
-  for (std::size_t k = leaves.size(); k-- > 0;) {
-    const encode::ScriptLeaf kept = leaves[k];
-    for (const encode::ScriptLeaf& other : layout.codes.by_byte[script_unit(kept.symbol).byte]) {
-      if (other.symbol != kept.symbol || other.code.length == kept.code.length) continue;
-      leaves[k] = other;
-      const int placed = place_with_aliases(layout, leaves, end, below);
-      if (placed >= 0 || below) return placed;
+    if (length + length % 2 + 2 > kScriptWindow) break;
+    for (int pad = 0; pad <= layout.codes.longest_open; ++pad) {
+      if (!totals.has(8 * length - pad)) continue;
+      const std::optional<encode::Code> walk = closing_walk(layout, pad, length, end);
+      if (walk && write_block(layout, choices, totals, 8 * length - pad, *walk, end, symbols)) return length;
     }
-    leaves[k] = kept;
   }
   return -1;
 }
@@ -187,13 +267,14 @@ std::variant<int, GroupRefusal> recompress(GroupLayout& layout, const ChangedBlo
   const auto found = changed.find(block.address);
   const std::vector<int> blamed = found != changed.end() ? std::vector<int>{block.address} : changed_after(layout, changed, k);
   std::string why;
-  const BlockLeaves leaves = found != changed.end()
-                                 ? found->second
-                                 : block_leaves(layout.image.tables.script_tree,
-                                                layout.image.cart.bytes.subspan(layout.offset(block.address)), block.length, why);
+  const BlockChoices choices =
+      found != changed.end() ? found->second
+                             : same_symbol_choices(block_leaves(layout.image.tables.script_tree,
+                                                                layout.image.cart.bytes.subspan(layout.offset(block.address)), block.length, why),
+                                                   layout.codes);
   if (!why.empty()) return GroupRefusal{block_name(layout.group, block) + " cannot be compressed again: " + why, blamed};
   std::optional<int> below;
-  const int placed = place_with_aliases(layout, leaves, end, below);
+  const int placed = place_choices(layout, choices, end, below, layout.symbols[block.address]);
   if (below) return GroupRefusal{overflow(layout, k, *below), grown_blocks(layout, changed, k)};
   if (placed < 0) {
     return GroupRefusal{block_name(layout.group, block) + " has no compression that decodes as planned where it would lie", blamed};
@@ -247,11 +328,7 @@ void commit(GroupLayout& layout, const ChangedBlocks& changed) {
         layout.plan.claim(static_cast<std::size_t>(rom_offset(kScriptPointers.bank, address)), 2);
         layout.plan.write_word(kScriptPointers.bank, address, layout.to[k]);
       }
-      const auto found = changed.find(block.address);
-      if (found == changed.end()) continue;
-      std::vector<int> symbols;
-      for (const encode::ScriptLeaf& leaf : found->second) symbols.push_back(leaf.symbol);
-      layout.plan.scripts_replaced[script] = units_for_symbols(symbols);
+      if (changed.contains(block.address)) layout.plan.scripts_replaced[script] = units_for_symbols(layout.symbols.at(block.address));
     }
   }
   counts.script_blocks_recompressed += changed.size();
@@ -260,10 +337,25 @@ void commit(GroupLayout& layout, const ChangedBlocks& changed) {
 
 }  // namespace
 
-bool ends_in_own_word(const BlockLeaves& leaves, const encode::ScriptCodes& codes) {
-  int bits = 0;
-  for (const encode::ScriptLeaf& leaf : leaves) bits += leaf.code.length;
-  return (16 - bits % 16) % 16 <= codes.longest_open;
+BlockChoices same_symbol_choices(const BlockLeaves& leaves, const encode::ScriptCodes& codes) {
+  BlockChoices choices;
+  for (const encode::ScriptLeaf& leaf : leaves) {
+    choices.push_back({leaf});
+    for (const encode::ScriptLeaf& other : codes.by_byte[script_unit(leaf.symbol).byte]) {
+      if (other.symbol == leaf.symbol && (other.code.bits != leaf.code.bits || other.code.length != leaf.code.length)) {
+        choices.back().push_back(other);
+      }
+    }
+  }
+  return choices;
+}
+
+bool closes_in_own_word(const BlockChoices& choices, const encode::ScriptCodes& codes) {
+  const ChoiceTotals totals = totals_of(choices);
+  for (int total = totals.least; total <= totals.most(); ++total) {
+    if (totals.has(total) && (16 - total % 16) % 16 <= codes.longest_open) return true;
+  }
+  return false;
 }
 
 std::optional<GroupRefusal> lay_out_script_group(const ImageView& image, const encode::ScriptCodes& codes, std::size_t group,

@@ -35,12 +35,22 @@ namespace ambergale {
 // (see block_leaves).
 using BlockLeaves = std::vector<encode::ScriptLeaf>;
 
-// Whether the symbols leave, to the end of a word, bits that a walk reaching
-// no leaf can fill: then the block can end in its own word, whatever follows.
-bool ends_in_own_word(const BlockLeaves& leaves, const encode::ScriptCodes& codes);
+// The leaves each symbol of a block may take, the preferred first: the
+// same symbol by any of its leaves, or, for a byte of a rewritten message,
+// any symbol that gives the byte. Their lengths move the block's total of
+// bits, and so the bits left to fill after its last symbol.
+using BlockChoices = std::vector<std::vector<encode::ScriptLeaf>>;
+
+// Each symbol by its own leaf first, then by its other leaves.
+BlockChoices same_symbol_choices(const BlockLeaves& leaves, const encode::ScriptCodes& codes);
+
+// Whether some total the choices can take leaves, to the end of a word,
+// bits that a walk reaching no leaf can fill: then the block can end in its
+// own word, whatever follows.
+bool closes_in_own_word(const BlockChoices& choices, const encode::ScriptCodes& codes);
 
 // Changed blocks of one group, by their old address in its bank.
-using ChangedBlocks = std::map<int, BlockLeaves>;
+using ChangedBlocks = std::map<int, BlockChoices>;
 
 // Why a group could not be laid out again, and the changed blocks (by old
 // address) whose changes it refuses: the block that found no compression,

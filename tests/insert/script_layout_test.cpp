@@ -319,11 +319,14 @@ TEST(ScriptLayout, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
         }
       }
       // A block whose new bits could not end in its own word keeps its own.
-      if (ends_in_own_word(others, codes)) {
-        leaves = std::move(others);
+      BlockChoices choices;
+      for (const encode::ScriptLeaf& leaf : others) choices.push_back({leaf});
+      if (closes_in_own_word(choices, codes)) {
         swapped += swaps;
+      } else {
+        choices = same_symbol_choices(leaves, codes);
       }
-      changed[place.address] = std::move(leaves);
+      changed[place.address] = std::move(choices);
     }
     // Blocks padded to their own words may need more than the room.
     const std::optional<GroupRefusal> why = lay_out_script_group(view, codes, g, changed, plan);
