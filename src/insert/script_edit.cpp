@@ -170,8 +170,8 @@ struct BlockJob {
   bool changed = false;
 };
 
-// With relayout, each new byte of the message may take any symbol that
-// gives it, the block being compressed again at any length: the first
+// With relayout, each byte of the message may take any symbol that gives
+// it (a byte it kept its own symbol first), the block being compressed again at any length: the first
 // encoding whose bytes all have a symbol and some total of whose block can
 // end in its own word (see closes_in_own_word), else the first whose bytes
 // all have one.
@@ -190,7 +190,9 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
     }
     BlockChoices choices = job.choices;
     for (std::size_t k = 0; k < bytes.size(); ++k) {
-      if (script_unit(choices[offset + k].front().symbol).byte != bytes[k]) choices[offset + k] = work.codes.by_byte[bytes[k]];
+      std::vector<encode::ScriptLeaf>& leaves = choices[offset + k];
+      if (script_unit(leaves.front().symbol).byte != bytes[k]) leaves.clear();
+      leaves.insert(leaves.end(), work.codes.by_byte[bytes[k]].begin(), work.codes.by_byte[bytes[k]].end());
     }
     const bool closed = closes_in_own_word(choices, work.codes);
     if (!found || closed) chosen = std::move(choices);

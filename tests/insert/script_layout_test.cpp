@@ -187,11 +187,12 @@ TEST_P(ScriptLayoutCampaign, ReplacementsThatChangeTheirBlocksLengthFit) {
   std::cout << "  " << fitted.size() << " fit with --relayout: " << resized << " blocks of a new length, " << grown << " grew their group, " << odd
             << " blocks now odd\n";
   EXPECT_GT(resized, 0u);
-  EXPECT_GE(2 * fitted.size(), edits.size());
+  // One block of seed 2 still finds no compression.
+  EXPECT_GE(fitted.size() + 1, edits.size());
 
   // All in one run, with another message of an edited script made too long
-  // for its bytes: that one is refused for itself, once, and a block that
-  // finds no compression refuses only its own changes.
+  // for its bytes: that one is refused for itself, once, and every other
+  // goes in.
   const std::size_t too_long = other_message(sample, fitted);
   ASSERT_NE(too_long, 0u);
   std::vector<std::pair<std::size_t, std::string>> all = fitted;
@@ -207,9 +208,7 @@ TEST_P(ScriptLayoutCampaign, ReplacementsThatChangeTheirBlocksLengthFit) {
     const std::string& text = refusal.failure.text();
     const std::size_t line = std::stoul(text.substr(text.find(':') + 1));
     EXPECT_TRUE(refused.insert(line).second) << text;
-    if (line == too_long) continue;
-    EXPECT_NE(text.find(" has no compression that decodes as planned where it would lie"), std::string::npos) << text;
-    std::erase_if(fitted, [&](const auto& edit) { return edit.first == line; });
+    EXPECT_EQ(line, too_long) << text;
   }
   EXPECT_TRUE(refused.contains(too_long));
   std::cout << "  in one run: " << fitted.size() << " inserted\n";
