@@ -13,6 +13,7 @@
 #include "insert/image_writer.hpp"
 #include "insert/patch.hpp"
 #include "insert/script_edit.hpp"
+#include "insert/script_layout.hpp"
 #include "insert/sequential_edit.hpp"
 #include "insert/sequential_relayout.hpp"
 #include "insert/word_list_edit.hpp"
@@ -64,7 +65,11 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
     return Failure{kDumpFiles[kScripts].name, "internal error: the map of the script dump has " +
                                                   std::to_string(original.map.script_lines.size()) + " lines, the dump another number; nothing written"};
   }
-  if (Outcome failure = check_declared_ranges(original.map, settings.free)) return failure;
+  if (Outcome failure = check_script_ranges(cart, settings.free, settings.relayout)) return failure;
+  std::vector<DeclaredRange> for_messages;
+  std::copy_if(settings.free.begin(), settings.free.end(), std::back_inserter(for_messages),
+               [](const DeclaredRange& free) { return script_group_of(free) == nullptr; });
+  if (Outcome failure = check_declared_ranges(original.map, for_messages)) return failure;
   const ImageView image{cart, tables, original.map, settings};
   InsertPlan& plan = planned.plan;
   const Dictionary* dictionary = &tables.dictionary;
@@ -128,24 +133,27 @@ std::vector<std::pair<std::size_t, std::string>> lines_as_dumped(const InsertPla
 }
 
 // The script dump the new image must give: the rewritten scripts listed
-// from the units they now decode to.
+// from the units they now decode to, every script where the draft puts it.
 std::string redump_scripts(const OriginalImage& original, const Tables& tables, const InsertPlan& plan) {
   std::optional<Cp932ToUtf8> to_utf8;
   if (original.encoding == Encoding::utf8) to_utf8.emplace();
   OutputBudget budget{~std::uint64_t{0}, 0};
   MemoryOutput out(kDumpFiles[kScripts].name, budget, TextFormat{to_utf8 ? &*to_utf8 : nullptr, true});
-  dump_messcript_replacing(original.cart(), tables, plan.scripts_replaced, out);
+  dump_messcript_replacing(plan.draft_cartridge(), tables, plan.scripts_replaced, out);
   out.hand_on();
   return out.take_contents();
 }
 
 // The dump reuses one buffer for the bytes of every script, so a later
 // script whose listing reads past its own end may show rewritten bytes:
-// such lines, unedited, are the dump's artefacts.
-void note_artefacts(std::string_view before, std::string_view after, std::span<const Change> changes, InsertReport& report) {
+// such lines, unedited, are the dump's artefacts. The header of a moved
+// block's script is no artefact.
+void note_artefacts(std::string_view before, std::string_view after, std::span<const ScriptLine> lines,
+                    std::span<const Change> changes, InsertReport& report) {
   auto change = changes.begin();
   for (const std::size_t number : different_lines(before, after)) {
     while (change != changes.end() && change->number < number) ++change;
+    if (number <= lines.size() && lines[number - 1].kind == ScriptLine::Kind::header) continue;
     if (change == changes.end() || change->number != number) report.script_artefacts.push_back(number);
   }
 }
@@ -179,7 +187,7 @@ Outcome expect_dumps(const OriginalImage& original, const ChangeSet& changes, Pl
   count_lines(original.dump.dumps, expected, changes, report);
   if (planned.plan.scripts_replaced.empty()) return std::nullopt;
   std::string redumped = redump_scripts(original, *tables, planned.plan);
-  note_artefacts(expected[kScripts], redumped, changes[kScripts], report);
+  note_artefacts(expected[kScripts], redumped, original.map.script_lines, changes[kScripts], report);
   expected[kScripts] = std::move(redumped);
   return check_listed(planned.plan, original.encoding, expected[kScripts]);
 }
@@ -311,7 +319,7 @@ std::string moved_text(const std::vector<MovedMessage>& moved, std::size_t dump 
 
 // The sequential block laid out again: what moved, and what the dump
 // cannot see.
-std::string relayout_text(const PlanCounts& counts) {
+std::string sequential_relaid_text(const PlanCounts& counts) {
   if (counts.sequential_end_after == 0) return {};
   const int bank = cartridge_map::kMessageBank;
   std::string text = "sequential block laid out again: " + std::to_string(counts.sequential_rewritten) + " messages rewritten, " +
@@ -328,6 +336,21 @@ std::string relayout_text(const PlanCounts& counts) {
   return text + moved_text(counts.sequential_moved, kSequential) +
          "warning: moved sequential-block messages may be addressed from places the dump does not know (game code, script "
          "operands, tables it never reads): only the word-list pointers were rewritten\n";
+}
+
+// The script groups laid out again, and where each starts now.
+std::string script_groups_text(const PlanCounts& counts) {
+  if (counts.script_groups.empty()) return {};
+  std::string text = "script groups laid out again: " + std::to_string(counts.script_groups.size()) + ", " +
+                     std::to_string(counts.script_blocks_moved) + " blocks moved (their pointers rewritten):";
+  for (std::size_t k = 0; k < counts.script_groups.size(); ++k) {
+    const RelaidGroup& group = counts.script_groups[k];
+    const int freed = group.to - group.from;
+    text += std::string(k == 0 ? " " : ", ") + "first block " + address_text(group.bank, group.from) + " -> " +
+            address_text(group.bank, group.to) +
+            (freed >= 0 ? " (" + std::to_string(freed) + " bytes freed before it)" : " (" + std::to_string(-freed) + " bytes of --free taken)");
+  }
+  return text + "\n";
 }
 
 }  // namespace
@@ -351,13 +374,17 @@ std::string report_text(const InsertReport& report) {
     text += "sequential-block messages: " + std::to_string(report.counts.sequential_rewritten) +
             " rewritten at their lengths (the others read as they did and keep their bits)\n";
   }
-  text += relayout_text(report.counts);
-  if (report.lines_changed[3] > 0) {
+  text += sequential_relaid_text(report.counts);
+  if (report.lines_changed[3] > 0 && !report.counts.script_groups.empty()) {
+    text += "script messages rewritten at their lengths: " + std::to_string(report.counts.script_messages_rewritten) +
+            "; their blocks compressed again at new lengths: " + std::to_string(report.counts.script_blocks_recompressed) + "\n";
+  } else if (report.lines_changed[3] > 0) {
     text += "script messages rewritten at their lengths: " + std::to_string(report.counts.script_messages_rewritten) +
             " (the others read as they did and keep their bits); blocks compressed again at theirs: " +
             std::to_string(report.counts.script_blocks_recompressed) + "; byte strings tried by the longest search: " +
             std::to_string(report.counts.script_most_tries) + "\n";
   }
+  text += script_groups_text(report.counts);
   if (!report.script_artefacts.empty()) {
     text += "lines of " + std::string(kDumpFiles[kScripts].name) + " that show rewritten script bytes without being edited: " +
             std::to_string(report.script_artefacts.size()) +

@@ -74,6 +74,13 @@ struct MovedMessage {
   int to = 0;
 };
 
+// A script group laid out again: where its first block started and starts.
+struct RelaidGroup {
+  int bank = 0;
+  int from = 0;
+  int to = 0;
+};
+
 // What the planners counted, for the report.
 struct PlanCounts {
   std::size_t messages_in_place = 0;           // word-list messages in their own old bytes
@@ -85,6 +92,8 @@ struct PlanCounts {
   std::size_t script_messages_rewritten = 0;   // messages inside event scripts whose bytes changed
   std::size_t script_blocks_recompressed = 0;  // script blocks compressed again at their lengths
   std::size_t script_most_tries = 0;           // the most byte strings one message's search tried
+  std::size_t script_blocks_moved = 0;         // blocks of re-laid script groups at new addresses
+  std::vector<RelaidGroup> script_groups;      // the script groups laid out again, in group order
   std::size_t entries_in_place = 0;            // dictionary entries in their own slots
   std::size_t entries_laid_out = 0;            // entries laid out again
   int dictionary_end_before = 0;               // where the last entry's bits end in F8

@@ -8,6 +8,7 @@
 
 #include "encode/character_room.hpp"
 #include "encode/script_codes.hpp"
+#include "insert/script_layout.hpp"
 #include "insert/script_recode.hpp"
 #include "script/disassembler.hpp"
 #include "text/hex.hpp"
@@ -65,6 +66,8 @@ struct ScriptWork {
   std::map<std::size_t, const Change*> by_number = {};
   std::map<BlockKey, std::map<std::int64_t, const Change*>> blocks = {};  // the edits of each block, by offset
   std::map<BlockKey, std::vector<std::uint8_t>> rewritten = {};          // the units of each block this run rewrote
+  std::map<std::size_t, ChangedBlocks> relaid = {};                      // with relayout: the changed blocks of each group
+  std::map<BlockKey, std::vector<const Change*>> rewrote = {};           // with relayout: the changes each block's bytes take
   encode::ScriptCodes codes = {};
 
   const ScriptLine& line(const Change& change) const { return image.map.script_lines[change.number - 1]; }
@@ -162,14 +165,54 @@ struct BlockJob {
   int length = 0;  // of the compressed block
   std::optional<NeighbourBlock> previous;
   std::vector<std::uint8_t> units = {};  // what it decodes to once rewritten
+  BlockChoices choices = {};             // with relayout: the leaves each of its symbols may take
+  std::vector<const Change*> rewrote = {};  // with relayout: the changes that rewrote its bytes
   bool changed = false;
 };
+
+// With relayout, each byte of the message may take any symbol that gives
+// it (a byte it kept its own symbol first), the block being compressed again at any length: the first
+// encoding whose bytes all have a symbol and some total of whose block can
+// end in its own word (see closes_in_own_word), else the first whose bytes
+// all have one.
+Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, std::size_t offset,
+                         const encode::CharacterBits& cost) {
+  int missing = -1;
+  std::size_t tries = 0;
+  bool found = false;
+  BlockChoices chosen;
+  offer_encodings(work.coding.coder, text, [&](std::span<const std::uint8_t> bytes) {
+    ++tries;
+    const auto no_symbol = std::find_if(bytes.begin(), bytes.end(), [&](std::uint8_t b) { return work.codes.by_byte[b].empty(); });
+    if (no_symbol != bytes.end()) {
+      if (missing < 0) missing = *no_symbol;
+      return tries >= kRecodeTries;
+    }
+    BlockChoices choices = job.choices;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      std::vector<encode::ScriptLeaf>& leaves = choices[offset + k];
+      if (script_unit(leaves.front().symbol).byte != bytes[k]) leaves.clear();
+      leaves.insert(leaves.end(), work.codes.by_byte[bytes[k]].begin(), work.codes.by_byte[bytes[k]].end());
+    }
+    const bool closed = closes_in_own_word(choices, work.codes);
+    if (!found || closed) chosen = std::move(choices);
+    found = true;
+    return closed || tries >= kRecodeTries;
+  });
+  if (found) job.choices = std::move(chosen);
+  work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, tries);
+  if (found) return std::nullopt;
+  return Failure{{}, name + ": every encoding within " + std::to_string(tries) + " tries needs script byte " +
+                         hex_text(static_cast<std::uint32_t>(missing), 2) + ", which no symbol of the script tree gives: " +
+                         encode::change_a_character(cost)};
+}
 
 // Plans one message of a block: the expected lines, and the block
 // compressed again in the draft when the bytes change. Refused with a reason.
 Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const Change& change) {
   const std::string name = "script " + hex4(work.line(change).script) + ", message at " + hex4(offset);
-  const Decoded now = decode_block(work.image.tables.script_tree, work.plan.draft(), job.at);
+  Decoded now{job.units, {}};
+  for (std::size_t k = 0; k < now.units.size(); k += 2) now.bytes.push_back(now.units[k]);
   CodeBuffer text_codes;
   const TextDecode decoded = decode_embedded(now.bytes, static_cast<int>(now.bytes.size()), offset, work.image.tables.text_trees, text_codes);
   const std::vector<std::uint16_t> original = code_units(std::span(text_codes).first(static_cast<std::size_t>(decoded.written)));
@@ -186,11 +229,22 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   for (const int other : work.sharers.at(job.key)) work.plan.expect_line(kDump, work.message_lines[{other, offset}], encoded.read_back);
   // A text that stands for what the message held keeps its bits.
   if (encode::opened(work.coding.coder, original) == encoded.literal) return std::nullopt;
+  const OfferedText offered{encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1]};
+  if (work.image.settings.relayout) {
+    const encode::CharacterBits cost = encode::counting_cost(encode::character_bits(work.coding.coder, encoded.literal), original_cost);
+    if (Outcome failure = take_any_symbols(work, job, offered, name, static_cast<std::size_t>(offset), cost)) return failure;
+    ++work.plan.counts.script_messages_rewritten;
+    job.changed = true;
+    job.rewrote.push_back(&change);
+    std::vector<int> symbols;
+    for (const auto& leaves : job.choices) symbols.push_back(leaves.front().symbol);
+    job.units = units_for_symbols(symbols);
+    return std::nullopt;
+  }
   const MessagePlace place{job.at, static_cast<int>(offset), static_cast<int>(size), job.previous ? &*job.previous : nullptr};
   BlockRecoder recoder(work.image.tables.script_tree, work.codes, work.plan.scratch(), place, kRecodeTries);
   if (!recoder.unusable().empty()) return Failure{{}, name + ": " + recoder.unusable()};
-  offer_encodings(work.coding.coder, {encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1]},
-                  [&](std::span<const std::uint8_t> bytes) { return recoder.offer(bytes); });
+  offer_encodings(work.coding.coder, offered, [&](std::span<const std::uint8_t> bytes) { return recoder.offer(bytes); });
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, recoder.tries());
   if (!recoder.found()) {
     const encode::CharacterBits cost = encode::counting_cost(encode::character_bits(work.coding.coder, encoded.literal), original_cost);
@@ -202,18 +256,62 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   return std::nullopt;
 }
 
+// With relayout, the block's symbols as they are, for its messages to
+// replace; refused for every message when it cannot be written again.
+bool read_leaves(ScriptWork& work, BlockJob& job, const std::map<std::int64_t, const Change*>& messages) {
+  std::string why;
+  job.choices = same_symbol_choices(
+      block_leaves(work.image.tables.script_tree, std::span(work.image.cart.bytes).subspan(job.at.offset), job.length, why), work.codes);
+  if (why.empty()) return true;
+  for (const auto& [offset, change] : messages) {
+    work.plan.refuse(refusal_of(*change, 0, "block " + address_text(job.key.first, job.key.second) + " cannot be compressed again: " + why));
+  }
+  return false;
+}
+
+// The group of a block, by its bank.
+std::size_t group_of(const BlockKey& key) {
+  const auto& groups = cartridge_map::kScriptGroups;
+  return static_cast<std::size_t>(
+      std::find_if(groups.begin(), groups.end(), [&](const auto& group) { return group.bank == key.first; }) - groups.begin());
+}
+
 void plan_block(ScriptWork& work, const BlockKey& key, const std::map<std::int64_t, const Change*>& messages) {
   const ScriptPlace& place = work.places[work.sharers.at(key).front()];
-  BlockJob job{key, {static_cast<std::size_t>(rom_offset(key.first, key.second)), place.length}, place.length, odd_block_before(work, key)};
+  const bool relayout = work.image.settings.relayout;
+  BlockJob job{key, {static_cast<std::size_t>(rom_offset(key.first, key.second)), place.length}, place.length,
+               relayout ? std::nullopt : odd_block_before(work, key)};
+  job.units = decode_block(work.image.tables.script_tree, work.image.cart.bytes, job.at).units;
+  if (relayout && !read_leaves(work, job, messages)) return;
   for (const auto& [offset, change] : messages) {
     if (Outcome failure = plan_message(work, job, offset, *change)) work.plan.refuse(refusal_of(*change, failure->column, failure->reason));
   }
   if (!job.changed) return;
+  if (relayout) {
+    work.relaid[group_of(key)][key.second] = std::move(job.choices);
+    work.rewrote[key] = std::move(job.rewrote);
+    return;
+  }
   ++work.plan.counts.script_blocks_recompressed;
   work.plan.claim(job.at.offset, static_cast<std::size_t>(job.at.length));
   work.plan.written(job.at.offset, static_cast<std::size_t>(job.at.length));
   for (const int script : work.sharers.at(key)) work.plan.scripts_replaced[script] = job.units;
   work.rewritten[key] = std::move(job.units);
+}
+
+// Lays out again a group holding changed blocks. A block the layout cannot
+// take has the changes that rewrote it refused, and the group is laid out
+// again without it.
+void lay_out_group(ScriptWork& work, std::size_t group, ChangedBlocks changed) {
+  const int bank = cartridge_map::kScriptGroups[group].bank;
+  while (!changed.empty()) {
+    const std::optional<GroupRefusal> refused = lay_out_script_group(work.image, work.codes, group, changed, work.plan);
+    if (!refused) return;
+    for (const int address : refused->blocks) {
+      for (const Change* change : work.rewrote.at({bank, address})) work.plan.refuse(refusal_of(*change, 0, refused->reason));
+      changed.erase(address);
+    }
+  }
 }
 
 }  // namespace
@@ -225,6 +323,7 @@ void plan_script_edits(const ImageView& image, const LineCoding& coding, std::sp
   index_scripts(work);
   gather_blocks(work, changes);
   for (const auto& [key, messages] : work.blocks) plan_block(work, key, messages);
+  for (const auto& [group, changed] : work.relaid) lay_out_group(work, group, changed);
 }
 
 }  // namespace ambergale

@@ -54,6 +54,25 @@ BlockBits read_block_bits(const ScriptTree& tree, std::span<const std::uint8_t> 
   return bits;
 }
 
+std::vector<encode::ScriptLeaf> block_leaves(const ScriptTree& tree, std::span<const std::uint8_t> input, std::int32_t length,
+                                             std::string& why) {
+  const BlockBits bits = read_block_bits(tree, input, length);
+  if (bits.capped) {
+    why = "it decodes to the most a script may hold (" + std::to_string(kScriptOutputCap / 2) + " bytes)";
+    return {};
+  }
+  std::vector<encode::ScriptLeaf> leaves;
+  for (std::size_t k = 0; k < bits.symbols.size(); ++k) {
+    const std::int32_t from = bits.starts[k], to = bits.starts[k + 1];
+    if (to - from > 32) {
+      why = "a symbol of it takes " + std::to_string(to - from) + " bits, more than a code holds";
+      return {};
+    }
+    leaves.push_back({bits.symbols[k], {read_bits(input, from, to), to - from}});
+  }
+  return leaves;
+}
+
 std::vector<std::uint8_t> units_for_symbols(std::span<const int> symbols) {
   std::vector<std::uint8_t> units;
   units.reserve(2 * symbols.size());

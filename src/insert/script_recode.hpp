@@ -41,6 +41,13 @@ struct BlockBits {
 };
 BlockBits read_block_bits(const ScriptTree& tree, std::span<const std::uint8_t> input, std::int32_t length);
 
+// The symbols a block decodes to, each with the bits it took (filler
+// symbols included), for writing the block again elsewhere. Empty, with
+// `why` set, when it cannot be: the decoder stopped at its output cap, or a
+// walk is longer than a code holds.
+std::vector<encode::ScriptLeaf> block_leaves(const ScriptTree& tree, std::span<const std::uint8_t> input, std::int32_t length,
+                                             std::string& why);
+
 // The decoded units of `symbols`, two bytes each, as decode_script writes them.
 std::vector<std::uint8_t> units_for_symbols(std::span<const int> symbols);
 

@@ -7,6 +7,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "encode/character_room.hpp"
 #include "insert/edit_set.hpp"
+#include "insert/script_layout.hpp"
 #include "text/hex.hpp"
 #include "text/code_units.hpp"
 
@@ -162,7 +163,9 @@ void gather_free_space(WordListWork& work) {
     take({address, address + message.size});
     work.freed[address] = true;
   }
-  for (const DeclaredRange& free : work.image.settings.free) take(free.range);
+  for (const DeclaredRange& free : work.image.settings.free) {
+    if (script_group_of(free) == nullptr) take(free.range);
+  }
   work.plan.counts.free_before = work.pool.total();
 }
 
