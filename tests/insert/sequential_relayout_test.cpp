@@ -321,7 +321,8 @@ TEST_F(SequentialRelayout, EveryMessageAtItsShortestSpellingReadsTheSame) {
   const PlanCounts& counts = result.report.counts;
   std::cout << "block end " << address_text(0xFB, counts.sequential_end_before) << ", at the shortest spellings "
             << address_text(0xFB, counts.sequential_end_shortest) << ", lengthened to " << address_text(0xFB, counts.sequential_end_after) << ", "
-            << counts.sequential_moved.size() << " of " << lines_.size() << " messages moved\n";
+            << counts.sequential_moved.size() << " of " << lines_.size() << " messages moved, " << counts.sequential_other_codes
+            << " characters by another of their codes\n";
   EXPECT_GE(counts.sequential_end_after, kSequentialEnd);
   EXPECT_NE(report_text(result.report).find(" bytes of longer spellings: at their shortest it would have ended at "), std::string::npos);
 }
