@@ -100,14 +100,27 @@ CharacterBits latin_letter_bits(const MessageCoder& coder) {
 namespace {
 
 // The edges out of each place of a literal: the unit itself, then every
-// clean entry that matches from there, with the bits each takes.
+// clean entry that matches from there, then (when `codes` allows) the
+// longer codes of its character, with the bits each takes.
 struct Edge {
   std::uint16_t unit;
   std::size_t next;
   std::size_t bits;
 };
 
-std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<const std::uint16_t> literal) {
+// The other codes of the character `unit`, at `i`, that take more bits
+// than it; called only where an edge may start, never for a control's
+// argument.
+void add_longer_codes(const MessageCoder& coder, std::uint16_t unit, std::size_t i, std::vector<Edge>& edges) {
+  const int own = unit_bits(coder, unit);
+  if (own == 0) return;
+  for (const std::uint16_t other : other_codes_of(unit)) {
+    if (const int bits = unit_bits(coder, other); bits > own) edges.push_back({other, i + 1, static_cast<std::size_t>(bits)});
+  }
+}
+
+std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<const std::uint16_t> literal,
+                                           CharacterCodes codes) {
   const std::size_t n = literal.size();
   std::vector<bool> boundary(n + 1, true);
   for (std::size_t i = 0; i < n; ++i) {
@@ -126,6 +139,7 @@ std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<
       const auto code = static_cast<std::uint16_t>(kFirstEntryCode + e);
       if (const int bits = unit_bits(coder, code); bits > 0) edges[i].push_back({code, i + entry.size(), static_cast<std::size_t>(bits)});
     }
+    if (codes == CharacterCodes::own_or_longer) add_longer_codes(coder, literal[i], i, edges[i]);
   }
   return edges;
 }
@@ -135,7 +149,7 @@ std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<
 bool encode_message(const MessageCoder& coder, std::span<const std::uint16_t> literal, EncodedMessage& out,
                     std::size_t& unencodable) {
   const std::size_t n = literal.size();
-  const std::vector<std::vector<Edge>> edges = parse_edges(coder, literal);
+  const std::vector<std::vector<Edge>> edges = parse_edges(coder, literal, CharacterCodes::own);
   // The best parse of each suffix, from the end: bits, units, and the first
   // unit with where the parse goes on after it.
   struct Best {
@@ -271,11 +285,12 @@ bool visit_parses(const Edges& edges, const std::vector<Totals>& reach, std::siz
 }  // namespace
 
 WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
-                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit) {
+                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit,
+                                   CharacterCodes codes) {
   WindowFit fit;
   const std::size_t end_bits = static_cast<std::size_t>(unit_bits(coder, kEndCode));
   if (end_bits == 0) return fit;
-  const Edges edges = parse_edges(coder, literal);
+  const Edges edges = parse_edges(coder, literal, codes);
   const SuffixBits bits = suffix_bits(edges, end_bits, most);
   fit.characters = character_bits(coder, literal);
   if (bits.shortest[0] == SIZE_MAX) return fit;

@@ -91,13 +91,20 @@ struct WindowFit {
 WindowFit encode_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
                            std::size_t most, std::size_t near, EncodedMessage& out);
 
+// The codes a parse may write for a character of the literal: its own, or
+// also each other code of the same character (other_codes_of) that takes
+// more bits, so a message grows without reading differently.
+enum class CharacterCodes { own, own_or_longer };
+
 // Calls `visit` with each parse of `literal` (its units, the end code last)
 // whose bits lie in [least, most], until it returns false: the totals
 // nearest to `near` first (the smaller of two as near), and for each total
 // the parses in the order of their edges, the unit itself before entries by
-// index. Its first parse is encode_in_window's.
+// index, then longer codes of its character in code order. With
+// CharacterCodes::own its first parse is encode_in_window's.
 WindowFit for_each_parse_in_window(const MessageCoder& coder, std::span<const std::uint16_t> literal, std::size_t least,
-                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit);
+                                   std::size_t most, std::size_t near, const std::function<bool(const Units&)>& visit,
+                                   CharacterCodes codes = CharacterCodes::own);
 
 // The bits of a parse, written out; `units` ends with the end code.
 EncodedMessage write_units(const MessageCoder& coder, const Units& units);

@@ -332,6 +332,11 @@ std::string sequential_relaid_text(const PlanCounts& counts) {
             " bytes of longer spellings: at their shortest it would have ended at " + address_text(bank, counts.sequential_end_shortest) + ")";
   }
   text += "\n";
+  if (counts.sequential_other_codes > 0) {
+    text += "warning: " + std::to_string(counts.sequential_other_codes) +
+            " characters of the sequential block were written by another of their codes to lengthen it; the dump shows "
+            "them alike, but the game may not\n";
+  }
   if (counts.sequential_moved.empty()) return text;
   return text + moved_text(counts.sequential_moved, kSequential) +
          "warning: moved sequential-block messages may be addressed from places the dump does not know (game code, script "

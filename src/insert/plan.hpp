@@ -105,6 +105,7 @@ struct PlanCounts {
   int sequential_end_before = 0;               // 0 when the block was not laid out again
   int sequential_end_shortest = 0;             // with every edit at its shortest spelling
   int sequential_end_after = 0;
+  std::size_t sequential_other_codes = 0;      // characters lengthened by another of their codes
 };
 
 class InsertPlan {

@@ -33,6 +33,7 @@ struct Relaid {
   EncodedLine encoded = {};
   std::vector<std::uint8_t> bytes = {};
   int address = 0;  // where it is written
+  std::size_t other_codes = 0;  // characters lengthened by another of their codes
 
   int size() const { return static_cast<int>(bytes.size()); }
   bool moved() const { return address != old->address; }
@@ -155,9 +156,28 @@ void refuse_grown(Relayout& work, int over) {
   }
 }
 
+// How many characters of `units` (a parse of `literal`) are written by
+// another of their codes.
+std::size_t other_codes_in(const encode::MessageCoder& coder, std::span<const std::uint16_t> literal, const encode::Units& units) {
+  std::size_t others = 0, at = 0;
+  for (const std::uint16_t unit : units) {
+    if (unit == kEndCode) break;
+    const std::size_t e = static_cast<std::size_t>(unit) - kFirstEntryCode;
+    if (unit >= kFirstEntryCode && e < coder.clean.size() && !coder.clean[e].empty()) {
+      at += coder.clean[e].size();
+      continue;
+    }
+    others += unit != literal[at] ? 1 : 0;
+    ++at;
+  }
+  return others;
+}
+
 // A spelling of `message` that grows it by `least` to `most` bytes, the
 // growth nearest `least` (or `most`, `largest`): its dictionary entries
-// spelled out, read back as the shortest reads. False when there is none.
+// spelled out, its characters written by longer codes of theirs (never one
+// line break for the other), read back as the shortest reads. False when
+// there is none.
 bool lengthen(const Relayout& work, Relaid& message, int least, int most, bool largest) {
   most = std::min(most, kSequentialWindow - message.size());
   if (least < 1 || most < least) return false;
@@ -172,8 +192,10 @@ bool lengthen(const Relayout& work, Relaid& message, int least, int most, bool l
                                        found = units;
                                      }
                                      return found.empty() && ++tried < kMostSpellings;
-                                   });
+                                   },
+                                   encode::CharacterCodes::own_or_longer);
   if (found.empty()) return false;
+  message.other_codes = other_codes_in(work.coding.coder, message.encoded.literal, found);
   message.encoded.encoded = encode::write_units(work.coding.coder, found);
   message.bytes = message.encoded.encoded.bytes;
   return true;
@@ -288,6 +310,7 @@ void record(Relayout& work) {
       work.plan.rewritten.push_back({{address, address + message.old->size}, address, text, message.encoded.read_back, message.change});
       ++counts.sequential_rewritten;
     }
+    counts.sequential_other_codes += message.other_codes;
     if (message.moved()) counts.sequential_moved.push_back({message.line, message.old->address, message.address});
     if (!message.change && !message.moved()) continue;
     const std::string text = message.change ? message.encoded.read_back : rendered(message.old->units, work.coding.dictionaries.written);

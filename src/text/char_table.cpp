@@ -4,6 +4,10 @@
 
 #include "text/char_table.hpp"
 
+#include <vector>
+
+#include "text/code_units.hpp"
+
 namespace ambergale {
 
 const std::array<std::string_view, kCharTableSize> kCharTable = {
@@ -1032,5 +1036,20 @@ const std::array<std::string_view, kCharTableSize> kCharTable = {
     "\x81\xA1", // 03FE ■
     "\x81\xA1", // 03FF ■
 };
+
+std::span<const std::uint16_t> other_codes_of(std::uint16_t code) {
+  static const std::array<std::vector<std::uint16_t>, kCharTableSize> others = [] {
+    std::array<std::vector<std::uint16_t>, kCharTableSize> table;
+    for (int a = 0; a < kCharTableSize; ++a) {
+      for (int b = 0; b < kCharTableSize; ++b) {
+        if (a == b || kCharTable[a].empty() || kCharTable[a] != kCharTable[b] || a == kLineBreak || a == kOtherLineBreak) continue;
+        table[a].push_back(static_cast<std::uint16_t>(b));
+      }
+    }
+    return table;
+  }();
+  if (code >= kCharTableSize) return {};
+  return others[code];
+}
 
 }  // namespace ambergale

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace ambergale {
@@ -11,6 +13,11 @@ inline constexpr int kCharTableSize = 1024;
 
 // Entry c is the Shift-JIS text of code c; an empty entry means no character.
 extern const std::array<std::string_view, kCharTableSize> kCharTable;
+
+// The other codes whose character is that of `code` (？ 食 分 and ■ have
+// several), in code order. None for the two line breaks: both show "\n",
+// but the game tells them apart.
+std::span<const std::uint16_t> other_codes_of(std::uint16_t code);
 
 inline constexpr int kFirstNameCode = 0x0080;
 

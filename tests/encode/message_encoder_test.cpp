@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "dump/load_tables.hpp"
 #include "dump/word_lists.hpp"
@@ -235,6 +236,37 @@ TEST(ParsesInWindow, EachParseOnceNearestTotalFirstInEdgeOrder) {
     EXPECT_EQ(bits(parse), only);
     return true;
   });
+}
+
+TEST(ParsesInWindow, LongerCodesOfACharacterOnlyWhenAskedAndNeverForAnArgument) {
+  // A character of two codes with their bits unequal, alone and as a
+  // control's argument, and a line break: asked for, the longer code is
+  // one more parse at the free-standing character only.
+  const SampleCoder sample;
+  const encode::MessageCoder& coder = *sample.coder;
+  std::uint16_t shorter = 0, longer = 0;
+  for (const auto& [a, b] : {std::pair<std::uint16_t, std::uint16_t>{0x003F, 0x007E}, {0x018B, 0x036D}, {0x01A6, 0x0284}}) {
+    const int bits_a = encode::unit_bits(coder, a), bits_b = encode::unit_bits(coder, b);
+    if (bits_a == 0 || bits_b == 0 || bits_a == bits_b) continue;
+    std::tie(shorter, longer) = bits_a < bits_b ? std::pair{a, b} : std::pair{b, a};
+  }
+  ASSERT_NE(shorter, 0) << "no character of the sample has two codes of unequal bits";
+  const Units literal = {shorter, 0x0016, shorter, 0x0012, 0x0017};
+  const auto parses = [&](encode::CharacterCodes codes) {
+    std::vector<Units> seen;
+    encode::for_each_parse_in_window(
+        coder, literal, 1, 4096, 1,
+        [&](const Units& parse) {
+          seen.push_back(parse);
+          return true;
+        },
+        codes);
+    return seen;
+  };
+  const std::vector<Units> own = {{shorter, 0x0016, shorter, 0x0012, 0x0017, 0xFFFF}};
+  EXPECT_EQ(parses(encode::CharacterCodes::own), own);
+  const std::vector<Units> with_longer = {own[0], {longer, 0x0016, shorter, 0x0012, 0x0017, 0xFFFF}};
+  EXPECT_EQ(parses(encode::CharacterCodes::own_or_longer), with_longer);
 }
 
 TEST(EncodeMessage, OnlyEntriesOfPlainCharactersStandForTheirUnits) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -19,6 +21,8 @@
 #include "support/image_maps.hpp"
 #include "support/line_text.hpp"
 #include "support/stated_room.hpp"
+#include "text/char_table.hpp"
+#include "text/code_units.hpp"
 
 namespace ambergale {
 namespace {
@@ -140,6 +144,99 @@ TEST_F(SequentialRelayout, ABlockThatWouldEndShortIsLengthenedByLongerSpellings)
   EXPECT_GT(lengthened, 0u);
 }
 
+// An escape naming `unit`, as an edited line writes it.
+std::string escape_of(std::uint16_t unit) {
+  char text[8];
+  std::snprintf(text, sizeof text, "<%02X%02X>", unit & 0xFF, unit >> 8);
+  return text;
+}
+
+// A character by one of its codes `count` times, a line break of each
+// kind after its first two, then `filler` `fills` times.
+encode::Units run_of(std::uint16_t code, std::size_t count, std::uint16_t filler, std::size_t fills) {
+  encode::Units units(count, code);
+  units.insert(units.begin() + 1, kLineBreak);
+  units.insert(units.begin() + 3, kOtherLineBreak);
+  units.insert(units.end(), fills, filler);
+  return units;
+}
+
+// Whether `literal` at its shortest ends a message short of `needed`
+// bytes, no spelling of entries lengthens it, and a longer code of its
+// characters brings it to exactly `needed`.
+bool only_codes_lengthen(const encode::MessageCoder& coder, const encode::Units& literal, std::size_t needed) {
+  encode::EncodedMessage shortest;
+  std::size_t unencodable = 0;
+  if (!encode::encode_message(coder, literal, shortest, unencodable) || shortest.bytes.size() >= needed) return false;
+  const auto reaches = [&](encode::CharacterCodes codes, std::size_t least) {
+    return encode::for_each_parse_in_window(coder, literal, least, 8 * needed, least, [](const encode::Units&) { return false; }, codes).found;
+  };
+  return !reaches(encode::CharacterCodes::own, shortest.bits + 1) && reaches(encode::CharacterCodes::own_or_longer, 8 * needed - 7);
+}
+
+// A character with a longer code than its own, run with both line breaks
+// and a character of one code after it, that only_codes_lengthen to
+// `needed` bytes; empty when there is none.
+encode::Units run_only_codes_lengthen(const encode::MessageCoder& coder, std::size_t needed) {
+  const auto has_longer = [&](std::uint16_t code) {
+    const std::span<const std::uint16_t> others = other_codes_of(code);
+    return encode::unit_bits(coder, code) > 0 && std::any_of(others.begin(), others.end(), [&](std::uint16_t other) {
+             return encode::unit_bits(coder, other) > encode::unit_bits(coder, code);
+           });
+  };
+  for (std::uint16_t code = 0; code < kCharTableSize; ++code) {
+    if (!has_longer(code)) continue;
+    for (std::uint16_t filler = 0x0080; filler < kCharTableSize; ++filler) {
+      if (kCharTable[filler].empty() || !other_codes_of(filler).empty() || encode::unit_bits(coder, filler) == 0) continue;
+      for (std::size_t fills = 0; fills < 3; ++fills) {
+        for (std::size_t count = 2; count * static_cast<std::size_t>(encode::unit_bits(coder, code)) < 8 * needed; ++count) {
+          if (only_codes_lengthen(coder, run_of(code, count, filler, fills), needed)) return run_of(code, count, filler, fills);
+        }
+      }
+    }
+  }
+  return {};
+}
+
+TEST_F(SequentialRelayout, ABlockNoEntryCanLengthenTakesLongerCodesOfItsCharacters) {
+  // The block's last message becomes a run of a character of several codes
+  // (its shorter one, by escapes) with both line breaks, ending the block
+  // short of D07D. No entry spells the run: only a longer code of the
+  // character lengthens it, and the line breaks keep their codes.
+  const encode::MessageCoder coder = encode::make_message_coder(original_.tables->text_trees, original_.tables->dictionary);
+  const SequentialMessage last = testing_support::word_list_map_of(inputs_.image_file).block.back();
+  const encode::Units literal = run_only_codes_lengthen(coder, static_cast<std::size_t>(kSequentialEnd - last.address));
+  ASSERT_FALSE(literal.empty()) << "no run of a character of several codes ends the sample's block just short";
+  std::string edited = std::string(lines_.back().substr(0, lines_.back().find(']') + 1)), shown;
+  for (const std::uint16_t unit : literal) {
+    edited += escape_of(unit);
+    shown += kCharTable[unit];
+  }
+  inputs_.edited = {};
+  inputs_.edited[1] = with_lines(original_.dumps[1], {{lines_.size(), edited}});
+  InsertResult result;
+  const Outcome failure = insert_edited_dumps(inputs_, settings_, result);
+  ASSERT_FALSE(failure) << failure->text();
+  const MemoryRun again = run_in_memory(result.image_file, inputs_.opcode_file, DumpSettings{}, true);
+  EXPECT_EQ(text_of(split_lines(again.dumps[1]).back()), shown);
+  const encode::Units written = testing_support::word_list_map_of(result.image_file).block.back().units;
+  ASSERT_EQ(written.size(), literal.size() + 1);
+  std::size_t others = 0;
+  for (std::size_t i = 0; i < literal.size(); ++i) {
+    if (written[i] == literal[i]) continue;
+    ++others;
+    EXPECT_NE(std::find(other_codes_of(literal[i]).begin(), other_codes_of(literal[i]).end(), written[i]), other_codes_of(literal[i]).end()) << i;
+  }
+  EXPECT_EQ(written[1], kLineBreak);
+  EXPECT_EQ(written[3], kOtherLineBreak);
+  EXPECT_GT(others, 0u);
+  const PlanCounts& counts = result.report.counts;
+  EXPECT_EQ(counts.sequential_other_codes, others);
+  EXPECT_EQ(counts.sequential_end_after, kSequentialEnd);
+  const std::string report = report_text(result.report);
+  EXPECT_NE(report.find(std::to_string(others) + " characters of the sequential block were written by another of their codes"), std::string::npos) << report;
+}
+
 TEST_F(SequentialRelayout, ABlockOverD07DIsRefusedWithTheBytesOver) {
   const std::size_t i = line_with(16);
   const std::string grown = resized(lines_[i], 16);
@@ -224,7 +321,8 @@ TEST_F(SequentialRelayout, EveryMessageAtItsShortestSpellingReadsTheSame) {
   const PlanCounts& counts = result.report.counts;
   std::cout << "block end " << address_text(0xFB, counts.sequential_end_before) << ", at the shortest spellings "
             << address_text(0xFB, counts.sequential_end_shortest) << ", lengthened to " << address_text(0xFB, counts.sequential_end_after) << ", "
-            << counts.sequential_moved.size() << " of " << lines_.size() << " messages moved\n";
+            << counts.sequential_moved.size() << " of " << lines_.size() << " messages moved, " << counts.sequential_other_codes
+            << " characters by another of their codes\n";
   EXPECT_GE(counts.sequential_end_after, kSequentialEnd);
   EXPECT_NE(report_text(result.report).find(" bytes of longer spellings: at their shortest it would have ended at "), std::string::npos);
 }
