@@ -56,9 +56,13 @@ using ChangedBlocks = std::map<int, BlockChoices>;
 // address) whose changes it refuses: the block that found no compression,
 // the changed block after an unchanged one that found none, or, when the
 // group overflows, the changed blocks that grew (every one if none did).
+// What a text can do about it: drop `missing` bytes, or, when `rebits`,
+// take other bits.
 struct GroupRefusal {
   std::string reason;
   std::vector<int> blocks;
+  int missing = 0;
+  bool rebits = false;
 };
 
 // Lays out again the group kScriptGroups[group] so that each block of
