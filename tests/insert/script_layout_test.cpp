@@ -374,5 +374,52 @@ TEST(ScriptLayout, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
   for (const std::size_t d : {0u, 1u, 2u}) EXPECT_EQ(again.dumps[d], sample.dumps.dumps[d]);
 }
 
+TEST(ScriptLayout, ABlockMadeOddClosesThroughTheNextBlocksFirstByte) {
+  // The sample's blocks come back even when compressed again with their own
+  // symbols. Let each symbol take any leaf that gives its byte, block after
+  // block of the first group, until one ends at an odd length: its last
+  // word then holds the next block's first byte, which the walk after its
+  // last symbol reads without reaching a leaf. Every script still lists as
+  // it did.
+  const Sample& sample = sample_of(2);
+  const Tables& tables = *sample.dumps.tables;
+  const encode::ScriptCodes codes = encode::script_codes_of(tables.script_tree);
+  const InsertSettings settings = relayout(room_before_groups(sample));
+  const MessageMap map;
+  const ImageView view{sample.cart, tables, map, settings};
+  std::set<int> tried;
+  for (int i = kScriptGroups[0].first; tried.size() < 200; ++i) {
+    const ScriptPlace& place = sample.places[static_cast<std::size_t>(i)];
+    if (!tried.insert(place.address).second) continue;
+    std::string why;
+    BlockChoices choices;
+    for (const encode::ScriptLeaf& leaf : block_leaves(tables.script_tree, rom_view(sample.cart, place.bank, place.address), place.length, why)) {
+      choices.push_back({leaf});
+      const auto& others = codes.by_byte[script_unit(leaf.symbol).byte];
+      choices.back().insert(choices.back().end(), others.begin(), others.end());
+    }
+    ASSERT_TRUE(why.empty()) << why;
+    InsertPlan plan(sample.image);
+    const std::optional<GroupRefusal> refused = lay_out_script_group(view, codes, 0, {{place.address, choices}}, plan);
+    ASSERT_FALSE(refused) << refused->reason;
+    const ScriptPlace now = script_places(plan.draft_cartridge())[static_cast<std::size_t>(i)];
+    if (now.length % 2 == 0) continue;
+    std::cout << "block " << address_text(place.bank, place.address) << " of " << place.length << " bytes now takes " << now.length
+              << " (" << tried.size() << " tried)\n";
+    const MemoryRun again = run_in_memory(std::vector<std::uint8_t>(plan.draft().begin(), plan.draft().end()), sample::sample_opcode_file(),
+                                          DumpSettings{}, true);
+    ASSERT_FALSE(again.failure);
+    const std::vector<std::string_view> lines = split_lines(again.dumps[3]), old = split_lines(sample.dumps.dumps[3]);
+    ASSERT_EQ(lines.size(), old.size());
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+      if (sample.map[n].kind != ScriptLine::Kind::header) {
+        EXPECT_EQ(lines[n], old[n]) << n + 1;
+      }
+    }
+    return;
+  }
+  FAIL() << "no block of the first group ends odd when compressed again";
+}
+
 }  // namespace
 }  // namespace ambergale
