@@ -176,16 +176,28 @@ struct BlockJob {
   bool changed = false;
 };
 
+// The leaves the message's bytes may take: any symbol that gives a byte,
+// a byte it kept its own symbol first.
+BlockChoices message_choices(const ScriptWork& work, const BlockJob& job, std::span<const std::uint8_t> bytes, std::size_t offset) {
+  BlockChoices choices;
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    const std::vector<encode::ScriptLeaf>& own = job.choices[offset + k];
+    choices.push_back(script_unit(own.front().symbol).byte == bytes[k] ? own : std::vector<encode::ScriptLeaf>{});
+    choices.back().insert(choices.back().end(), work.codes.by_byte[bytes[k]].begin(), work.codes.by_byte[bytes[k]].end());
+  }
+  return choices;
+}
+
 // With relayout, each byte of the message may take any symbol that gives
-// it (a byte it kept its own symbol first), the block being compressed again at any length: the first
-// encoding whose bytes all have a symbol and some total of whose block can
-// end in its own word (see closes_in_own_word), else the first whose bytes
-// all have one.
+// it, the block being compressed again at any length: the first encoding
+// whose bytes all have a symbol and some total of whose block can end in its
+// own word (see closes_in_own_word), else the first whose bytes all have
+// one. The rest of the block's totals are reckoned once.
 Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, std::size_t offset,
                          const encode::CharacterBits& cost) {
   int missing = -1;
   std::size_t tries = 0;
-  bool found = false;
+  std::optional<WordRests> rest;
   BlockChoices chosen;
   offer_encodings(work.coding.coder, text, [&](std::span<const std::uint8_t> bytes) {
     ++tries;
@@ -194,18 +206,17 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
       if (missing < 0) missing = *no_symbol;
       return tries >= kRecodeTries;
     }
-    BlockChoices choices = job.choices;
-    for (std::size_t k = 0; k < bytes.size(); ++k) {
-      std::vector<encode::ScriptLeaf>& leaves = choices[offset + k];
-      if (script_unit(leaves.front().symbol).byte != bytes[k]) leaves.clear();
-      leaves.insert(leaves.end(), work.codes.by_byte[bytes[k]].begin(), work.codes.by_byte[bytes[k]].end());
+    if (!rest) {
+      const std::span<const std::vector<encode::ScriptLeaf>> block = job.choices;
+      rest = word_rests(word_rests(block.first(offset)), word_rests(block.subspan(offset + bytes.size())));
     }
-    const bool closed = closes_in_own_word(choices, work.codes);
-    if (!found || closed) chosen = std::move(choices);
-    found = true;
+    BlockChoices choices = message_choices(work, job, bytes, offset);
+    const bool closed = closes_in_own_word(word_rests(*rest, word_rests(choices)), work.codes);
+    if (chosen.empty() || closed) chosen = std::move(choices);
     return closed || tries >= kRecodeTries;
   });
-  if (found) job.choices = std::move(chosen);
+  const bool found = !chosen.empty();
+  std::move(chosen.begin(), chosen.end(), job.choices.begin() + static_cast<std::ptrdiff_t>(offset));
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, tries);
   if (found) return std::nullopt;
   return Failure{{}, name + ": every encoding within " + std::to_string(tries) + " tries needs script byte " +

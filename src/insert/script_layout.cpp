@@ -267,7 +267,7 @@ std::vector<int> changed_after(const GroupLayout& layout, const ChangedBlocks& c
 // end within reach of a walk that fills a word without reaching a leaf, or
 // none that did decoded as planned where the block would lie.
 std::string unplaced(const GroupLayout& layout, const BlockChoices& choices) {
-  if (closes_in_own_word(choices, layout.codes)) return " has no compression that decodes as planned where it would lie";
+  if (closes_in_own_word(word_rests(choices), layout.codes)) return " has no compression that decodes as planned where it would lie";
   const ChoiceTotals totals = totals_of(choices);
   return " cannot end where a word does: its " + encode::counted(choices.size(), "symbol") + " take " + std::to_string(totals.least) +
          " to " + std::to_string(totals.most()) + " bits, none within " + std::to_string(layout.codes.longest_open) +
@@ -361,10 +361,37 @@ BlockChoices same_symbol_choices(const BlockLeaves& leaves, const encode::Script
   return choices;
 }
 
-bool closes_in_own_word(const BlockChoices& choices, const encode::ScriptCodes& codes) {
-  const ChoiceTotals totals = totals_of(choices);
-  for (int total = totals.least; total <= totals.most(); ++total) {
-    if (totals.has(total) && (16 - total % 16) % 16 <= codes.longest_open) return true;
+namespace {
+
+// The rests of totals `bits` more than those of `rests`.
+WordRests rotated(WordRests rests, int bits) {
+  const int by = bits % 16;
+  return by == 0 ? rests : static_cast<WordRests>(rests << by | rests >> (16 - by));
+}
+
+}  // namespace
+
+WordRests word_rests(std::span<const std::vector<encode::ScriptLeaf>> choices) {
+  WordRests rests = 1;
+  for (const auto& leaves : choices) {
+    WordRests next = 0;
+    for (const encode::ScriptLeaf& leaf : leaves) next |= rotated(rests, leaf.code.length);
+    rests = next;
+  }
+  return rests;
+}
+
+WordRests word_rests(WordRests first, WordRests second) {
+  WordRests both = 0;
+  for (int rest = 0; rest < 16; ++rest) {
+    if (second >> rest & 1) both |= rotated(first, rest);
+  }
+  return both;
+}
+
+bool closes_in_own_word(WordRests rests, const encode::ScriptCodes& codes) {
+  for (int rest = 0; rest < 16; ++rest) {
+    if ((rests >> rest & 1) && (16 - rest) % 16 <= codes.longest_open) return true;
   }
   return false;
 }

@@ -341,7 +341,7 @@ TEST(ScriptLayout, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
       // A block whose new bits could not end in its own word keeps its own.
       BlockChoices choices;
       for (const encode::ScriptLeaf& leaf : others) choices.push_back({leaf});
-      if (closes_in_own_word(choices, codes)) {
+      if (closes_in_own_word(word_rests(choices), codes)) {
         swapped += swaps;
       } else {
         choices = same_symbol_choices(leaves, codes);
@@ -372,6 +372,23 @@ TEST(ScriptLayout, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
   }
   EXPECT_GT(moved, 1000u);
   for (const std::size_t d : {0u, 1u, 2u}) EXPECT_EQ(again.dumps[d], sample.dumps.dumps[d]);
+}
+
+TEST(ScriptLayout, WordRestsOfABlockAreThoseOfItsPartsTakenTogether) {
+  // Leaves of 3 or 5 bits, then of 7: totals 10, 12 (10 and 12 over no
+  // whole word); with a third of 4 or 6 bits, 14, 16, 18 (rests 14, 0, 2).
+  const auto leaf = [](int length) { return encode::ScriptLeaf{1, {0, length}}; };
+  const BlockChoices two = {{leaf(3), leaf(5)}, {leaf(7)}};
+  EXPECT_EQ(word_rests(two), WordRests{1 << 10 | 1 << 12});
+  const BlockChoices three = {{leaf(3), leaf(5)}, {leaf(7)}, {leaf(4), leaf(6)}};
+  EXPECT_EQ(word_rests(three), WordRests{1 << 14 | 1 | 1 << 2});
+  EXPECT_EQ(word_rests(word_rests(std::span(three).first(1)), word_rests(std::span(three).subspan(1))), word_rests(three));
+  encode::ScriptCodes codes;
+  codes.longest_open = 4;
+  EXPECT_TRUE(closes_in_own_word(word_rests(two), codes));  // 6 and 4 bits short of a word
+  codes.longest_open = 3;
+  EXPECT_FALSE(closes_in_own_word(word_rests(two), codes));
+  EXPECT_TRUE(closes_in_own_word(word_rests(three), codes));  // 16 ends a word
 }
 
 TEST(ScriptLayout, ABlockMadeOddClosesThroughTheNextBlocksFirstByte) {
