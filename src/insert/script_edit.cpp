@@ -54,6 +54,12 @@ std::optional<std::string> not_a_message(const ScriptLine& at) {
   return std::nullopt;
 }
 
+// A change that rewrote a block's bytes, and what its text costs.
+struct Rewrite {
+  const Change* change;
+  encode::CharacterBits cost;
+};
+
 // The script changes while they are planned.
 struct ScriptWork {
   const ImageView& image;
@@ -67,7 +73,7 @@ struct ScriptWork {
   std::map<BlockKey, std::map<std::int64_t, const Change*>> blocks = {};  // the edits of each block, by offset
   std::map<BlockKey, std::vector<std::uint8_t>> rewritten = {};          // the units of each block this run rewrote
   std::map<std::size_t, ChangedBlocks> relaid = {};                      // with relayout: the changed blocks of each group
-  std::map<BlockKey, std::vector<const Change*>> rewrote = {};           // with relayout: the changes each block's bytes take
+  std::map<BlockKey, std::vector<Rewrite>> rewrote = {};                 // with relayout: the changes each block's bytes take
   encode::ScriptCodes codes = {};
 
   const ScriptLine& line(const Change& change) const { return image.map.script_lines[change.number - 1]; }
@@ -166,20 +172,32 @@ struct BlockJob {
   std::optional<NeighbourBlock> previous;
   std::vector<std::uint8_t> units = {};  // what it decodes to once rewritten
   BlockChoices choices = {};             // with relayout: the leaves each of its symbols may take
-  std::vector<const Change*> rewrote = {};  // with relayout: the changes that rewrote its bytes
+  std::vector<Rewrite> rewrote = {};        // with relayout: the changes that rewrote its bytes
   bool changed = false;
 };
 
+// The leaves the message's bytes may take: any symbol that gives a byte,
+// a byte it kept its own symbol first.
+BlockChoices message_choices(const ScriptWork& work, const BlockJob& job, std::span<const std::uint8_t> bytes, std::size_t offset) {
+  BlockChoices choices;
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    const std::vector<encode::ScriptLeaf>& own = job.choices[offset + k];
+    choices.push_back(script_unit(own.front().symbol).byte == bytes[k] ? own : std::vector<encode::ScriptLeaf>{});
+    choices.back().insert(choices.back().end(), work.codes.by_byte[bytes[k]].begin(), work.codes.by_byte[bytes[k]].end());
+  }
+  return choices;
+}
+
 // With relayout, each byte of the message may take any symbol that gives
-// it (a byte it kept its own symbol first), the block being compressed again at any length: the first
-// encoding whose bytes all have a symbol and some total of whose block can
-// end in its own word (see closes_in_own_word), else the first whose bytes
-// all have one.
+// it, the block being compressed again at any length: the first encoding
+// whose bytes all have a symbol and some total of whose block can end in its
+// own word (see closes_in_own_word), else the first whose bytes all have
+// one. The rest of the block's totals are reckoned once.
 Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, std::size_t offset,
                          const encode::CharacterBits& cost) {
   int missing = -1;
   std::size_t tries = 0;
-  bool found = false;
+  std::optional<WordRests> rest;
   BlockChoices chosen;
   offer_encodings(work.coding.coder, text, [&](std::span<const std::uint8_t> bytes) {
     ++tries;
@@ -188,18 +206,17 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
       if (missing < 0) missing = *no_symbol;
       return tries >= kRecodeTries;
     }
-    BlockChoices choices = job.choices;
-    for (std::size_t k = 0; k < bytes.size(); ++k) {
-      std::vector<encode::ScriptLeaf>& leaves = choices[offset + k];
-      if (script_unit(leaves.front().symbol).byte != bytes[k]) leaves.clear();
-      leaves.insert(leaves.end(), work.codes.by_byte[bytes[k]].begin(), work.codes.by_byte[bytes[k]].end());
+    if (!rest) {
+      const std::span<const std::vector<encode::ScriptLeaf>> block = job.choices;
+      rest = word_rests(word_rests(block.first(offset)), word_rests(block.subspan(offset + bytes.size())));
     }
-    const bool closed = closes_in_own_word(choices, work.codes);
-    if (!found || closed) chosen = std::move(choices);
-    found = true;
+    BlockChoices choices = message_choices(work, job, bytes, offset);
+    const bool closed = closes_in_own_word(word_rests(*rest, word_rests(choices)), work.codes);
+    if (chosen.empty() || closed) chosen = std::move(choices);
     return closed || tries >= kRecodeTries;
   });
-  if (found) job.choices = std::move(chosen);
+  const bool found = !chosen.empty();
+  std::move(chosen.begin(), chosen.end(), job.choices.begin() + static_cast<std::ptrdiff_t>(offset));
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, tries);
   if (found) return std::nullopt;
   return Failure{{}, name + ": every encoding within " + std::to_string(tries) + " tries needs script byte " +
@@ -235,7 +252,7 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
     if (Outcome failure = take_any_symbols(work, job, offered, name, static_cast<std::size_t>(offset), cost)) return failure;
     ++work.plan.counts.script_messages_rewritten;
     job.changed = true;
-    job.rewrote.push_back(&change);
+    job.rewrote.push_back({&change, cost});
     std::vector<int> symbols;
     for (const auto& leaves : job.choices) symbols.push_back(leaves.front().symbol);
     job.units = units_for_symbols(symbols);
@@ -299,6 +316,15 @@ void plan_block(ScriptWork& work, const BlockKey& key, const std::map<std::int64
   work.rewritten[key] = std::move(job.units);
 }
 
+// How a text refused with its group may still go in.
+std::string what_the_text_can_do(const GroupRefusal& refused, const encode::CharacterBits& cost) {
+  if (refused.missing > 0) {
+    return "; the translation needs " + encode::characters_off(8 * static_cast<std::size_t>(refused.missing), encode::Miss::over, cost) +
+           ", or give free bytes before the group with --free";
+  }
+  return refused.rebits ? ": " + encode::change_a_character(cost) : "";
+}
+
 // Lays out again a group holding changed blocks. A block the layout cannot
 // take has the changes that rewrote it refused, and the group is laid out
 // again without it.
@@ -308,7 +334,9 @@ void lay_out_group(ScriptWork& work, std::size_t group, ChangedBlocks changed) {
     const std::optional<GroupRefusal> refused = lay_out_script_group(work.image, work.codes, group, changed, work.plan);
     if (!refused) return;
     for (const int address : refused->blocks) {
-      for (const Change* change : work.rewrote.at({bank, address})) work.plan.refuse(refusal_of(*change, 0, refused->reason));
+      for (const Rewrite& rewrite : work.rewrote.at({bank, address})) {
+        work.plan.refuse(refusal_of(*rewrite.change, 0, refused->reason + what_the_text_can_do(*refused, rewrite.cost)));
+      }
       changed.erase(address);
     }
   }

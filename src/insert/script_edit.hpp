@@ -2,6 +2,14 @@
 // messages may change, since every other line follows from the bytes of a
 // script. A message keeps its byte length and its script's block is
 // compressed again at its length, every other byte decoding as before.
+//
+// Under --relayout the block may take any length, and its group is laid out
+// again (see script_layout.hpp). A refusal then reaches only the changes at
+// fault: a message refused for itself is left out of its block, once; a
+// block the layout cannot take (no compression where it would lie, or the
+// one after an unchanged block that finds none) has the changes that
+// rewrote it refused, and an overflowing group those of its blocks that
+// grew; the group is laid out again without them, and the rest go in.
 #pragma once
 
 #include <cstddef>

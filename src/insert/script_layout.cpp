@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "dump/dumps.hpp"
+#include "encode/character_room.hpp"
 #include "text/hex.hpp"
 
 namespace ambergale {
@@ -225,17 +226,6 @@ int place_choices(GroupLayout& layout, const BlockChoices& choices, int end, std
   return -1;
 }
 
-// The group's room and what it lacks, for a block that would start at `below`.
-std::string overflow(const GroupLayout& layout, std::size_t k, int below) {
-  int missing = layout.floor - below;
-  for (std::size_t j = 0; j < k; ++j) missing += layout.blocks[j].length;
-  const int room = layout.group.end_address - layout.floor;
-  return group_name(layout.group) + " overflows: its blocks need at least " + std::to_string(room + missing) +
-         " bytes before its end at " + address_text(layout.group.bank, layout.group.end_address) + ", its room from " +
-         address_text(layout.group.bank, layout.floor) + " is " + std::to_string(room) + ": " + std::to_string(missing) +
-         " bytes missing (shorten its texts, or give free bytes before it with --free)";
-}
-
 // The changed blocks from k on that grew, k itself when changed; every
 // changed block if none did.
 std::vector<int> grown_blocks(const GroupLayout& layout, const ChangedBlocks& changed, std::size_t k) {
@@ -252,6 +242,18 @@ std::vector<int> grown_blocks(const GroupLayout& layout, const ChangedBlocks& ch
   return grown;
 }
 
+// The group's room and what it lacks, for block k that would start at
+// `below`; the grown blocks refused.
+GroupRefusal overflow(const GroupLayout& layout, const ChangedBlocks& changed, std::size_t k, int below) {
+  int missing = layout.floor - below;
+  for (std::size_t j = 0; j < k; ++j) missing += layout.blocks[j].length;
+  const int room = layout.group.end_address - layout.floor;
+  return {group_name(layout.group) + " overflows: its blocks need at least " + std::to_string(room + missing) + " bytes before its end at " +
+              address_text(layout.group.bank, layout.group.end_address) + ", its room from " + address_text(layout.group.bank, layout.floor) +
+              " is " + std::to_string(room) + ": " + encode::counted(static_cast<std::size_t>(missing), "byte") + " missing",
+          grown_blocks(layout, changed, k), missing};
+}
+
 // The first changed block after block k, whose first byte an odd block k
 // reads; every changed block if none follows.
 std::vector<int> changed_after(const GroupLayout& layout, const ChangedBlocks& changed, std::size_t k) {
@@ -259,6 +261,17 @@ std::vector<int> changed_after(const GroupLayout& layout, const ChangedBlocks& c
     if (changed.contains(layout.blocks[j].address)) return {layout.blocks[j].address};
   }
   return grown_blocks(layout, changed, layout.blocks.size());
+}
+
+// Why a block's choices found no compression: none of their totals can
+// end within reach of a walk that fills a word without reaching a leaf, or
+// none that did decoded as planned where the block would lie.
+std::string unplaced(const GroupLayout& layout, const BlockChoices& choices) {
+  if (closes_in_own_word(word_rests(choices), layout.codes)) return " has no compression that decodes as planned where it would lie";
+  const ChoiceTotals totals = totals_of(choices);
+  return " cannot end where a word does: its " + encode::counted(choices.size(), "symbol") + " take " + std::to_string(totals.least) +
+         " to " + std::to_string(totals.most()) + " bits, none within " + std::to_string(layout.codes.longest_open) +
+         " bits of a word's end, the most a walk reaching no leaf can fill";
 }
 
 // Block k compressed again to end at `end`: its length, or why not.
@@ -275,10 +288,8 @@ std::variant<int, GroupRefusal> recompress(GroupLayout& layout, const ChangedBlo
   if (!why.empty()) return GroupRefusal{block_name(layout.group, block) + " cannot be compressed again: " + why, blamed};
   std::optional<int> below;
   const int placed = place_choices(layout, choices, end, below, layout.symbols[block.address]);
-  if (below) return GroupRefusal{overflow(layout, k, *below), grown_blocks(layout, changed, k)};
-  if (placed < 0) {
-    return GroupRefusal{block_name(layout.group, block) + " has no compression that decodes as planned where it would lie", blamed};
-  }
+  if (below) return overflow(layout, changed, k, *below);
+  if (placed < 0) return GroupRefusal{block_name(layout.group, block) + unplaced(layout, choices), blamed, 0, true};
   return placed;
 }
 
@@ -290,7 +301,7 @@ std::optional<GroupRefusal> place_blocks(GroupLayout& layout, const ChangedBlock
     const GroupBlock& block = layout.blocks[k];
     const bool is_changed = changed.contains(block.address);
     if (!is_changed && end - block.length < layout.floor) {
-      return GroupRefusal{overflow(layout, k, end - block.length), grown_blocks(layout, changed, k)};
+      return overflow(layout, changed, k, end - block.length);
     }
     std::optional<int> length = is_changed ? std::nullopt : copy_block(layout, block, end);
     if (!length) {
@@ -350,10 +361,37 @@ BlockChoices same_symbol_choices(const BlockLeaves& leaves, const encode::Script
   return choices;
 }
 
-bool closes_in_own_word(const BlockChoices& choices, const encode::ScriptCodes& codes) {
-  const ChoiceTotals totals = totals_of(choices);
-  for (int total = totals.least; total <= totals.most(); ++total) {
-    if (totals.has(total) && (16 - total % 16) % 16 <= codes.longest_open) return true;
+namespace {
+
+// The rests of totals `bits` more than those of `rests`.
+WordRests rotated(WordRests rests, int bits) {
+  const int by = bits % 16;
+  return by == 0 ? rests : static_cast<WordRests>(rests << by | rests >> (16 - by));
+}
+
+}  // namespace
+
+WordRests word_rests(std::span<const std::vector<encode::ScriptLeaf>> choices) {
+  WordRests rests = 1;
+  for (const auto& leaves : choices) {
+    WordRests next = 0;
+    for (const encode::ScriptLeaf& leaf : leaves) next |= rotated(rests, leaf.code.length);
+    rests = next;
+  }
+  return rests;
+}
+
+WordRests word_rests(WordRests first, WordRests second) {
+  WordRests both = 0;
+  for (int rest = 0; rest < 16; ++rest) {
+    if (second >> rest & 1) both |= rotated(first, rest);
+  }
+  return both;
+}
+
+bool closes_in_own_word(WordRests rests, const encode::ScriptCodes& codes) {
+  for (int rest = 0; rest < 16; ++rest) {
+    if ((rests >> rest & 1) && (16 - rest) % 16 <= codes.longest_open) return true;
   }
   return false;
 }

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <span>
@@ -44,10 +45,20 @@ using BlockChoices = std::vector<std::vector<encode::ScriptLeaf>>;
 // Each symbol by its own leaf first, then by its other leaves.
 BlockChoices same_symbol_choices(const BlockLeaves& leaves, const encode::ScriptCodes& codes);
 
-// Whether some total the choices can take leaves, to the end of a word,
-// bits that a walk reaching no leaf can fill: then the block can end in its
-// own word, whatever follows.
-bool closes_in_own_word(const BlockChoices& choices, const encode::ScriptCodes& codes);
+// The totals of bits some choices can take, told by what they leave over
+// whole words: bit r set when one is r more than a multiple of 16. Cheap
+// to keep for the rest of a block while one message's choices vary.
+using WordRests = std::uint16_t;
+
+WordRests word_rests(std::span<const std::vector<encode::ScriptLeaf>> choices);
+
+// Of two parts of a block taken together.
+WordRests word_rests(WordRests first, WordRests second);
+
+// Whether some total leaves, to the end of a word, bits that a walk
+// reaching no leaf can fill: then the block can end in its own word,
+// whatever follows.
+bool closes_in_own_word(WordRests rests, const encode::ScriptCodes& codes);
 
 // Changed blocks of one group, by their old address in its bank.
 using ChangedBlocks = std::map<int, BlockChoices>;
@@ -56,9 +67,13 @@ using ChangedBlocks = std::map<int, BlockChoices>;
 // address) whose changes it refuses: the block that found no compression,
 // the changed block after an unchanged one that found none, or, when the
 // group overflows, the changed blocks that grew (every one if none did).
+// What a text can do about it: drop `missing` bytes, or, when `rebits`,
+// take other bits.
 struct GroupRefusal {
   std::string reason;
   std::vector<int> blocks;
+  int missing = 0;
+  bool rebits = false;
 };
 
 // Lays out again the group kScriptGroups[group] so that each block of

@@ -142,6 +142,23 @@ TEST(ScriptLayout, UnchangedDumpsGiveTheImageBackWithRelayout) {
   EXPECT_TRUE(result.report.counts.script_groups.empty());
 }
 
+// A refusal of a block whose symbols' totals of bits all lie too far
+// before a word's end for the walk that must close it: the totals it names
+// bear that out.
+void expect_no_total_closes(const std::string& text) {
+  const std::size_t at = text.find(" cannot end where a word does: its ");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::size_t take = text.find(" take ", at);
+  const std::size_t to = text.find(" to ", take);
+  const std::size_t within = text.find(" bits, none within ", to);
+  ASSERT_NE(within, std::string::npos) << text;
+  const int least = std::stoi(text.substr(take + 6)), most = std::stoi(text.substr(to + 4));
+  const int open = std::stoi(text.substr(within + 19));
+  EXPECT_LE(least, most) << text;
+  for (int total = least; total <= most; ++total) EXPECT_GT((16 - total % 16) % 16, open) << text;
+  EXPECT_NE(text.find(": change a character or two (about "), std::string::npos) << text;
+}
+
 class ScriptLayoutCampaign : public testing::TestWithParam<std::uint32_t> {};
 
 TEST_P(ScriptLayoutCampaign, ReplacementsThatChangeTheirBlocksLengthFit) {
@@ -152,13 +169,13 @@ TEST_P(ScriptLayoutCampaign, ReplacementsThatChangeTheirBlocksLengthFit) {
   const std::vector<std::string_view> before = headers(sample.dumps.dumps[3], sample.map);
   std::size_t grown = 0, odd = 0, resized = 0;
   std::vector<std::pair<std::size_t, std::string>> fitted;
+  std::vector<std::size_t> unclosable;
   for (const auto& edit : edits) {
     InsertResult result;
     const Outcome failure = insert(sample, {edit}, relayout(room_before_groups(sample)), result);
-    // Not yet every block finds a compression that ends where it must.
     if (failure) {
-      EXPECT_NE(failure->text().find(" has no compression that decodes as planned where it would lie"), std::string::npos)
-          << failure->text();
+      unclosable.push_back(edit.first);
+      expect_no_total_closes(failure->text());
       continue;
     }
     fitted.push_back(edit);
@@ -187,8 +204,9 @@ TEST_P(ScriptLayoutCampaign, ReplacementsThatChangeTheirBlocksLengthFit) {
   std::cout << "  " << fitted.size() << " fit with --relayout: " << resized << " blocks of a new length, " << grown << " grew their group, " << odd
             << " blocks now odd\n";
   EXPECT_GT(resized, 0u);
-  // One block of seed 2 still finds no compression.
-  EXPECT_GE(fitted.size() + 1, edits.size());
+  // Instruction bytes keep their symbols: on seed 2 one block's symbols
+  // leave no total that any length can close.
+  EXPECT_EQ(unclosable, GetParam() == 2 ? std::vector<std::size_t>{28} : std::vector<std::size_t>{});
 
   // All in one run, with another message of an edited script made too long
   // for its bytes: that one is refused for itself, once, and every other
@@ -239,9 +257,12 @@ TEST(ScriptLayout, AGroupThatOverflowsIsRefusedWithTheBytesMissing) {
     const std::string& text = failure->text();
     EXPECT_EQ(text.rfind("messcript.txt:" + std::to_string(edit.first) + ": script group ", 0), 0u) << text;
     EXPECT_NE(text.find(" overflows: its blocks need at least "), std::string::npos) << text;
-    const std::size_t missing_at = text.find("bytes missing") - 2;
-    const int missing = std::stoi(text.substr(text.rfind(' ', missing_at) + 1));
+    const std::size_t missing_at = text.find(" missing; the translation needs about ");
+    ASSERT_NE(missing_at, std::string::npos) << text;
+    const int missing = std::stoi(text.substr(text.rfind(": ", missing_at) + 2));
     EXPECT_GE(missing, 1) << text;
+    EXPECT_NE(text.find(" fewer (", missing_at), std::string::npos) << text;
+    EXPECT_NE(text.find(", or give free bytes before the group with --free"), std::string::npos) << text;
     const ScriptLine& line = sample.map[edit.first - 1];
     const ScriptPlace& place = sample.places[static_cast<std::size_t>(line.script)];
     const auto& group = *std::find_if(kScriptGroups.begin(), kScriptGroups.end(), [&](const auto& g) { return g.bank == place.bank; });
@@ -320,7 +341,7 @@ TEST(ScriptLayout, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
       // A block whose new bits could not end in its own word keeps its own.
       BlockChoices choices;
       for (const encode::ScriptLeaf& leaf : others) choices.push_back({leaf});
-      if (closes_in_own_word(choices, codes)) {
+      if (closes_in_own_word(word_rests(choices), codes)) {
         swapped += swaps;
       } else {
         choices = same_symbol_choices(leaves, codes);
@@ -351,6 +372,70 @@ TEST(ScriptLayout, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
   }
   EXPECT_GT(moved, 1000u);
   for (const std::size_t d : {0u, 1u, 2u}) EXPECT_EQ(again.dumps[d], sample.dumps.dumps[d]);
+}
+
+TEST(ScriptLayout, WordRestsOfABlockAreThoseOfItsPartsTakenTogether) {
+  // Leaves of 3 or 5 bits, then of 7: totals 10, 12 (10 and 12 over no
+  // whole word); with a third of 4 or 6 bits, 14, 16, 18 (rests 14, 0, 2).
+  const auto leaf = [](int length) { return encode::ScriptLeaf{1, {0, length}}; };
+  const BlockChoices two = {{leaf(3), leaf(5)}, {leaf(7)}};
+  EXPECT_EQ(word_rests(two), WordRests{1 << 10 | 1 << 12});
+  const BlockChoices three = {{leaf(3), leaf(5)}, {leaf(7)}, {leaf(4), leaf(6)}};
+  EXPECT_EQ(word_rests(three), WordRests{1 << 14 | 1 | 1 << 2});
+  EXPECT_EQ(word_rests(word_rests(std::span(three).first(1)), word_rests(std::span(three).subspan(1))), word_rests(three));
+  encode::ScriptCodes codes;
+  codes.longest_open = 4;
+  EXPECT_TRUE(closes_in_own_word(word_rests(two), codes));  // 6 and 4 bits short of a word
+  codes.longest_open = 3;
+  EXPECT_FALSE(closes_in_own_word(word_rests(two), codes));
+  EXPECT_TRUE(closes_in_own_word(word_rests(three), codes));  // 16 ends a word
+}
+
+TEST(ScriptLayout, ABlockMadeOddClosesThroughTheNextBlocksFirstByte) {
+  // The sample's blocks come back even when compressed again with their own
+  // symbols. Let each symbol take any leaf that gives its byte, block after
+  // block of the first group, until one ends at an odd length: its last
+  // word then holds the next block's first byte, which the walk after its
+  // last symbol reads without reaching a leaf. Every script still lists as
+  // it did.
+  const Sample& sample = sample_of(2);
+  const Tables& tables = *sample.dumps.tables;
+  const encode::ScriptCodes codes = encode::script_codes_of(tables.script_tree);
+  const InsertSettings settings = relayout(room_before_groups(sample));
+  const MessageMap map;
+  const ImageView view{sample.cart, tables, map, settings};
+  std::set<int> tried;
+  for (int i = kScriptGroups[0].first; tried.size() < 200; ++i) {
+    const ScriptPlace& place = sample.places[static_cast<std::size_t>(i)];
+    if (!tried.insert(place.address).second) continue;
+    std::string why;
+    BlockChoices choices;
+    for (const encode::ScriptLeaf& leaf : block_leaves(tables.script_tree, rom_view(sample.cart, place.bank, place.address), place.length, why)) {
+      choices.push_back({leaf});
+      const auto& others = codes.by_byte[script_unit(leaf.symbol).byte];
+      choices.back().insert(choices.back().end(), others.begin(), others.end());
+    }
+    ASSERT_TRUE(why.empty()) << why;
+    InsertPlan plan(sample.image);
+    const std::optional<GroupRefusal> refused = lay_out_script_group(view, codes, 0, {{place.address, choices}}, plan);
+    ASSERT_FALSE(refused) << refused->reason;
+    const ScriptPlace now = script_places(plan.draft_cartridge())[static_cast<std::size_t>(i)];
+    if (now.length % 2 == 0) continue;
+    std::cout << "block " << address_text(place.bank, place.address) << " of " << place.length << " bytes now takes " << now.length
+              << " (" << tried.size() << " tried)\n";
+    const MemoryRun again = run_in_memory(std::vector<std::uint8_t>(plan.draft().begin(), plan.draft().end()), sample::sample_opcode_file(),
+                                          DumpSettings{}, true);
+    ASSERT_FALSE(again.failure);
+    const std::vector<std::string_view> lines = split_lines(again.dumps[3]), old = split_lines(sample.dumps.dumps[3]);
+    ASSERT_EQ(lines.size(), old.size());
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+      if (sample.map[n].kind != ScriptLine::Kind::header) {
+        EXPECT_EQ(lines[n], old[n]) << n + 1;
+      }
+    }
+    return;
+  }
+  FAIL() << "no block of the first group ends odd when compressed again";
 }
 
 }  // namespace
