@@ -358,6 +358,45 @@ std::string script_groups_text(const PlanCounts& counts) {
   return text + "\n";
 }
 
+// Script messages rewritten, and how their blocks were compressed again.
+std::string script_messages_text(const InsertReport& report) {
+  if (report.lines_changed[3] == 0) return {};
+  const PlanCounts& counts = report.counts;
+  const std::string rewritten = "script messages rewritten at their lengths: " + std::to_string(counts.script_messages_rewritten);
+  if (!counts.script_groups.empty()) {
+    return rewritten + "; their blocks compressed again at new lengths: " + std::to_string(counts.script_blocks_recompressed) + "\n";
+  }
+  return rewritten + " (the others read as they did and keep their bits); blocks compressed again at theirs: " +
+         std::to_string(counts.script_blocks_recompressed) + "; byte strings tried by the longest search: " +
+         std::to_string(counts.script_most_tries) + "\n";
+}
+
+// Word-list messages in place, moved and copied, and the free bytes of bank FB.
+std::string word_list_text(const PlanCounts& counts) {
+  if (counts.messages_in_place + counts.messages_moved + counts.messages_copied == 0 && counts.free_before == 0) return {};
+  std::string text = "word-list messages: " + std::to_string(counts.messages_in_place) + " in their own bytes, " +
+                     std::to_string(counts.messages_moved) + " moved (their pointer words rewritten)" +
+                     (counts.messages_copied > 0
+                          ? ", " + std::to_string(counts.messages_copied) + " unchanged ones copied out of rewritten bytes\n"
+                          : "\n");
+  text += moved_text(counts.moved);
+  return text + "bank " + bank_text(cartridge_map::kMessageBank) + " free for moved messages: " + std::to_string(counts.free_before) +
+         " bytes, " + std::to_string(counts.free_before - counts.free_after) + " used, " + std::to_string(counts.free_after) + " left\n";
+}
+
+// Dictionary entries in their slots or laid out again, and the room left.
+std::string dictionary_text(const PlanCounts& counts) {
+  if (counts.entries_in_place + counts.entries_laid_out == 0) return {};
+  using cartridge_map::kDictionaryEnd;
+  const int bank = cartridge_map::kDictionaryPointers.bank;
+  return "dictionary entries: " + std::to_string(counts.entries_in_place) + " in their own slots, " +
+         std::to_string(counts.entries_laid_out) + " laid out again\n" + "dictionary up to " + address_text(bank, kDictionaryEnd) +
+         ": the last entry ended at " + address_text(bank, counts.dictionary_end_before) + " (" +
+         std::to_string(kDictionaryEnd - counts.dictionary_end_before) + " bytes left) and ends at " +
+         address_text(bank, counts.dictionary_end_after) + " (" + std::to_string(kDictionaryEnd - counts.dictionary_end_after) +
+         " bytes left)\n";
+}
+
 }  // namespace
 
 std::string report_text(const InsertReport& report) {
@@ -380,15 +419,7 @@ std::string report_text(const InsertReport& report) {
             " rewritten at their lengths (the others read as they did and keep their bits)\n";
   }
   text += sequential_relaid_text(report.counts);
-  if (report.lines_changed[3] > 0 && !report.counts.script_groups.empty()) {
-    text += "script messages rewritten at their lengths: " + std::to_string(report.counts.script_messages_rewritten) +
-            "; their blocks compressed again at new lengths: " + std::to_string(report.counts.script_blocks_recompressed) + "\n";
-  } else if (report.lines_changed[3] > 0) {
-    text += "script messages rewritten at their lengths: " + std::to_string(report.counts.script_messages_rewritten) +
-            " (the others read as they did and keep their bits); blocks compressed again at theirs: " +
-            std::to_string(report.counts.script_blocks_recompressed) + "; byte strings tried by the longest search: " +
-            std::to_string(report.counts.script_most_tries) + "\n";
-  }
+  text += script_messages_text(report);
   text += script_groups_text(report.counts);
   if (!report.script_artefacts.empty()) {
     text += "lines of " + std::string(kDumpFiles[kScripts].name) + " that show rewritten script bytes without being edited: " +
@@ -399,26 +430,7 @@ std::string report_text(const InsertReport& report) {
     for (std::size_t k = 0; k < shown; ++k) text += " " + std::to_string(report.script_artefacts[k]);
     text += report.script_artefacts.size() > shown ? " ...\n" : "\n";
   }
-  if (report.counts.messages_in_place + report.counts.messages_moved + report.counts.messages_copied > 0 || report.counts.free_before > 0) {
-    text += "word-list messages: " + std::to_string(report.counts.messages_in_place) + " in their own bytes, " +
-            std::to_string(report.counts.messages_moved) + " moved (their pointer words rewritten)" +
-            (report.counts.messages_copied > 0 ? ", " + std::to_string(report.counts.messages_copied) +
-                                              " unchanged ones copied out of rewritten bytes\n"
-                                        : "\n");
-    text += moved_text(report.counts.moved);
-    text += "bank " + bank_text(cartridge_map::kMessageBank) + " free for moved messages: " + std::to_string(report.counts.free_before) + " bytes, " +
-            std::to_string(report.counts.free_before - report.counts.free_after) + " used, " + std::to_string(report.counts.free_after) + " left\n";
-  }
-  if (report.counts.entries_in_place + report.counts.entries_laid_out > 0) {
-    using cartridge_map::kDictionaryEnd;
-    const int bank = cartridge_map::kDictionaryPointers.bank;
-    text += "dictionary entries: " + std::to_string(report.counts.entries_in_place) + " in their own slots, " +
-            std::to_string(report.counts.entries_laid_out) + " laid out again\n";
-    text += "dictionary up to " + address_text(bank, kDictionaryEnd) + ": the last entry ended at " +
-            address_text(bank, report.counts.dictionary_end_before) + " (" + std::to_string(kDictionaryEnd - report.counts.dictionary_end_before) +
-            " bytes left) and ends at " + address_text(bank, report.counts.dictionary_end_after) + " (" +
-            std::to_string(kDictionaryEnd - report.counts.dictionary_end_after) + " bytes left)\n";
-  }
+  text += word_list_text(report.counts) + dictionary_text(report.counts);
   text += "image bytes rewritten: " + std::to_string(report.bytes_written) +
           (report.checksum_rewritten ? ", and the header checksum\n" : "\n");
   return text;

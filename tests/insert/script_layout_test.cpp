@@ -81,6 +81,18 @@ InsertSettings relayout(std::vector<DeclaredRange> free = {}) {
   return settings;
 }
 
+// The sample of seed 2 as a group's layout sees it, with room before
+// every group.
+class RelaidSample : public testing::Test {
+ protected:
+  const Sample& sample = sample_of(2);
+  const Tables& tables = *sample.dumps.tables;
+  const encode::ScriptCodes codes = encode::script_codes_of(tables.script_tree);
+  const InsertSettings settings = relayout(room_before_groups(sample));
+  const MessageMap map;
+  const ImageView view{sample.cart, tables, map, settings};
+};
+
 bool shared(const Sample& sample, const ScriptLine& line) {
   const ScriptPlace& place = sample.places[static_cast<std::size_t>(line.script)];
   return std::count_if(sample.places.begin(), sample.places.end(), [&](const ScriptPlace& other) {
@@ -310,15 +322,9 @@ TEST(ScriptLayout, FreeRangesOfTheScriptBanksLieBeforeTheirGroups) {
   EXPECT_EQ(script_group_of({0xFB, {0xF000, 0xF100}}), nullptr);
 }
 
-TEST(ScriptLayout, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
+TEST_F(RelaidSample, EveryBlockCompressedAgainWithOtherSymbolsListsTheSameText) {
   // Every symbol that another leaf no longer gives the byte of, written with
   // that leaf: the groups shrink, and list as they did.
-  const Sample& sample = sample_of(2);
-  const Tables& tables = *sample.dumps.tables;
-  const encode::ScriptCodes codes = encode::script_codes_of(tables.script_tree);
-  const InsertSettings settings = relayout(room_before_groups(sample));
-  const MessageMap map;
-  const ImageView view{sample.cart, tables, map, settings};
   InsertPlan plan(sample.image);
   std::size_t swapped = 0;
   for (std::size_t g = 0; g < kScriptGroups.size(); ++g) {
@@ -391,19 +397,13 @@ TEST(ScriptLayout, WordRestsOfABlockAreThoseOfItsPartsTakenTogether) {
   EXPECT_TRUE(closes_in_own_word(word_rests(three), codes));  // 16 ends a word
 }
 
-TEST(ScriptLayout, ABlockMadeOddClosesThroughTheNextBlocksFirstByte) {
+TEST_F(RelaidSample, ABlockMadeOddClosesThroughTheNextBlocksFirstByte) {
   // The sample's blocks come back even when compressed again with their own
   // symbols. Let each symbol take any leaf that gives its byte, block after
   // block of the first group, until one ends at an odd length: its last
   // word then holds the next block's first byte, which the walk after its
   // last symbol reads without reaching a leaf. Every script still lists as
   // it did.
-  const Sample& sample = sample_of(2);
-  const Tables& tables = *sample.dumps.tables;
-  const encode::ScriptCodes codes = encode::script_codes_of(tables.script_tree);
-  const InsertSettings settings = relayout(room_before_groups(sample));
-  const MessageMap map;
-  const ImageView view{sample.cart, tables, map, settings};
   std::set<int> tried;
   for (int i = kScriptGroups[0].first; tried.size() < 200; ++i) {
     const ScriptPlace& place = sample.places[static_cast<std::size_t>(i)];
