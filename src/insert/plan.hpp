@@ -33,9 +33,14 @@
 
 namespace ambergale {
 
+// Whether the opcode file's offset declarations are complete: only then may
+// a script message change its byte length, every declared offset moved along.
+enum class ScriptOffsets { none, declared };
+
 struct InsertSettings {
   bool keep_going = false;           // leave refused items out and insert the rest
   bool relayout = false;             // texts may change length: the sequential block and script groups laid out again
+  ScriptOffsets script_offsets = ScriptOffsets::none;
   ChecksumPolicy checksum = ChecksumPolicy::automatic;
   std::uint16_t newline = 0;         // the code of a new "\n": 0x0012, 0x0017, or 0 for the original's
   std::vector<DeclaredRange> free;   // bytes moved messages may take, besides those the edits free
