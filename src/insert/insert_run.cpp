@@ -14,9 +14,11 @@
 #include "insert/patch.hpp"
 #include "insert/script_edit.hpp"
 #include "insert/script_layout.hpp"
+#include "insert/script_offsets.hpp"
 #include "insert/sequential_edit.hpp"
 #include "insert/sequential_relayout.hpp"
 #include "insert/word_list_edit.hpp"
+#include "text/hex.hpp"
 
 namespace ambergale {
 
@@ -34,6 +36,7 @@ struct Planned {
   InsertPlan plan;
   std::unique_ptr<Dictionary> dictionary = std::make_unique<Dictionary>();
   std::future<MemoryRun> amended;
+  std::optional<OffsetTable> offsets;  // when script messages may change length
 };
 
 // The dumps of the image with its dictionary as `plan` leaves it, on a thread.
@@ -70,7 +73,13 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
   std::copy_if(settings.free.begin(), settings.free.end(), std::back_inserter(for_messages),
                [](const DeclaredRange& free) { return script_group_of(free) == nullptr; });
   if (Outcome failure = check_declared_ranges(original.map, for_messages)) return failure;
-  const ImageView image{cart, tables, original.map, settings};
+  if (settings.relayout && settings.script_offsets == ScriptOffsets::declared) {
+    planned.offsets.emplace();
+    if (Outcome failure = parse_offset_declarations(original.opcode_file, tables.opcodes, *planned.offsets)) {
+      return failure->about("the opcode file");
+    }
+  }
+  const ImageView image{cart, tables, original.map, settings, planned.offsets ? &*planned.offsets : nullptr};
   InsertPlan& plan = planned.plan;
   const Dictionary* dictionary = &tables.dictionary;
   if (!changes[kDictionary].empty()) {
@@ -218,8 +227,9 @@ Outcome verify(const MemoryRun& again, const std::array<std::string, 4>& expecte
 // proves them and the new image. An image left as it was dumps as it did:
 // only a changed one is dumped again, on a thread of its own while the
 // patches are made.
-Outcome write_and_verify(const OriginalImage& original, const InsertPlan& plan, const InsertSettings& settings,
+Outcome write_and_verify(const OriginalImage& original, const Planned& planned, const InsertSettings& settings,
                          const std::array<std::string, 4>& expected, InsertResult& result) {
+  const InsertPlan& plan = planned.plan;
   result.image_file = original.file;
   const std::span<const std::uint8_t> source = original.cart().bytes;
   const std::span<std::uint8_t> target = std::span(result.image_file).subspan(original.frame.offset, original.frame.size);
@@ -234,7 +244,10 @@ Outcome write_and_verify(const OriginalImage& original, const InsertPlan& plan, 
   }
   result.ips = make_ips(source, target);
   result.bps = make_bps(source, target);
-  return verify(changed ? again.get() : original.dump, expected, source, target, result);
+  if (Outcome failure = verify(changed ? again.get() : original.dump, expected, source, target, result)) return failure;
+  if (!planned.offsets) return std::nullopt;
+  const Cartridge after{target, {}};
+  return prove_script_offsets(original.cart(), after, *original.dump.tables, plan.scripts_replaced, *planned.offsets);
 }
 
 // Leaves out of `changes` every change of a refused item; returns how many.
@@ -286,7 +299,7 @@ Outcome run_insert(const OriginalImage& original, const ChangeSet& changes, cons
   result.report.counts = planned->plan.counts;
   std::array<std::string, 4> expected;
   if (Outcome failure = expect_dumps(original, kept, *planned, expected, result.report)) return failure;
-  return write_and_verify(original, planned->plan, settings, expected, result);
+  return write_and_verify(original, *planned, settings, expected, result);
 }
 
 Outcome insert_edited_dumps(const InsertInputs& inputs, const InsertSettings& settings, InsertResult& result) {
@@ -362,6 +375,11 @@ std::string script_groups_text(const PlanCounts& counts) {
 std::string script_messages_text(const InsertReport& report) {
   if (report.lines_changed[3] == 0) return {};
   const PlanCounts& counts = report.counts;
+  if (counts.script_messages_resized > 0) {
+    return "script messages rewritten: " + std::to_string(counts.script_messages_rewritten) + ", " +
+           std::to_string(counts.script_messages_resized) + " of them at new lengths; their blocks compressed again: " +
+           std::to_string(counts.script_blocks_recompressed) + "\n";
+  }
   const std::string rewritten = "script messages rewritten at their lengths: " + std::to_string(counts.script_messages_rewritten);
   if (!counts.script_groups.empty()) {
     return rewritten + "; their blocks compressed again at new lengths: " + std::to_string(counts.script_blocks_recompressed) + "\n";
@@ -369,6 +387,34 @@ std::string script_messages_text(const InsertReport& report) {
   return rewritten + " (the others read as they did and keep their bits); blocks compressed again at theirs: " +
          std::to_string(counts.script_blocks_recompressed) + "; byte strings tried by the longest search: " +
          std::to_string(counts.script_most_tries) + "\n";
+}
+
+// The declared offsets moved along with script messages that changed
+// length, and those left as they were.
+std::string script_offsets_text(const PlanCounts& counts) {
+  if (counts.script_messages_resized == 0) return {};
+  std::size_t moved = 0;
+  for (const ScriptOffsetCount& script : counts.script_offsets_rewritten) moved += script.rewritten;
+  std::string text = "script offsets moved along: " + std::to_string(moved) + " in " +
+                     std::to_string(counts.script_offsets_rewritten.size()) + " scripts";
+  const auto& rewritten = counts.script_offsets_rewritten;
+  for (std::size_t k = 0; k < rewritten.size() && k < kMostListed; ++k) {
+    text += std::string(k == 0 ? ": " : ", ") + "script " + hex_text(static_cast<std::uint32_t>(rewritten[k].script), 4) + " " +
+            std::to_string(rewritten[k].rewritten);
+  }
+  if (rewritten.size() > kMostListed) text += ", and " + std::to_string(rewritten.size() - kMostListed) + " more";
+  text += "\n";
+  const auto& left = counts.script_offsets_left;
+  if (!left.empty()) text += "script offsets left as they were: " + std::to_string(left.size()) + "\n";
+  for (std::size_t k = 0; k < left.size() && k < kMostListed; ++k) {
+    text += "  script " + hex_text(static_cast<std::uint32_t>(left[k].script), 4) + ", instruction at " +
+            hex_text(static_cast<std::uint32_t>(left[k].instruction), 4) + " (line " + std::to_string(left[k].line) + "): " +
+            left[k].reason + "\n";
+  }
+  if (left.size() > kMostListed) text += "  and " + std::to_string(left.size() - kMostListed) + " more\n";
+  return text +
+         "warning: only the offsets the opcode file declares were moved; a script holding an undeclared one is broken "
+         "where its messages changed length\n";
 }
 
 // Word-list messages in place, moved and copied, and the free bytes of bank FB.
@@ -421,6 +467,7 @@ std::string report_text(const InsertReport& report) {
   text += sequential_relaid_text(report.counts);
   text += script_messages_text(report);
   text += script_groups_text(report.counts);
+  text += script_offsets_text(report.counts);
   if (!report.script_artefacts.empty()) {
     text += "lines of " + std::string(kDumpFiles[kScripts].name) + " that show rewritten script bytes without being edited: " +
             std::to_string(report.script_artefacts.size()) +

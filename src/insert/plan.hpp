@@ -30,6 +30,7 @@
 #include "insert/checksum.hpp"
 #include "insert/free_space.hpp"
 #include "platform/failure.hpp"
+#include "script/offset_declarations.hpp"
 
 namespace ambergale {
 
@@ -52,6 +53,7 @@ struct ImageView {
   const Tables& tables;   // its tables
   const MessageMap& map;  // its stored texts, the scripts mapped when scripts change
   const InsertSettings& settings;
+  const OffsetTable* offsets = nullptr;  // with --script-offsets declared: the opcode file's declarations
 };
 
 // A byte range of the image: [offset, offset + size).
@@ -79,6 +81,21 @@ struct MovedMessage {
   int to = 0;
 };
 
+// The declared offsets of one script moved along with its messages.
+struct ScriptOffsetCount {
+  int script = 0;
+  std::size_t rewritten = 0;
+};
+
+// A declared offset of a script whose messages changed length, left as it
+// was: where its instruction is, and why.
+struct LeftScriptOffset {
+  int script = 0;
+  int instruction = 0;   // the instruction's offset in the old script
+  std::size_t line = 0;  // its line of messcript.txt
+  std::string reason;
+};
+
 // A script group laid out again: where its first block started and starts.
 struct RelaidGroup {
   int bank = 0;
@@ -95,10 +112,13 @@ struct PlanCounts {
   int free_after = 0;
   std::size_t sequential_rewritten = 0;        // messages of the sequential block whose bytes changed
   std::size_t script_messages_rewritten = 0;   // messages inside event scripts whose bytes changed
+  std::size_t script_messages_resized = 0;     // of those, the ones whose byte length changed
   std::size_t script_blocks_recompressed = 0;  // script blocks compressed again at their lengths
   std::size_t script_most_tries = 0;           // the most byte strings one message's search tried
   std::size_t script_blocks_moved = 0;         // blocks of re-laid script groups at new addresses
   std::vector<RelaidGroup> script_groups;      // the script groups laid out again, in group order
+  std::vector<ScriptOffsetCount> script_offsets_rewritten;  // by script, of those whose messages changed length
+  std::vector<LeftScriptOffset> script_offsets_left;        // by script and instruction
   std::size_t entries_in_place = 0;            // dictionary entries in their own slots
   std::size_t entries_laid_out = 0;            // entries laid out again
   int dictionary_end_before = 0;               // where the last entry's bits end in F8

@@ -9,8 +9,10 @@
 #include "encode/character_room.hpp"
 #include "encode/script_codes.hpp"
 #include "insert/script_layout.hpp"
+#include "insert/script_offsets.hpp"
 #include "insert/script_recode.hpp"
 #include "script/disassembler.hpp"
+#include "script/script_shape.hpp"
 #include "text/hex.hpp"
 #include "text/code_units.hpp"
 
@@ -69,11 +71,13 @@ struct ScriptWork {
   std::map<BlockKey, std::vector<int>> sharers = {};  // the scripts each block holds
   std::map<int, std::set<int>> banks = {};            // the blocks of each bank, by address
   std::map<std::pair<int, std::int64_t>, std::size_t> message_lines = {};  // by script and offset
+  std::map<std::pair<int, std::int64_t>, std::size_t> instruction_lines = {};
   std::map<std::size_t, const Change*> by_number = {};
   std::map<BlockKey, std::map<std::int64_t, const Change*>> blocks = {};  // the edits of each block, by offset
   std::map<BlockKey, std::vector<std::uint8_t>> rewritten = {};          // the units of each block this run rewrote
   std::map<std::size_t, ChangedBlocks> relaid = {};                      // with relayout: the changed blocks of each group
   std::map<BlockKey, std::vector<Rewrite>> rewrote = {};                 // with relayout: the changes each block's bytes take
+  std::map<BlockKey, OffsetMoves> offsets = {};                          // with declared offsets: each resized block's
   encode::ScriptCodes codes = {};
 
   const ScriptLine& line(const Change& change) const { return image.map.script_lines[change.number - 1]; }
@@ -89,6 +93,7 @@ void index_scripts(ScriptWork& work) {
   const std::vector<ScriptLine>& lines = work.image.map.script_lines;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     if (lines[n].kind == ScriptLine::Kind::message) work.message_lines[{lines[n].script, lines[n].offset}] = n + 1;
+    if (lines[n].kind == ScriptLine::Kind::instruction) work.instruction_lines[{lines[n].script, lines[n].offset}] = n + 1;
   }
 }
 
@@ -164,6 +169,14 @@ std::string recode_refusal(const BlockRecoder& recoder, const std::string& block
   return why + ": " + encode::change_a_character(cost);
 }
 
+// A message of a block given bytes of another length, and the change that
+// did it.
+struct Resize {
+  ScriptSplice splice;
+  const Change* change;
+  encode::CharacterBits cost;
+};
+
 // One block while its messages are planned.
 struct BlockJob {
   BlockKey key;
@@ -172,17 +185,26 @@ struct BlockJob {
   std::optional<NeighbourBlock> previous;
   std::vector<std::uint8_t> units = {};  // what it decodes to once rewritten
   BlockChoices choices = {};             // with relayout: the leaves each of its symbols may take
-  std::vector<Rewrite> rewrote = {};        // with relayout: the changes that rewrote its bytes
+  std::vector<Rewrite> rewrote = {};     // with relayout: the changes that rewrote its bytes
+  std::vector<Resize> resized = {};      // with declared offsets: the messages that changed length, last first
+  std::vector<std::pair<std::size_t, std::string>> expected = {};  // script lines as the new image lists them
+  std::set<const Change*> refused = {};  // changes refused while the block was planned
   bool changed = false;
+};
+
+// Where a message lies in its block's symbols: its first and how many it takes.
+struct MessageSpan {
+  std::size_t offset;
+  std::size_t size;
 };
 
 // The leaves the message's bytes may take: any symbol that gives a byte,
 // a byte it kept its own symbol first.
-BlockChoices message_choices(const ScriptWork& work, const BlockJob& job, std::span<const std::uint8_t> bytes, std::size_t offset) {
+BlockChoices message_choices(const ScriptWork& work, const BlockJob& job, std::span<const std::uint8_t> bytes, MessageSpan span) {
   BlockChoices choices;
   for (std::size_t k = 0; k < bytes.size(); ++k) {
-    const std::vector<encode::ScriptLeaf>& own = job.choices[offset + k];
-    choices.push_back(script_unit(own.front().symbol).byte == bytes[k] ? own : std::vector<encode::ScriptLeaf>{});
+    const bool had = k < span.size && script_unit(job.choices[span.offset + k].front().symbol).byte == bytes[k];
+    choices.push_back(had ? job.choices[span.offset + k] : std::vector<encode::ScriptLeaf>{});
     choices.back().insert(choices.back().end(), work.codes.by_byte[bytes[k]].begin(), work.codes.by_byte[bytes[k]].end());
   }
   return choices;
@@ -192,8 +214,9 @@ BlockChoices message_choices(const ScriptWork& work, const BlockJob& job, std::s
 // it, the block being compressed again at any length: the first encoding
 // whose bytes all have a symbol and some total of whose block can end in its
 // own word (see closes_in_own_word), else the first whose bytes all have
-// one. The rest of the block's totals are reckoned once.
-Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, std::size_t offset,
+// one. The rest of the block's totals are reckoned once. The message's
+// symbols replace those of `span`.
+Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, MessageSpan span,
                          const encode::CharacterBits& cost) {
   int missing = -1;
   std::size_t tries = 0;
@@ -208,20 +231,63 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
     }
     if (!rest) {
       const std::span<const std::vector<encode::ScriptLeaf>> block = job.choices;
-      rest = word_rests(word_rests(block.first(offset)), word_rests(block.subspan(offset + bytes.size())));
+      rest = word_rests(word_rests(block.first(span.offset)), word_rests(block.subspan(span.offset + span.size)));
     }
-    BlockChoices choices = message_choices(work, job, bytes, offset);
+    BlockChoices choices = message_choices(work, job, bytes, span);
     const bool closed = closes_in_own_word(word_rests(*rest, word_rests(choices)), work.codes);
     if (chosen.empty() || closed) chosen = std::move(choices);
     return closed || tries >= kRecodeTries;
   });
-  const bool found = !chosen.empty();
-  std::move(chosen.begin(), chosen.end(), job.choices.begin() + static_cast<std::ptrdiff_t>(offset));
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, tries);
-  if (found) return std::nullopt;
+  if (!chosen.empty()) {
+    const auto first = job.choices.begin() + static_cast<std::ptrdiff_t>(span.offset);
+    job.choices.erase(first, first + static_cast<std::ptrdiff_t>(span.size));
+    job.choices.insert(job.choices.begin() + static_cast<std::ptrdiff_t>(span.offset), chosen.begin(), chosen.end());
+    return std::nullopt;
+  }
   return Failure{{}, name + ": every encoding within " + std::to_string(tries) + " tries needs script byte " +
                          hex_text(static_cast<std::uint32_t>(missing), 2) + ", which no symbol of the script tree gives: " +
                          encode::change_a_character(cost)};
+}
+
+// The longest a resized message is written beyond its shortest, when the
+// shortest has bytes no symbol of the script tree gives.
+constexpr std::size_t kLongerBytes = 2;
+
+// With declared offsets, the message takes the bytes its text needs: its
+// shortest encoding, or a byte or two more when no symbol gives a byte.
+Outcome resize_message(const ScriptWork& work, BlockJob& job, const EncodedLine& encoded, const OfferedText& old, MessageSpan span,
+                       const std::string& name, const encode::CharacterBits& cost) {
+  const std::size_t shortest = (static_cast<std::size_t>(encoded.encoded.bits) + 7) / 8;
+  Outcome failure;
+  for (std::size_t bytes = shortest; bytes <= shortest + kLongerBytes; ++bytes) {
+    const BitSpan bits = fixed_length_bits(bytes);
+    const BitWindow window{bits.least, bits.most, static_cast<std::size_t>(encoded.encoded.bits), old.window.what, old.window.original};
+    failure = take_any_symbols(work, job, {encoded.literal, window, old.old_last}, name, span, cost);
+    if (!failure) return std::nullopt;
+  }
+  return failure;
+}
+
+// With relayout, the message's bytes take new symbols, and the block's units
+// follow them.
+Outcome take_new_symbols(ScriptWork& work, BlockJob& job, const EncodedLine& encoded, const OfferedText& offered, MessageSpan span,
+                         const std::string& name, const Change& change) {
+  const encode::CharacterBits cost =
+      encode::counting_cost(encode::character_bits(work.coding.coder, encoded.literal), offered.window.original);
+  const bool resize = work.image.offsets != nullptr;
+  if (Outcome failure = resize ? resize_message(work, job, encoded, offered, span, name, cost)
+                               : take_any_symbols(work, job, offered, name, span, cost)) {
+    return failure;
+  }
+  job.changed = true;
+  job.rewrote.push_back({&change, cost});
+  const int new_size = static_cast<int>(job.choices.size()) - static_cast<int>(job.units.size() / 2) + static_cast<int>(span.size);
+  if (resize) job.resized.push_back({{static_cast<int>(span.offset), static_cast<int>(span.size), new_size}, &change, cost});
+  std::vector<int> symbols;
+  for (const auto& leaves : job.choices) symbols.push_back(leaves.front().symbol);
+  job.units = units_for_symbols(symbols);
+  return std::nullopt;
 }
 
 // Plans one message of a block: the expected lines, and the block
@@ -241,22 +307,15 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   const encode::CharacterBits original_cost = encode::character_bits(work.coding.coder, original);
   const BitWindow window{span.least, span.most, static_cast<std::size_t>(decoded.bits), name + " takes " + encode::counted(size, "byte"),
                          original_cost};
+  const bool resize = work.image.offsets != nullptr;
   EncodedLine encoded;
-  if (Outcome failure = encode_line(work.coding, {change.edited, original, &window}, encoded)) return failure;
-  for (const int other : work.sharers.at(job.key)) work.plan.expect_line(kDump, work.message_lines[{other, offset}], encoded.read_back);
+  if (Outcome failure = encode_line(work.coding, {change.edited, original, resize ? nullptr : &window}, encoded)) return failure;
+  for (const int other : work.sharers.at(job.key)) job.expected.emplace_back(work.message_lines[{other, offset}], encoded.read_back);
   // A text that stands for what the message held keeps its bits.
   if (encode::opened(work.coding.coder, original) == encoded.literal) return std::nullopt;
   const OfferedText offered{encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1]};
   if (work.image.settings.relayout) {
-    const encode::CharacterBits cost = encode::counting_cost(encode::character_bits(work.coding.coder, encoded.literal), original_cost);
-    if (Outcome failure = take_any_symbols(work, job, offered, name, static_cast<std::size_t>(offset), cost)) return failure;
-    ++work.plan.counts.script_messages_rewritten;
-    job.changed = true;
-    job.rewrote.push_back({&change, cost});
-    std::vector<int> symbols;
-    for (const auto& leaves : job.choices) symbols.push_back(leaves.front().symbol);
-    job.units = units_for_symbols(symbols);
-    return std::nullopt;
+    return take_new_symbols(work, job, encoded, offered, {static_cast<std::size_t>(offset), size}, name, change);
   }
   const MessagePlace place{job.at, static_cast<int>(offset), static_cast<int>(size), job.previous ? &*job.previous : nullptr};
   BlockRecoder recoder(work.image.tables.script_tree, work.codes, work.plan.scratch(), place, kRecodeTries);
@@ -293,27 +352,126 @@ std::size_t group_of(const BlockKey& key) {
       std::find_if(groups.begin(), groups.end(), [&](const auto& group) { return group.bank == key.first; }) - groups.begin());
 }
 
-void plan_block(ScriptWork& work, const BlockKey& key, const std::map<std::int64_t, const Change*>& messages) {
-  const ScriptPlace& place = work.places[work.sharers.at(key).front()];
-  const bool relayout = work.image.settings.relayout;
-  BlockJob job{key, {static_cast<std::size_t>(rom_offset(key.first, key.second)), place.length}, place.length,
-               relayout ? std::nullopt : odd_block_before(work, key)};
-  job.units = decode_block(work.image.tables.script_tree, work.image.cart.bytes, job.at).units;
-  if (relayout && !read_leaves(work, job, messages)) return;
-  for (const auto& [offset, change] : messages) {
-    if (Outcome failure = plan_message(work, job, offset, *change)) work.plan.refuse(refusal_of(*change, failure->column, failure->reason));
+// Where an offset of a changed script is, for a refusal: its script, its
+// instruction and the instruction's line.
+std::string instruction_place(const ScriptWork& work, int script, int position) {
+  const auto line = work.instruction_lines.find({script, position});
+  return "script " + hex4(script) + ", instruction at " + hex4(position) +
+         (line == work.instruction_lines.end() ? "" : " (line " + std::to_string(line->second) + ")");
+}
+
+// Refuses the resized messages `splices` (indexes into them in script
+// order) for an offset of instruction `at`.
+void refuse_for_offset(ScriptWork& work, const BlockJob& job, const std::string& place, const std::string& reason,
+                       std::span<const std::size_t> splices, std::set<const Change*>& refused) {
+  for (const std::size_t k : splices) {
+    const Resize& resize = job.resized[job.resized.size() - 1 - k];
+    work.plan.refuse(refusal_of(*resize.change, 0, place + ": " + reason));
+    refused.insert(resize.change);
   }
+}
+
+// The leaves that give `byte` with the second byte of `own`'s pair: the
+// game may read that byte of an operand too.
+std::vector<encode::ScriptLeaf> same_high_leaves(const ScriptWork& work, const encode::ScriptLeaf& own, std::uint8_t byte) {
+  std::vector<encode::ScriptLeaf> leaves;
+  for (const encode::ScriptLeaf& leaf : work.codes.by_byte[byte]) {
+    if (script_unit(leaf.symbol).high == script_unit(own.symbol).high) leaves.push_back(leaf);
+  }
+  return leaves;
+}
+
+// Writes a moved offset's bytes into the block's choices; false when a
+// byte has no symbol that keeps its old one's second byte.
+bool write_offset(const ScriptWork& work, BlockJob& job, const RewrittenOffset& offset, std::string& why) {
+  for (std::size_t k = 0; k < offset.bytes.size(); ++k) {
+    std::vector<encode::ScriptLeaf>& choices = job.choices[static_cast<std::size_t>(offset.position) + k];
+    const encode::ScriptLeaf own = choices.front();
+    if (script_unit(own.symbol).byte == offset.bytes[k]) continue;
+    choices = same_high_leaves(work, own, offset.bytes[k]);
+    if (choices.empty()) {
+      why = "its offset would need script byte " + hex_text(offset.bytes[k], 2) + " with second byte " +
+            hex_text(script_unit(own.symbol).high, 2) + " (as its old byte had), which no symbol of the script tree gives";
+      return false;
+    }
+  }
+  return true;
+}
+
+// With declared offsets, moves the offsets of a block whose messages changed
+// length. The changes an offset cannot follow are refused, and returned.
+std::set<const Change*> move_block_offsets(ScriptWork& work, BlockJob& job, const Decoded& old) {
+  std::vector<ScriptSplice> splices;
+  for (auto it = job.resized.rbegin(); it != job.resized.rend(); ++it) splices.push_back(it->splice);
+  const int script = work.sharers.at(job.key).front();
+  const ScriptShape shape =
+      shape_of(old.bytes, static_cast<int>(old.bytes.size()), work.image.tables.opcodes, work.image.tables.text_trees);
+  OffsetMoves moves = move_offsets(shape, old.bytes, *work.image.offsets, splices);
+  std::set<const Change*> refused;
+  const auto place = [&](const OffsetAt& at) {
+    return instruction_place(work, script, shape.instructions[static_cast<std::size_t>(at.instruction)].start);
+  };
+  for (const OffsetRefusal& offset : moves.refused) refuse_for_offset(work, job, place(offset.at), offset.reason, offset.splices, refused);
+  for (const RewrittenOffset& offset : moves.rewritten) {
+    std::string why;
+    if (!write_offset(work, job, offset, why)) refuse_for_offset(work, job, place(offset.at), why, offset.moved_by, refused);
+  }
+  if (job.choices.size() > kScriptOutputCap / 2) {
+    std::vector<std::size_t> grown;
+    for (std::size_t k = 0; k < splices.size(); ++k) {
+      if (splices[k].new_size > splices[k].size) grown.push_back(k);
+    }
+    refuse_for_offset(work, job, "script " + hex4(script),
+                      "it would take " + std::to_string(job.choices.size()) + " bytes, past the " +
+                          std::to_string(kScriptOutputCap / 2) + " a script may hold",
+                      grown, refused);
+  }
+  work.offsets[job.key] = std::move(moves);
+  return refused;
+}
+
+// A planned block handed on: to its group's layout, or written in place.
+void commit_block(ScriptWork& work, BlockJob& job) {
+  for (auto& [number, line] : job.expected) work.plan.expect_line(kDump, number, std::move(line));
   if (!job.changed) return;
-  if (relayout) {
-    work.relaid[group_of(key)][key.second] = std::move(job.choices);
-    work.rewrote[key] = std::move(job.rewrote);
+  if (work.image.settings.relayout) {
+    work.plan.counts.script_messages_rewritten += job.rewrote.size();
+    work.plan.counts.script_messages_resized += static_cast<std::size_t>(std::count_if(
+        job.resized.begin(), job.resized.end(), [](const Resize& resize) { return resize.splice.new_size != resize.splice.size; }));
+    work.relaid[group_of(job.key)][job.key.second] = std::move(job.choices);
+    work.rewrote[job.key] = std::move(job.rewrote);
     return;
   }
   ++work.plan.counts.script_blocks_recompressed;
   work.plan.claim(job.at.offset, static_cast<std::size_t>(job.at.length));
   work.plan.written(job.at.offset, static_cast<std::size_t>(job.at.length));
-  for (const int script : work.sharers.at(key)) work.plan.scripts_replaced[script] = job.units;
-  work.rewritten[key] = std::move(job.units);
+  for (const int script : work.sharers.at(job.key)) work.plan.scripts_replaced[script] = job.units;
+  work.rewritten[job.key] = std::move(job.units);
+}
+
+// Plans a block's messages, the last first so that a message that changes
+// length moves none that is still to come. When an offset cannot follow,
+// the changes it refuses are left out and the block planned again.
+void plan_block(ScriptWork& work, const BlockKey& key, std::map<std::int64_t, const Change*> messages) {
+  const ScriptPlace& place = work.places[work.sharers.at(key).front()];
+  const bool relayout = work.image.settings.relayout;
+  for (;;) {
+    BlockJob job{key, {static_cast<std::size_t>(rom_offset(key.first, key.second)), place.length}, place.length,
+                 relayout ? std::nullopt : odd_block_before(work, key)};
+    const Decoded old = decode_block(work.image.tables.script_tree, work.image.cart.bytes, job.at);
+    job.units = old.units;
+    if (relayout && !read_leaves(work, job, messages)) return;
+    for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
+      if (Outcome failure = plan_message(work, job, it->first, *it->second)) {
+        work.plan.refuse(refusal_of(*it->second, failure->column, failure->reason));
+        job.refused.insert(it->second);
+      }
+    }
+    std::set<const Change*> refused = job.resized.empty() ? std::set<const Change*>{} : move_block_offsets(work, job, old);
+    if (refused.empty()) return commit_block(work, job);
+    refused.insert(job.refused.begin(), job.refused.end());
+    std::erase_if(messages, [&](const auto& message) { return refused.contains(message.second); });
+  }
 }
 
 // How a text refused with its group may still go in.
@@ -325,6 +483,27 @@ std::string what_the_text_can_do(const GroupRefusal& refused, const encode::Char
   return refused.rebits ? ": " + encode::change_a_character(cost) : "";
 }
 
+// The offsets of a laid-out block's scripts, for the report.
+void count_offsets(ScriptWork& work, const BlockKey& key) {
+  const auto found = work.offsets.find(key);
+  if (found == work.offsets.end()) return;
+  const OffsetMoves& moves = found->second;
+  const ScriptPlace& place = work.places[work.sharers.at(key).front()];
+  const Decoded old = decode_block(work.image.tables.script_tree, work.image.cart.bytes,
+                                   {static_cast<std::size_t>(rom_offset(key.first, key.second)), place.length});
+  const ScriptShape shape =
+      shape_of(old.bytes, static_cast<int>(old.bytes.size()), work.image.tables.opcodes, work.image.tables.text_trees);
+  for (const int script : work.sharers.at(key)) {
+    if (!moves.rewritten.empty()) work.plan.counts.script_offsets_rewritten.push_back({script, moves.rewritten.size()});
+    for (const LeftOffset& left : moves.left) {
+      const int position = shape.instructions[static_cast<std::size_t>(left.at.instruction)].start;
+      const auto line = work.instruction_lines.find({script, position});
+      work.plan.counts.script_offsets_left.push_back(
+          {script, position, line == work.instruction_lines.end() ? 0 : line->second, left.reason});
+    }
+  }
+}
+
 // Lays out again a group holding changed blocks. A block the layout cannot
 // take has the changes that rewrote it refused, and the group is laid out
 // again without it.
@@ -332,7 +511,7 @@ void lay_out_group(ScriptWork& work, std::size_t group, ChangedBlocks changed) {
   const int bank = cartridge_map::kScriptGroups[group].bank;
   while (!changed.empty()) {
     const std::optional<GroupRefusal> refused = lay_out_script_group(work.image, work.codes, group, changed, work.plan);
-    if (!refused) return;
+    if (!refused) break;
     for (const int address : refused->blocks) {
       for (const Rewrite& rewrite : work.rewrote.at({bank, address})) {
         work.plan.refuse(refusal_of(*rewrite.change, 0, refused->reason + what_the_text_can_do(*refused, rewrite.cost)));
@@ -340,6 +519,7 @@ void lay_out_group(ScriptWork& work, std::size_t group, ChangedBlocks changed) {
       changed.erase(address);
     }
   }
+  for (const auto& [address, choices] : changed) count_offsets(work, {bank, address});
 }
 
 }  // namespace
@@ -352,6 +532,10 @@ void plan_script_edits(const ImageView& image, const LineCoding& coding, std::sp
   gather_blocks(work, changes);
   for (const auto& [key, messages] : work.blocks) plan_block(work, key, messages);
   for (const auto& [group, changed] : work.relaid) lay_out_group(work, group, changed);
+  std::sort(plan.counts.script_offsets_rewritten.begin(), plan.counts.script_offsets_rewritten.end(),
+            [](const auto& a, const auto& b) { return a.script < b.script; });
+  std::sort(plan.counts.script_offsets_left.begin(), plan.counts.script_offsets_left.end(),
+            [](const auto& a, const auto& b) { return std::pair(a.script, a.instruction) < std::pair(b.script, b.instruction); });
 }
 
 }  // namespace ambergale
