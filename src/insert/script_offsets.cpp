@@ -77,7 +77,7 @@ std::string too_far(OffsetOperand operand, int target, int value) {
   const int over = value > most ? value - most : least - value;
   return "its offset " + spec_text(operand) + " to " + position_text(target) + " would be " + std::to_string(value) + ", " +
          std::to_string(over) + (over == 1 ? " byte" : " bytes") + " past what " +
-         (field_bytes(operand.field).width == 1 ? "one byte" : "two bytes") + " hold (" + std::to_string(least) + " to " +
+         (field_bytes(operand.field).width == 1 ? "one byte holds" : "two bytes hold") + " (" + std::to_string(least) + " to " +
          std::to_string(most) + ")";
 }
 
