@@ -27,6 +27,7 @@
 #include "platform/input_file.hpp"
 #include "platform/output_folder.hpp"
 #include "platform/signals.hpp"
+#include "script/offset_declarations.hpp"
 #include "script/opcodes.hpp"
 #include "text/code_units.hpp"
 
@@ -42,9 +43,9 @@ constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
   kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kFullwidth, kStrictTags, kCheck,
-  kKeepGoing, kRefused, kRelayout, kHelp, kVersion
+  kKeepGoing, kRefused, kRelayout, kScriptOffsets, kHelp, kVersion
 };
-constexpr std::array<CommandOption, 19> kOptions = {{
+constexpr std::array<CommandOption, 20> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -62,6 +63,7 @@ constexpr std::array<CommandOption, 19> kOptions = {{
     {"keep-going", 'k', false, false},
     {"refused", 0, true, false},
     {"relayout", 0, false, false},
+    {"script-offsets", 0, true, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
 }};
@@ -70,6 +72,18 @@ constexpr std::array<CommandOption, 19> kOptions = {{
 // as the option left out).
 Outcome empty_name(std::size_t option) {
   return Failure{{}, std::string("an empty name for --") + kOptions[option].name}.about("");
+}
+
+Outcome take_script_offsets(std::string_view value, ScriptOffsets& offsets) {
+  if (value == "none") {
+    offsets = ScriptOffsets::none;
+  } else if (value == "declared") {
+    offsets = ScriptOffsets::declared;
+  } else {
+    return Failure{{}, "invalid script offsets '" + std::string(value) +
+                           "' (use none, or declared when the opcode file declares every offset operand)"};
+  }
+  return std::nullopt;
 }
 
 Outcome take_option(std::size_t option, const char* value, InsertOptions& options) {
@@ -125,6 +139,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     case kKeepGoing: options.settings.keep_going = true; break;
     case kRefused: options.refused = value; break;
     case kRelayout: options.settings.relayout = true; break;
+    case kScriptOffsets: return take_script_offsets(value, options.settings.script_offsets);
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
     case kStrictTags: options.strict_tags = true; break;
@@ -201,13 +216,16 @@ Outcome read_original(const InsertOptions& options, OriginalImage& original) {
   if (Outcome failure = read_whole_file(options.image, kImageSize + kCopierHeaderSize, original.file)) {
     return failure->about(original.name);
   }
-  if (Outcome failure = read_opcode_file(options.opcode_file, original.opcode_file)) {
-    return failure->about(input_name(options.opcode_file));
-  }
+  const std::string opcode_name = input_name(options.opcode_file);
+  if (Outcome failure = read_opcode_file(options.opcode_file, original.opcode_file)) return failure->about(opcode_name);
   // Parsed here as the run will parse it, so a malformed file is named as
   // the user named it.
   OpcodeTable opcodes;
-  if (Outcome failure = parse_opcodes(original.opcode_file, opcodes)) return failure->about(input_name(options.opcode_file));
+  if (Outcome failure = parse_opcodes(original.opcode_file, opcodes)) return failure->about(opcode_name);
+  if (options.settings.script_offsets == ScriptOffsets::declared) {
+    OffsetTable offsets;
+    if (Outcome failure = parse_offset_declarations(original.opcode_file, opcodes, offsets)) return failure->about(opcode_name);
+  }
   return load_original(original);
 }
 
@@ -415,6 +433,9 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (options.seq_fixed && options.settings.relayout) {
     return Failure{{}, "--seq fixed keeps every sequential-block message's length: leave it out with --relayout"};
   }
+  if (options.settings.script_offsets == ScriptOffsets::declared && !options.settings.relayout) {
+    return Failure{{}, "--script-offsets declared lets script messages change length, which needs --relayout"};
+  }
   if (!options.refused.empty() && options.po.empty()) {
     return Failure{{}, "--refused writes a catalogue's refused entries: it needs --po"};
   }
@@ -453,6 +474,12 @@ const char* insert_usage_text() {
          "      --seq fixed         sequential-block messages keep their lengths (default)\n"
          "      --relayout          let texts change length: the sequential block and the\n"
          "                          script groups laid out again where the image allows\n"
+         "      --script-offsets none|declared\n"
+         "                          with --relayout, declared lets script messages change\n"
+         "                          length: the opcode file's offsets= columns name every\n"
+         "                          operand that holds an offset into its script, each\n"
+         "                          moved along; an undeclared offset breaks its script\n"
+         "                          (default: none, script messages keep their lengths)\n"
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700\n"

@@ -41,6 +41,12 @@ struct TextOpcode {
 };
 TextOpcode text_opcode(int op);
 
+// Whether the instructions of `op`, defined by `def`, carry embedded
+// messages: a text-carrying opcode whose definition has flag bit 0.
+inline bool carries_messages(int op, const OpcodeDef& def) {
+  return (def.flags & kFlagText) && text_opcode(op).messages > 0;
+}
+
 // Decodes the embedded message at `position` of a script of `length` bytes:
 // its limit is the rest of the script, and the listing moves on by its
 // consumed length.
@@ -62,8 +68,8 @@ void walk_script(std::span<const std::uint8_t> script, int length, const OpcodeT
   while (position < length && visitor.ok()) {
     const int op = script_byte(script, position);
     const OpcodeDef& def = opcodes[op];
-    const TextOpcode text = text_opcode(op);
-    if ((def.flags & kFlagText) && text.messages > 0) {
+    if (carries_messages(op, def)) {
+      const TextOpcode text = text_opcode(op);
       visitor.instruction(position, op, text.shown, 0);
       position += text.shown;
       for (int m = 0; m < text.messages; ++m) position += visitor.message(position, m);

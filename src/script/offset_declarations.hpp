@@ -45,9 +45,12 @@ FieldBytes field_bytes(OffsetField field);
 using OffsetTable = std::array<std::vector<OffsetOperand>, kOpcodeCount>;
 
 // Reads the declarations of an opcode file's `contents`, whose data lines
-// `opcodes` holds as parse_opcodes read them. Refused, naming the line
-// (the file is left for the caller to name): an "offsets=" with no SPEC or
-// one that is none of the above, two "offsets=" columns on one line, two
+// `opcodes` holds as parse_opcodes read them; the lines are read as it reads
+// them, each split at every TAB. SPECs stand between one or more spaces; a
+// column from 5 on that does not start "offsets=" is ignored. Refused,
+// naming the line and the column in characters of the "offsets=" or the
+// SPEC (the file is left for the caller to name): an "offsets=" with no SPEC
+// or one that is none of the above, two "offsets=" columns on one line, two
 // SPECs that share a byte, a SPEC past the instruction's operand bytes, and
 // a declaration on an opcode that carries embedded messages.
 Outcome parse_offset_declarations(std::string_view contents, const OpcodeTable& opcodes, OffsetTable& offsets);

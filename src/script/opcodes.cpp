@@ -38,50 +38,43 @@ int read_integer(std::string_view text) {
   return static_cast<int>(std::min<unsigned long long>(magnitude, INT_MAX));
 }
 
-namespace {
+OpcodeLines::OpcodeLines(std::string_view contents) : contents_(contents) { next_line(); }  // the header
 
-// Splits `contents` into lines: each call gives the next line without its
-// line end (and cut at a NUL), or nothing at the end.
-class LineReader {
- public:
-  explicit LineReader(std::string_view contents) : contents_(contents) {}
-  std::optional<std::string_view> next() {
-    if (at_ >= contents_.size()) return std::nullopt;
-    std::size_t end = contents_.find('\n', at_);
-    const std::size_t next = end == std::string_view::npos ? contents_.size() : end + 1;
-    if (end == std::string_view::npos) end = contents_.size();
-    std::string_view line = contents_.substr(at_, end - at_);
-    if (end < contents_.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    at_ = next;
-    const std::size_t nul = line.find('\0');
-    return nul == std::string_view::npos ? line : line.substr(0, nul);
-  }
+std::optional<OpcodeLine> OpcodeLines::next() {
+  if (opcode_ == kOpcodeCount) return std::nullopt;
+  const std::optional<std::string_view> line = next_line();
+  if (!line) return std::nullopt;
+  const int opcode = opcode_++;
+  return OpcodeLine{opcode, static_cast<std::size_t>(opcode) + 2, *line};
+}
 
- private:
-  std::string_view contents_;
-  std::size_t at_ = 0;
-};
-
-}  // namespace
+std::optional<std::string_view> OpcodeLines::next_line() {
+  if (at_ >= contents_.size()) return std::nullopt;
+  std::size_t end = contents_.find('\n', at_);
+  const std::size_t next = end == std::string_view::npos ? contents_.size() : end + 1;
+  if (end == std::string_view::npos) end = contents_.size();
+  std::string_view line = contents_.substr(at_, end - at_);
+  if (end < contents_.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+  at_ = next;
+  const std::size_t nul = line.find('\0');
+  return nul == std::string_view::npos ? line : line.substr(0, nul);
+}
 
 Outcome parse_opcodes(std::string_view contents, OpcodeTable& table) {
   table = OpcodeTable{};
-  LineReader lines(contents);
-  if (!lines.next()) return std::nullopt;  // the header, ignored
-  for (int i = 0; i < kOpcodeCount; ++i) {
-    const std::optional<std::string_view> line = lines.next();
-    if (!line) break;
+  OpcodeLines lines(contents);
+  while (const std::optional<OpcodeLine> line = lines.next()) {
     std::array<std::string_view, 6> fields;
-    const int count = split_fields(*line, '\t', fields);
-    OpcodeDef& def = table[i];
-    def.index = i;
+    const int count = split_fields(line->text, '\t', fields);
+    OpcodeDef& def = table[line->opcode];
+    def.index = line->opcode;
     def.operand_bytes = count > 1 ? read_integer(fields[1]) : 0;
     def.flags = count > 2 ? read_integer(fields[2]) : 0;
     def.spare = count > 3 ? read_integer(fields[3]) : 0;
     if (count > 4) def.format = std::string(fields[4]);
     if (def.operand_bytes < 0) def.operand_bytes = 0;
     if (def.operand_bytes > kMaxOperandBytes) {
-      return Failure{{}, "line " + std::to_string(i + 2) + ": operand count " + std::to_string(def.operand_bytes) +
+      return Failure{{}, "line " + std::to_string(line->number) + ": operand count " + std::to_string(def.operand_bytes) +
                              " is longer than any script (at most " + std::to_string(kMaxOperandBytes) + ")"};
     }
   }
@@ -90,12 +83,9 @@ Outcome parse_opcodes(std::string_view contents, OpcodeTable& table) {
 
 std::optional<std::string> opcode_file_doubt(std::string_view contents) {
   if (contents.find('\0') != std::string_view::npos) return "holds NUL bytes: it does not look like an opcode file";
-  LineReader lines(contents);
-  lines.next();  // the header
-  for (int i = 0; i < kOpcodeCount; ++i) {
-    const std::optional<std::string_view> line = lines.next();
-    if (!line) break;
-    if (line->find('\t') != std::string_view::npos) return std::nullopt;
+  OpcodeLines lines(contents);
+  while (const std::optional<OpcodeLine> line = lines.next()) {
+    if (line->text.find('\t') != std::string_view::npos) return std::nullopt;
   }
   return "no data line holds a TAB: it does not look like an opcode file";
 }

@@ -6,7 +6,8 @@
 //   column 2  flags: bit 0 carries embedded text, bit 1 pads with "-"
 //   column 3  spare, stored and never used
 //   column 4  the line template with @-placeholders (optional)
-//   column 5  and later: ignored
+//   column 5  and later: ignored by the listing; the inserter reads offset
+//             declarations there (offset_declarations.hpp)
 #pragma once
 
 #include <array>
@@ -46,9 +47,32 @@ using OpcodeTable = std::array<OpcodeDef, kOpcodeCount>;
 // file.
 Outcome read_opcode_file(const std::string& path, std::string& contents);
 
-// Fills `table` from the contents of a definition file. Lines end at LF, a CR
-// right before it belongs to the line end, and the last line needs no LF. A
-// NUL byte ends a line's text. Missing integer columns read as 0, a negative
+// One data line of a definition file.
+struct OpcodeLine {
+  int opcode;             // the opcode it defines: data line k defines opcode k
+  std::size_t number;     // its line in the file, the header being line 1
+  std::string_view text;  // without its line end, cut at its first NUL
+};
+
+// The data lines of a definition file's contents, one at a time, the header
+// skipped and no more than kOpcodeCount. Lines end at LF, a CR right before
+// it belongs to the line end, and the last line needs no LF.
+class OpcodeLines {
+ public:
+  explicit OpcodeLines(std::string_view contents);
+  // The next data line; nothing past the last.
+  std::optional<OpcodeLine> next();
+
+ private:
+  std::optional<std::string_view> next_line();
+
+  std::string_view contents_;
+  std::size_t at_ = 0;
+  int opcode_ = 0;  // the opcode the next data line defines
+};
+
+// Fills `table` from the contents of a definition file, read as
+// OpcodeLines reads them. Missing integer columns read as 0, a negative
 // operand count as 0. Refused, naming the line, is an operand count larger
 // than any script could hold.
 Outcome parse_opcodes(std::string_view contents, OpcodeTable& table);

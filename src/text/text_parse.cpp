@@ -12,6 +12,8 @@
 
 namespace ambergale {
 
+bool is_lead_byte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
 namespace {
 
 constexpr std::string_view kNewline = "\\n";
@@ -29,7 +31,6 @@ const std::map<std::string_view, std::vector<std::uint16_t>>& codes_by_text() {
   return table;
 }
 
-bool is_lead_byte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 int hex_value(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }

@@ -18,6 +18,9 @@
 
 namespace ambergale {
 
+// Whether `b` starts a Shift-JIS character of two bytes (81-9F, E0-FC).
+bool is_lead_byte(unsigned char b);
+
 struct TextPiece {
   enum class Kind { character, name, newline, hex_run, escape };
   Kind kind;

@@ -242,6 +242,33 @@ TEST(InsertFiles, AMalformedOpcodeFileIsNamedAsGiven) {
   EXPECT_EQ(r.err.rfind("ambergale-insert: odd.dat: line 3: ", 0), 0u) << r.err;
 }
 
+TEST(InsertFiles, AMalformedOffsetDeclarationIsNamedWhenTheDeclarationsAreUsed) {
+  TempDir dir;
+  fill_with_dumps(dir);
+  std::string file = testing_support::small_opcode_file();
+  const std::string move = "move\t2\t2\t0\tmove @w (@d)\r\n";
+  file.replace(file.find(move), move.size() - 2, "move\t2\t2\t0\tmove @w (@d)\toffsets=@w @2");
+  write_file(dir.file("odd.dat"), file);
+  const std::vector<std::string> declared = {"--check", "-m", "odd.dat", "--relayout", "--script-offsets=declared",
+                                             "Ambergale.smc"};
+  const ProcessResult r = insert(dir, declared);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("ambergale-insert: odd.dat:34:36: '@2' reaches operand byte 3, but opcode 0x20 has 2 operand "
+                        "bytes\n", 0), 0u) << r.err;
+  // Without them the column is ignored, as the dump ignores it.
+  EXPECT_EQ(insert(dir, {"--check", "-m", "odd.dat", "--relayout", "Ambergale.smc"}).status, 0);
+  // A wrong choice, or declared without --relayout, is a wrong command line.
+  const std::vector<std::string> wrong[] = {
+      {"--check", "--relayout", "--script-offsets=some", "Ambergale.smc"},
+      {"--check", "--script-offsets=declared", "Ambergale.smc"},
+  };
+  for (const std::vector<std::string>& args : wrong) {
+    const ProcessResult wrong_line = insert(dir, args);
+    EXPECT_EQ(wrong_line.status, 2) << args[2];
+    EXPECT_TRUE(wrong_line.err.ends_with(kTryHelp)) << wrong_line.err;
+  }
+}
+
 TEST(InsertFiles, AnEmptyNameIsQuoted) {
   TempDir dir;
   fill_with_dumps(dir);

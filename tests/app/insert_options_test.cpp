@@ -42,6 +42,10 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   EXPECT_TRUE(parse({"--po", "ja.po", "--strict-tags", "--check", "image.smc"}).options.strict_tags);
   EXPECT_FALSE(po.options.settings.relayout);
   EXPECT_TRUE(parse({"--relayout", "--check", "image.smc"}).options.settings.relayout);
+  EXPECT_EQ(po.options.settings.script_offsets, ScriptOffsets::none);
+  EXPECT_EQ(parse({"--script-offsets=none", "--check", "image.smc"}).options.settings.script_offsets, ScriptOffsets::none);
+  EXPECT_EQ(parse({"--relayout", "--script-offsets", "declared", "--check", "image.smc"}).options.settings.script_offsets,
+            ScriptOffsets::declared);
 }
 
 TEST(ParseInsertOptions, NamesWhatIsWrong) {
@@ -52,6 +56,10 @@ TEST(ParseInsertOptions, NamesWhatIsWrong) {
       {{"--seq", "relayout", "i.smc"}, "invalid sequential-block mode 'relayout' (only fixed: every message keeps its length; --relayout lets lengths change)"},
       {{"--seq", "fixed", "--relayout", "--check", "i.smc"},
        "--seq fixed keeps every sequential-block message's length: leave it out with --relayout"},
+      {{"--script-offsets", "all", "--relayout", "--check", "i.smc"},
+       "invalid script offsets 'all' (use none, or declared when the opcode file declares every offset operand)"},
+      {{"--script-offsets", "declared", "--check", "i.smc"},
+       "--script-offsets declared lets script messages change length, which needs --relayout"},
       {{"--newline", "0012", "i.smc"}, "invalid line break '0012' (use 1200 or 1700, the units 0012 and 0017)"},
       {{"-o", "n.smc"}, "no image given"},
       {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
