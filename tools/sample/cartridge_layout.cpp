@@ -49,34 +49,17 @@ std::vector<int> positions_of(const std::vector<Bytes>& pieces) {
   return positions;
 }
 
-// The operand bytes of a field: the first after the opcode byte (1..3) and
-// how many, most significant first when `big_endian`.
-struct FieldPlace {
-  int first;
-  int width;
-  bool big_endian;
-};
-FieldPlace field_place(OffsetField field) {
-  switch (field) {
-    case OffsetField::byte0: return {1, 1, false};
-    case OffsetField::byte1: return {2, 1, false};
-    case OffsetField::byte2: return {3, 1, false};
-    case OffsetField::word_le: return {1, 2, false};
-    case OffsetField::word_be: return {1, 2, true};
-  }
-  return {1, 1, false};
-}
-
 void put_offset(Bytes& jump, OffsetField field, int value) {
-  const FieldPlace place = field_place(field);
+  const FieldBytes place = field_bytes(field);
   require(static_cast<int>(jump.size()) >= place.first + place.width, "a jump is shorter than its offset operand");
   const std::uint8_t low = static_cast<std::uint8_t>(value & 0xFF);
   const std::uint8_t high = static_cast<std::uint8_t>((value >> 8) & 0xFF);
   if (place.width == 1) {
     jump[place.first] = low;
   } else {
-    jump[place.first] = place.big_endian ? high : low;
-    jump[place.first + 1] = place.big_endian ? low : high;
+    const bool big_endian = field == OffsetField::word_be;
+    jump[place.first] = big_endian ? high : low;
+    jump[place.first + 1] = big_endian ? low : high;
   }
 }
 
@@ -124,7 +107,7 @@ std::vector<int> piece_positions(const std::vector<ScriptPiece>& script, const e
 }
 
 std::optional<int> offset_value(OffsetOperand operand, int end, int target) {
-  const int bits = 8 * field_place(operand.field).width;
+  const int bits = 8 * field_bytes(operand.field).width;
   const int value = operand.relative ? target - end : target;
   const int lowest = operand.relative ? -(1 << (bits - 1)) : 0;
   const int highest = operand.relative ? (1 << (bits - 1)) - 1 : (1 << bits) - 1;
