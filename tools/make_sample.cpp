@@ -1,4 +1,4 @@
-// make-sample [--seed N] [--worst-case] DIR
+// make-sample [--seed N] [--jumps] [--worst-case] DIR
 // Writes a synthetic sample cartridge, "Ambergale.smc", and the "mescmd.dat"
 // that describes its scripts' opcodes into DIR, the same for the same seed.
 #include <algorithm>
@@ -22,11 +22,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: make-sample [--seed N] [--worst-case] DIR\n"
+    "Usage: make-sample [--seed N] [--jumps] [--worst-case] DIR\n"
     "Write a synthetic sample cartridge (Ambergale.smc) and its opcode file\n"
     "(mescmd.dat) into DIR, created if missing; the same seed gives the same files.\n"
     "\n"
     "  --seed N       the seed of the generated content, 0 to 4294967295 (default 1)\n"
+    "  --jumps        scripts also hold jumps to instruction starts of their own\n"
+    "                 script, many across embedded messages, which the opcode\n"
+    "                 file declares as offsets\n"
     "  --worst-case   random bytes under the sample's script tree instead: word lists\n"
     "                 of thousands of entries that decode to their caps (over 100 MB)\n"
     "  -h, --help     show this help and exit\n"
@@ -44,9 +47,10 @@ std::optional<std::uint32_t> parse_seed(std::string_view text) {
   return seed;
 }
 
-enum Option : std::size_t { kSeed, kWorstCase, kHelp };
+enum Option : std::size_t { kSeed, kJumps, kWorstCase, kHelp };
 constexpr ambergale::CommandOption kOptions[] = {
     {"seed", 0, true, false},
+    {"jumps", 0, false, false},
     {"worst-case", 0, false, false},
     {"help", 'h', false, true},
 };
@@ -63,6 +67,7 @@ bool write(const std::filesystem::path& path, const std::string& bytes) {
 
 int main(int argc, char** argv) {
   std::uint32_t seed = 1;
+  bool jumps = false;
   bool worst_case = false;
   bool help = false;
   std::vector<std::string> operands;
@@ -74,6 +79,7 @@ int main(int argc, char** argv) {
           if (!parsed) return ambergale::Failure{{}, "invalid seed '" + std::string(value) + "' (a number, 0 to 4294967295)"};
           seed = *parsed;
         }
+        jumps = jumps || option == kJumps;
         worst_case = worst_case || option == kWorstCase;
         help = help || option == kHelp;
         return std::nullopt;
@@ -95,7 +101,7 @@ int main(int argc, char** argv) {
   }
   ambergale::sample::CartridgeLayout layout;
   try {
-    layout = ambergale::sample::make_sample(seed).layout;
+    layout = ambergale::sample::make_sample(seed, jumps).layout;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "make-sample: %s\n", failure.what());
     return 1;
@@ -112,6 +118,6 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path out(dir);
   if (!write(out / "Ambergale.smc", std::string(layout.image.begin(), layout.image.end()))) return 1;
-  if (!write(out / "mescmd.dat", ambergale::sample::sample_opcode_file())) return 1;
+  if (!write(out / "mescmd.dat", ambergale::sample::sample_opcode_file(jumps))) return 1;
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "sample/cartridge_layout.hpp"
 
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +34,53 @@ void put_tree(Bytes& image, RomAddress at, const encode::ByteTreeCode& tree, int
 // Group 4 shares bank F8 with the tables and follows the script tree header.
 constexpr int kGroupStart[] = {0x0000, 0x0000, 0x0000, kScriptTreeHeader.address + kScriptHeaderBytes};
 
+// The bytes of each piece of `script`, its messages coded with `text`.
+std::vector<Bytes> coded_pieces(const std::vector<ScriptPiece>& script, const encode::TextCoder& text) {
+  std::vector<Bytes> pieces;
+  for (const ScriptPiece& piece : script) {
+    pieces.push_back(piece.is_message ? encode::encode_units(text, piece.message) : piece.bytes);
+  }
+  return pieces;
+}
+
+std::vector<int> positions_of(const std::vector<Bytes>& pieces) {
+  std::vector<int> positions = {0};
+  for (const Bytes& piece : pieces) positions.push_back(positions.back() + static_cast<int>(piece.size()));
+  return positions;
+}
+
+void put_offset(Bytes& jump, OffsetField field, int value) {
+  const FieldBytes place = field_bytes(field);
+  require(static_cast<int>(jump.size()) >= place.first + place.width, "a jump is shorter than its offset operand");
+  const std::uint8_t low = static_cast<std::uint8_t>(value & 0xFF);
+  const std::uint8_t high = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+  if (place.width == 1) {
+    jump[place.first] = low;
+  } else {
+    const bool big_endian = field == OffsetField::word_be;
+    jump[place.first] = big_endian ? high : low;
+    jump[place.first + 1] = big_endian ? low : high;
+  }
+}
+
+// A script's bytecode: its pieces coded, each jump's operands filled from
+// where its targets start.
+Bytes script_bytecode(const std::vector<ScriptPiece>& script, const encode::TextCoder& text) {
+  std::vector<Bytes> pieces = coded_pieces(script, text);
+  const std::vector<int> positions = positions_of(pieces);
+  for (std::size_t k = 0; k < script.size(); ++k) {
+    for (const JumpOperand& jump : script[k].jumps) {
+      require(jump.target >= 0 && static_cast<std::size_t>(jump.target) <= script.size(), "a jump names no piece of its script");
+      const std::optional<int> value = offset_value(jump.operand, positions[k + 1], positions[jump.target]);
+      require(value.has_value(), "a jump's target does not fit its operand");
+      put_offset(pieces[k], jump.operand.field, *value);
+    }
+  }
+  Bytes bytes;
+  for (const Bytes& piece : pieces) bytes.insert(bytes.end(), piece.begin(), piece.end());
+  return bytes;
+}
+
 }  // namespace
 
 Units filler_message(int n) {
@@ -40,6 +88,31 @@ Units filler_message(int n) {
   for (int i = 0; i < 20 + n % 7; ++i) units.push_back(static_cast<std::uint16_t>(0x80 + (n + i) % 64));
   units.push_back(0xFFFF);
   return units;
+}
+
+encode::TextCoder text_coder_for(const CartridgeContent& content) {
+  std::vector<Units> all_text = content.sequential;
+  for (const auto& group : content.groups) all_text.insert(all_text.end(), group.begin(), group.end());
+  for (const auto& script : content.scripts) {
+    for (const auto& piece : script) {
+      if (piece.is_message) all_text.push_back(piece.message);
+    }
+  }
+  for (int n = 0; n < 4000; ++n) all_text.push_back(filler_message(n));
+  return encode::build_text_coder(all_text);
+}
+
+std::vector<int> piece_positions(const std::vector<ScriptPiece>& script, const encode::TextCoder& text) {
+  return positions_of(coded_pieces(script, text));
+}
+
+std::optional<int> offset_value(OffsetOperand operand, int end, int target) {
+  const int bits = 8 * field_bytes(operand.field).width;
+  const int value = operand.relative ? target - end : target;
+  const int lowest = operand.relative ? -(1 << (bits - 1)) : 0;
+  const int highest = operand.relative ? (1 << (bits - 1)) - 1 : (1 << bits) - 1;
+  if (value < lowest || value > highest) return std::nullopt;
+  return value;
 }
 
 CartridgeLayout build_cartridge(const CartridgeContent& content) {
@@ -51,15 +124,7 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
 
   // Text: the sequential block grows with filler until it reaches its end.
   std::vector<Units> sequential = content.sequential;
-  std::vector<Units> all_text = sequential;
-  for (const auto& group : content.groups) all_text.insert(all_text.end(), group.begin(), group.end());
-  for (const auto& script : content.scripts) {
-    for (const auto& piece : script) {
-      if (piece.is_message) all_text.push_back(piece.message);
-    }
-  }
-  for (int n = 0; n < 4000; ++n) all_text.push_back(filler_message(n));
-  const encode::TextCoder text = encode::build_text_coder(all_text);
+  const encode::TextCoder text = text_coder_for(content);
   put_tree(image, kTextLeadTree, text.lead, kTextLeadTreeRoom, "text lead tree");
   put_tree(image, kTextLowTree, text.low, kLowTreeRoom, "text low tree");
 
@@ -126,10 +191,7 @@ CartridgeLayout build_cartridge(const CartridgeContent& content) {
     return 0x100 | byte;
   };
   for (int i = 0; i < kScriptCount; ++i) {
-    for (const auto& piece : content.scripts[i]) {
-      const Bytes bytes = piece.is_message ? encode::encode_units(text, piece.message) : piece.bytes;
-      layout.script_bytes[i].insert(layout.script_bytes[i].end(), bytes.begin(), bytes.end());
-    }
+    layout.script_bytes[i] = script_bytecode(content.scripts[i], text);
     for (std::size_t k = 0; k < layout.script_bytes[i].size(); ++k) ++frequency[symbol_for(layout.script_bytes[i][k], k + i)];
   }
   frequency[1] += 1;  // a tree needs two symbols

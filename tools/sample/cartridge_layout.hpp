@@ -5,11 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cartridge/cartridge_map.hpp"
+#include "encode/encoder.hpp"
+#include "script/offset_declarations.hpp"
 
 namespace ambergale::sample {
 
@@ -19,12 +22,22 @@ using cartridge_map::kGroupCount;
 using cartridge_map::kScriptCount;
 inline constexpr int kDictionarySize = cartridge_map::kDictionaryEntries;
 
+// An operand of a jump that holds an offset into its own script: the field
+// of the jump's bytes it fills and the piece it names, pieces.size() naming
+// the script's end.
+struct JumpOperand {
+  OffsetOperand operand;
+  int target = 0;
+};
+
 // A piece of script bytecode: raw bytes, or an embedded message that the
-// layout codes with the text trees.
+// layout codes with the text trees. A jump's offset operands are filled in
+// by the layout from where their targets went, once the messages are coded.
 struct ScriptPiece {
   std::vector<std::uint8_t> bytes;
   Units message;
   bool is_message = false;
+  std::vector<JumpOperand> jumps = {};
 };
 
 struct CartridgeContent {
@@ -60,5 +73,16 @@ CartridgeLayout build_cartridge(const CartridgeContent& content);
 
 // The filler message the layout appends to the sequential block.
 Units filler_message(int n);
+
+// The text trees build_cartridge codes every message of `content` with.
+encode::TextCoder text_coder_for(const CartridgeContent& content);
+
+// Where each piece of `script` starts once its messages are coded with
+// `text`, and last where the script ends.
+std::vector<int> piece_positions(const std::vector<ScriptPiece>& script, const encode::TextCoder& text);
+
+// The value `operand` of a jump ending at `end` holds to reach `target`;
+// nothing when it does not fit the operand's bytes.
+std::optional<int> offset_value(OffsetOperand operand, int end, int target);
 
 }  // namespace ambergale::sample

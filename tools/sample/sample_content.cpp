@@ -23,6 +23,28 @@ constexpr SampleOpcode kOrdinary[] = {
     {0x52, 4}, {0x60, 0}, {0x61, 1}, {0x62, 2}, {0x63, 0}, {0x70, 5}, {0x71, 0},
 };
 
+// A jump opcode of the jump sample: its operand count (as its data line
+// gives it), its data line, and the offset operands the line declares.
+struct SampleJump {
+  int op;
+  int operands;
+  const char* line;
+  std::vector<OffsetOperand> offsets;
+};
+
+// Absolute and relative, one byte and two; the case's first operand is a
+// value, the other two its targets.
+const std::vector<SampleJump>& sample_jumps() {
+  static const std::vector<SampleJump> jumps = {
+      {0x22, 2, "goto\t2\t0\t0\tgoto @w\toffsets=@w", {{OffsetField::word_le, false}}},
+      {0x23, 1, "goto\t1\t0\t0\tgoto @0\toffsets=@0", {{OffsetField::byte0, false}}},
+      {0x24, 1, "skip\t1\t0\t0\tskip @0\toffsets=+@0", {{OffsetField::byte0, true}}},
+      {0x25, 2, "loop\t2\t0\t0\tloop @d\toffsets=+@d", {{OffsetField::word_be, true}}},
+      {0x26, 3, "case\t3\t0\t0\tcase @0 @1 @2\toffsets=@1 @2", {{OffsetField::byte1, false}, {OffsetField::byte2, false}}},
+  };
+  return jumps;
+}
+
 class Random {
  public:
   explicit Random(std::uint32_t seed) : engine_(seed) {}
@@ -137,9 +159,21 @@ std::vector<std::uint8_t> instruction(Random& random) {
   return bytes;
 }
 
-// A script: ordinary instructions with now and then a text-carrying one and
-// its embedded messages; it ends with opcode 0x00.
-std::vector<ScriptPiece> script(Random& random, int instructions) {
+// A jump of a random kind, aimed once the messages are coded; its other
+// operand bytes are random.
+ScriptPiece jump(Random& random) {
+  const SampleJump& kind = sample_jumps()[random.below(static_cast<int>(sample_jumps().size()))];
+  ScriptPiece piece;
+  piece.bytes = {static_cast<std::uint8_t>(kind.op)};
+  for (int i = 0; i < kind.operands; ++i) piece.bytes.push_back(static_cast<std::uint8_t>(random.below(256)));
+  for (const OffsetOperand& operand : kind.offsets) piece.jumps.push_back({operand, 0});
+  return piece;
+}
+
+// A script: ordinary instructions (with `jumps`, now and then a jump
+// instead) with now and then a text-carrying one and its embedded messages;
+// it ends with opcode 0x00.
+std::vector<ScriptPiece> script(Random& random, int instructions, bool jumps) {
   std::vector<ScriptPiece> pieces;
   for (int i = 0; i < instructions; ++i) {
     if (random.chance(12)) {
@@ -156,6 +190,8 @@ std::vector<ScriptPiece> script(Random& random, int instructions) {
         text.message = op == 0x7B ? message(random, 1, 2) : message(random, 2, 8);
         pieces.push_back(text);
       }
+    } else if (jumps && random.chance(20)) {
+      pieces.push_back(jump(random));
     } else {
       pieces.push_back({instruction(random), {}, false});
     }
@@ -164,9 +200,40 @@ std::vector<ScriptPiece> script(Random& random, int instructions) {
   return pieces;
 }
 
+// Aims each jump of `script`, whose pieces start at `positions`, at a random
+// instruction start of it or its end that the jump's operand can reach.
+// Some always can: the start for an absolute byte, the next instruction for
+// a relative one.
+void aim_jumps(Random& random, std::vector<ScriptPiece>& script, const std::vector<int>& positions) {
+  for (std::size_t k = 0; k < script.size(); ++k) {
+    for (JumpOperand& jump : script[k].jumps) {
+      std::vector<int> reachable;
+      for (std::size_t t = 0; t <= script.size(); ++t) {
+        const bool start = t == script.size() || !script[t].is_message;
+        if (start && offset_value(jump.operand, positions[k + 1], positions[t])) reachable.push_back(static_cast<int>(t));
+      }
+      jump.target = reachable[random.below(static_cast<int>(reachable.size()))];
+    }
+  }
+}
+
+// Aims the jumps of every script once all messages are known, and so their
+// coded lengths; a script that repeats an earlier one, `original`, repeats
+// its aim too.
+void aim_all_jumps(Random& random, CartridgeContent& content, const std::vector<int>& original) {
+  const encode::TextCoder text = text_coder_for(content);
+  for (int i = 0; i < kScriptCount; ++i) {
+    if (original[i] != i) {
+      content.scripts[i] = content.scripts[original[i]];
+    } else {
+      aim_jumps(random, content.scripts[i], piece_positions(content.scripts[i], text));
+    }
+  }
+}
+
 }  // namespace
 
-CartridgeContent generate_content(std::uint32_t seed, const std::array<int, 4>& fill) {
+CartridgeContent generate_content(std::uint32_t seed, const std::array<int, 4>& fill, bool jumps) {
   Random random(seed);
   CartridgeContent content;
   content.vary_script_symbols = true;
@@ -194,27 +261,31 @@ CartridgeContent generate_content(std::uint32_t seed, const std::array<int, 4>& 
   // script of their group and so share its pointer.
   const int full[] = {12, 16, 16, 8};  // instructions per script that overfill groups 1..4
   content.scripts.resize(kScriptCount);
+  std::vector<int> original(kScriptCount);
+  std::iota(original.begin(), original.end(), 0);
   for (int g = 0; g < 4; ++g) {
     const int first = cartridge_map::kScriptGroups[g].first;
     for (int i = first; i < first + cartridge_map::kScriptGroups[g].count; ++i) {
       if (i > first && random.chance(3)) {
-        content.scripts[i] = content.scripts[first + random.below(i - first)];
+        original[i] = original[first + random.below(i - first)];
+        content.scripts[i] = content.scripts[original[i]];
       } else {
         // About full[g] * fill[g] / 100 instructions on average, the
         // fraction made up by an extra one now and then.
         const int hundredths = std::max(200, full[g] * fill[g]);
         const int count = hundredths / 200 + random.below(hundredths / 100) + (random.below(100) < hundredths % 100 ? 1 : 0);
-        content.scripts[i] = script(random, count);
+        content.scripts[i] = script(random, count, jumps);
       }
     }
   }
+  if (jumps) aim_all_jumps(random, content, original);
   return content;
 }
 
-SampleCartridge make_sample(std::uint32_t seed) {
+SampleCartridge make_sample(std::uint32_t seed, bool jumps) {
   std::array<int, 4> fill = {100, 100, 100, 100};
   for (;;) {
-    CartridgeContent content = generate_content(seed, fill);
+    CartridgeContent content = generate_content(seed, fill, jumps);
     try {
       CartridgeLayout layout = build_cartridge(content);
       return {std::move(content), std::move(layout)};
@@ -225,7 +296,7 @@ SampleCartridge make_sample(std::uint32_t seed) {
   }
 }
 
-std::string sample_opcode_file() {
+std::string sample_opcode_file(bool jumps) {
   // Columns: name, operand bytes, flags (1: embedded text, 2: "-" padding),
   // spare, template. Shift-JIS in templates is written to the listing as it is.
   std::string lines[256];
@@ -260,9 +331,18 @@ std::string sample_opcode_file() {
   lines[0x71] = "flagged\t0\t1\t0\tbit 0 on an opcode without text: ordinary";
   lines[0x7A] = "choice\t0\t1\t0\tchoice @0";
   lines[0x7B] = "menu\t0\t1\t0\tmenu @0";
+  if (jumps) {
+    for (const SampleJump& jump : sample_jumps()) lines[jump.op] = jump.line;
+  }
   std::string file = "name\toperand_bytes\tflags\tspare\ttemplate\r\n";
   for (const std::string& line : lines) file += line + "\r\n";
   return file;
+}
+
+OffsetTable sample_jump_offsets() {
+  OffsetTable table;
+  for (const SampleJump& jump : sample_jumps()) table[jump.op] = jump.offsets;
+  return table;
 }
 
 }  // namespace ambergale::sample
