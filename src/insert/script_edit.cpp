@@ -214,10 +214,10 @@ BlockChoices message_choices(const ScriptWork& work, const BlockJob& job, std::s
 // it, the block being compressed again at any length: the first encoding
 // whose bytes all have a symbol and some total of whose block can end in its
 // own word (see closes_in_own_word), else the first whose bytes all have
-// one. The rest of the block's totals are reckoned once. The message's
-// symbols replace those of `span`.
+// one (unless `must_close`). The rest of the block's totals are reckoned
+// once. The message's symbols replace those of `span`.
 Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, MessageSpan span,
-                         const encode::CharacterBits& cost) {
+                         const encode::CharacterBits& cost, bool must_close = false) {
   int missing = -1;
   std::size_t tries = 0;
   std::optional<WordRests> rest;
@@ -235,7 +235,7 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
     }
     BlockChoices choices = message_choices(work, job, bytes, span);
     const bool closed = closes_in_own_word(word_rests(*rest, word_rests(choices)), work.codes);
-    if (chosen.empty() || closed) chosen = std::move(choices);
+    if (closed || (chosen.empty() && !must_close)) chosen = std::move(choices);
     return closed || tries >= kRecodeTries;
   });
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, tries);
@@ -245,6 +245,7 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
     job.choices.insert(job.choices.begin() + static_cast<std::ptrdiff_t>(span.offset), chosen.begin(), chosen.end());
     return std::nullopt;
   }
+  if (missing < 0) return Failure{{}, name + ": no encoding within " + std::to_string(tries) + " tries lets its block end where a word does"};
   return Failure{{}, name + ": every encoding within " + std::to_string(tries) + " tries needs script byte " +
                          hex_text(static_cast<std::uint32_t>(missing), 2) + ", which no symbol of the script tree gives: " +
                          encode::change_a_character(cost)};
@@ -255,15 +256,22 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
 constexpr std::size_t kLongerBytes = 2;
 
 // With declared offsets, the message takes the bytes its text needs: its
-// shortest encoding, or a byte or two more when no symbol gives a byte.
+// shortest encoding, or a byte or two more when that lets its block end
+// where a word does (see closes_in_own_word) or when no symbol gives a byte.
 Outcome resize_message(const ScriptWork& work, BlockJob& job, const EncodedLine& encoded, const OfferedText& old, MessageSpan span,
                        const std::string& name, const encode::CharacterBits& cost) {
   const std::size_t shortest = (static_cast<std::size_t>(encoded.encoded.bits) + 7) / 8;
-  Outcome failure;
-  for (std::size_t bytes = shortest; bytes <= shortest + kLongerBytes; ++bytes) {
+  const auto offered = [&](std::size_t bytes) {
     const BitSpan bits = fixed_length_bits(bytes);
     const BitWindow window{bits.least, bits.most, static_cast<std::size_t>(encoded.encoded.bits), old.window.what, old.window.original};
-    failure = take_any_symbols(work, job, {encoded.literal, window, old.old_last}, name, span, cost);
+    return OfferedText{encoded.literal, window, old.old_last};
+  };
+  for (std::size_t bytes = shortest; bytes <= shortest + kLongerBytes; ++bytes) {
+    if (!take_any_symbols(work, job, offered(bytes), name, span, cost, true)) return std::nullopt;
+  }
+  Outcome failure;
+  for (std::size_t bytes = shortest; bytes <= shortest + kLongerBytes; ++bytes) {
+    failure = take_any_symbols(work, job, offered(bytes), name, span, cost);
     if (!failure) return std::nullopt;
   }
   return failure;

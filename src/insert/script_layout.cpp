@@ -242,8 +242,28 @@ std::vector<int> grown_blocks(const GroupLayout& layout, const ChangedBlocks& ch
   return grown;
 }
 
+// The changed blocks after block k that grew most, enough of them to make
+// up `missing` bytes; when all of theirs does not, every grown block from k
+// on. Refusing no more than that lets the rest of a campaign in.
+std::vector<int> most_grown(const GroupLayout& layout, const ChangedBlocks& changed, std::size_t k, int missing) {
+  std::vector<std::pair<int, int>> growth;  // bytes grown, old address
+  for (std::size_t j = k + 1; j < layout.blocks.size(); ++j) {
+    const int address = layout.blocks[j].address;
+    const int end = j + 1 < layout.blocks.size() ? layout.to[j + 1] : layout.group.end_address;
+    const int grew = end - layout.to[j] - layout.blocks[j].length;
+    if (changed.contains(address) && grew > 0) growth.emplace_back(grew, address);
+  }
+  std::sort(growth.rbegin(), growth.rend());
+  std::vector<int> refused;
+  for (std::size_t g = 0; g < growth.size() && missing > 0; ++g) {
+    refused.push_back(growth[g].second);
+    missing -= growth[g].first;
+  }
+  return missing > 0 ? grown_blocks(layout, changed, k) : refused;
+}
+
 // The group's room and what it lacks, for block k that would start at
-// `below`; the grown blocks refused.
+// `below`; the blocks that grew most refused.
 GroupRefusal overflow(const GroupLayout& layout, const ChangedBlocks& changed, std::size_t k, int below) {
   int missing = layout.floor - below;
   for (std::size_t j = 0; j < k; ++j) missing += layout.blocks[j].length;
@@ -251,7 +271,7 @@ GroupRefusal overflow(const GroupLayout& layout, const ChangedBlocks& changed, s
   return {group_name(layout.group) + " overflows: its blocks need at least " + std::to_string(room + missing) + " bytes before its end at " +
               address_text(layout.group.bank, layout.group.end_address) + ", its room from " + address_text(layout.group.bank, layout.floor) +
               " is " + std::to_string(room) + ": " + encode::counted(static_cast<std::size_t>(missing), "byte") + " missing",
-          grown_blocks(layout, changed, k), missing};
+          most_grown(layout, changed, k, missing), missing};
 }
 
 // The first changed block after block k, whose first byte an odd block k
