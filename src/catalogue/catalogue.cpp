@@ -99,7 +99,9 @@ struct RoomCounter {
 // these say what --relayout changes.
 constexpr const char* kSequentialTotal =
     "; with --relayout the block's texts share one total: a longer text is paid for by shorter ones";
-constexpr const char* kScriptBlock = "; its block is compressed again (with --relayout, to any length its group has room for)";
+constexpr const char* kScriptBlock =
+    "; its block is compressed again (with --relayout, to any length its group has room for; with --script-offsets "
+    "declared as well, the text itself may take more or fewer bytes)";
 
 std::string fixed_rule(const RoomCounter& counter, int bytes, int bits, std::span<const std::uint16_t> units) {
   const BitSpan span = fixed_length_bits(static_cast<std::size_t>(bytes));
