@@ -29,7 +29,7 @@ MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& di
     for (std::size_t j = 0; j + 1 < stream.size() && clean; j += 2) {
       const auto unit = static_cast<std::uint16_t>(stream[j] | stream[j + 1] << 8);
       if (unit == kEndCode) continue;
-      clean = is_character(unit) && argument_units(unit) == 0;
+      clean = clean_unit(unit);
       units.push_back(unit);
     }
     if (clean && !units.empty()) {
@@ -49,11 +49,11 @@ int unit_bits(const MessageCoder& coder, std::uint16_t unit) {
   return lead > 0 && low > 0 ? lead + low : 0;
 }
 
-namespace {
+bool clean_unit(std::uint16_t unit) { return is_character(unit) && argument_units(unit) == 0; }
 
-bool counts_as_character(std::uint16_t unit) {
-  return is_character(unit) && unit != kLineBreak && unit != kOtherLineBreak && argument_units(unit) == 0;
-}
+bool counts_as_character(std::uint16_t unit) { return clean_unit(unit) && unit != kLineBreak && unit != kOtherLineBreak; }
+
+namespace {
 
 // Full-width Latin letters in Shift-JIS: 82 60..79 (Ａ..Ｚ), 82 81..9A (ａ..ｚ).
 bool latin_letter(std::string_view text) {

@@ -35,6 +35,13 @@ struct MessageCoder {
 
 MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& dictionary);
 
+// Whether a clean entry may hold `unit`: a character of the character table
+// that is no control. A control's arguments never travel, whatever they are.
+bool clean_unit(std::uint16_t unit);
+
+// Whether `unit` counts as a character: a clean unit other than a line break.
+bool counts_as_character(std::uint16_t unit);
+
 // The bits unit `u` takes, or 0 when the trees cannot write it.
 int unit_bits(const MessageCoder& coder, std::uint16_t unit);
 

@@ -21,8 +21,6 @@ using namespace cartridge_map;
 
 constexpr const char* kFile = "sublist.txt";
 constexpr int kBank = kDictionaryPointers.bank;
-// An entry is expanded into a slot of 200 bytes: 100 units.
-constexpr std::size_t kExpansionUnits = 100;
 // An entry is read with the three bytes after it into 400 bytes.
 constexpr int kMostEntryBytes = 397;
 
@@ -350,10 +348,10 @@ void check_read_back(const ImageView& image, const NewEntries& entries, const st
 void check_expansions(const ImageView& image, const NewEntries& entries, const Dictionary& edited, InsertPlan& plan) {
   const Change& first = *entries.change_of.begin()->second;
   for (std::size_t e = 0; e < edited.codes.size(); ++e) {
-    if (edited.codes[e] == image.tables.dictionary.codes[e] || edited.codes[e].size() <= 2 * kExpansionUnits) continue;
+    if (edited.codes[e] == image.tables.dictionary.codes[e] || edited.codes[e].size() <= 2 * kEntrySlotUnits) continue;
     plan.refuse(refusal_of(first, 0, "entry " + code_name(static_cast<int>(e)) + " would expand to " +
                                          std::to_string(edited.codes[e].size() / 2) + " units, more than the " +
-                                         std::to_string(kExpansionUnits) + " of a slot"));
+                                         std::to_string(kEntrySlotUnits) + " of a slot"));
     return;
   }
 }

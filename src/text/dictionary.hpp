@@ -5,6 +5,7 @@
 // each entry once into its text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -22,6 +23,10 @@ using cartridge_map::kDictionaryEntries;
 // The most bytes an entry may hold, as decoded or expanded. A replacement that
 // would take an entry past it is not made.
 inline constexpr int kEntryCap = kCodeStreamCap;
+
+// The game expands each entry into a slot of 200 bytes: 100 units, the end
+// units that nested copies bring along included.
+inline constexpr std::size_t kEntrySlotUnits = 100;
 
 using CodeStream = std::vector<std::uint8_t>;
 
