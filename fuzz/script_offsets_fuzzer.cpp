@@ -8,6 +8,7 @@
 // a new image where any script's declared offset no longer points at its
 // instruction.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
