@@ -1,4 +1,4 @@
-// bench_insert MEASURE DUMP INSERT RUNS DIR
+// bench_insert MEASURE DUMP INSERT RUNS DIR JUMPS
 // Times the insert tool as a user runs it, a whole process, against one run
 // of the dump tool on the cartridge folder DIR (Ambergale.smc and
 // mescmd.dat): the insert of its unchanged dumps, and the insert of dumps
@@ -9,18 +9,24 @@
 // re-encodes every message of the sequential block at its length: each
 // line's first character written as an escape, the same text; a fifth the
 // same with --relayout, every such message at its shortest and the block
-// laid out again back to D07D. The five run in turn, RUNS times each; the
-// table gives medians and the ratios to the dump.
+// laid out again back to D07D. On the sample with jumps in JUMPS, against a
+// dump of it, a sixth grows every script message by one character, with
+// --relayout --script-offsets declared -k: what cannot go in (mostly groups
+// that overflow, since nothing shrinks) is left out, and counted. The runs
+// alternate, RUNS times each; the table gives medians and the ratios to the
+// dump of their sample.
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "bench_timing.hpp"
 #include "cartridge/cartridge.hpp"
+#include "dump/dump_run.hpp"
 #include "dump/load_tables.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
@@ -135,11 +141,72 @@ std::pair<std::size_t, std::size_t> make_edited(const fs::path& dir, const Decla
   return {edits[0].size() + edits[2].size(), tried};
 }
 
+// The line with its first two-byte character outside names "(…)" and
+// escapes "<…>" doubled; nothing when it has none.
+std::optional<std::string> one_character_longer(std::string_view line) {
+  char closing = 0;
+  for (std::size_t at = 0; at < line.size();) {
+    const auto byte = static_cast<unsigned char>(line[at]);
+    const bool wide = (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
+    if (closing == 0 && (line[at] == '(' || line[at] == '<')) closing = line[at] == '(' ? ')' : '>';
+    else if (line[at] == closing) closing = 0;
+    if (wide && closing == 0) return std::string(line).insert(at, line.substr(at, 2));
+    at += wide ? 2 : 1;
+  }
+  return std::nullopt;
+}
+
+// What the grown script messages came to: lines grown, lines refused, and
+// of those the ones whose script group overflowed.
+struct Growth {
+  std::size_t grown = 0;
+  std::size_t refused = 0;
+  std::size_t overflowing = 0;
+};
+
+// Writes DIR/grown: the dumps with every script message line one character
+// longer; counts what a keep-going insert leaves out.
+Growth make_grown(const fs::path& dir) {
+  InsertInputs inputs;
+  const std::string image = read_file(dir / "Ambergale.smc");
+  inputs.image_file.assign(image.begin(), image.end());
+  inputs.image_name = "Ambergale.smc";
+  inputs.opcode_file = read_file(dir / "mescmd.dat");
+  const MemoryRun original = run_in_memory(inputs.image_file, inputs.opcode_file, DumpSettings{}, false);
+  if (original.failure) {
+    std::fprintf(stderr, "bench: %s\n", original.failure->text().c_str());
+    std::exit(1);
+  }
+  const std::string dump = read_file(dir / "unchanged" / kDumps[3]);
+  const std::vector<std::string_view> lines = split_lines(dump);
+  const std::vector<ScriptLine> map = map_script_lines(make_cartridge(inputs.image_file), *original.tables);
+  std::vector<std::pair<std::size_t, std::string>> edits;
+  for (std::size_t n = 0; n < map.size(); ++n) {
+    if (map[n].kind != ScriptLine::Kind::message) continue;
+    if (std::optional<std::string> longer = one_character_longer(lines[n])) edits.emplace_back(n + 1, std::move(*longer));
+  }
+  inputs.edited[3] = with_lines(dump, edits);
+  InsertSettings settings;
+  settings.keep_going = true;
+  settings.relayout = true;
+  settings.script_offsets = ScriptOffsets::declared;
+  InsertResult result;
+  if (const Outcome failure = insert_edited_dumps(inputs, settings, result)) {
+    std::fprintf(stderr, "bench: %s\n", failure->text().c_str());
+    std::exit(1);
+  }
+  Growth growth{edits.size(), result.refusals.size(), 0};
+  for (const Refusal& refusal : result.refusals) growth.overflowing += refusal.failure.text().find(" overflows") != std::string::npos;
+  fs::create_directories(dir / "grown");
+  for (std::size_t d = 0; d < 4; ++d) write_file(dir / "grown" / kDumps[d], d == 3 ? *inputs.edited[3] : read_file(dir / "unchanged" / kDumps[d]));
+  return growth;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: bench_insert MEASURE DUMP INSERT RUNS DIR\n");
+  if (argc != 7) {
+    std::fprintf(stderr, "usage: bench_insert MEASURE DUMP INSERT RUNS DIR JUMPS\n");
     return 2;
   }
   const std::string measure = fs::absolute(argv[1]).string();
@@ -147,15 +214,19 @@ int main(int argc, char** argv) {
   const std::string insert = fs::absolute(argv[3]).string();
   const int runs = std::max(1, std::atoi(argv[4]));
   const fs::path dir = fs::absolute(argv[5]);
+  const fs::path jumps = fs::absolute(argv[6]);
   fs::create_directories(dir / "unchanged");
   bench::run(measure, dir, {dump, "-o", "unchanged"});
+  fs::create_directories(jumps / "unchanged");
+  bench::run(measure, jumps, {dump, "-o", "unchanged"});
   const std::string image = read_file(dir / "Ambergale.smc");
   const DeclaredRange free = end_of_bank(std::vector<std::uint8_t>(image.begin(), image.end()));
   const auto [changed, lines] = make_edited(dir, free);
   const std::string free_option = "--free=" + declared_text(free);
   const std::size_t rewritten = make_sequential(dir);
+  const Growth growth = make_grown(jumps);
 
-  std::vector<bench::Sample> dumps, unchanged, edited, sequential, relaid;
+  std::vector<bench::Sample> dumps, unchanged, edited, sequential, relaid, jump_dumps, grown;
   for (int i = 0; i < runs; ++i) {
     dumps.push_back(bench::run(measure, dir, {dump, "-o", "unchanged"}));
     unchanged.push_back(bench::run(measure, dir, {insert, "-d", "unchanged", "-o", "unchanged.smc", "Ambergale.smc"}));
@@ -164,22 +235,33 @@ int main(int argc, char** argv) {
         bench::run(measure, dir, {insert, "-d", "sequential", "-o", "sequential.smc", free_option, "Ambergale.smc"}));
     relaid.push_back(bench::run(measure, dir,
                                 {insert, "-d", "sequential", "-o", "relaid.smc", free_option, "--relayout", "Ambergale.smc"}));
+    jump_dumps.push_back(bench::run(measure, jumps, {dump, "-o", "unchanged"}));
+    grown.push_back(bench::run(measure, jumps, {insert, "-d", "grown", "-o", "grown.smc", "--relayout", "--script-offsets",
+                                                "declared", "-k", "Ambergale.smc"},
+                               true));
   }
-  const bench::Summary base = bench::summarize(dumps);
   std::printf("%-34s %9s %9s %9s   %s\n", "run", "CPU ms", "wall ms", "peak MiB", "CPU / dump, wall / dump");
-  std::printf("%-34s %9.2f %9.2f %9.2f\n", "ambergale-dump", base.cpu_ms, base.wall_ms, base.peak_mib);
-  const auto row = [&](const char* name, const std::vector<bench::Sample>& samples) {
+  const auto base_row = [](const char* name, const std::vector<bench::Sample>& samples) {
+    const bench::Summary base = bench::summarize(samples);
+    std::printf("%-34s %9.2f %9.2f %9.2f\n", name, base.cpu_ms, base.wall_ms, base.peak_mib);
+    return base;
+  };
+  const auto row = [](const char* name, const std::vector<bench::Sample>& samples, const bench::Summary& base) {
     const bench::Summary s = bench::summarize(samples);
     std::printf("%-34s %9.2f %9.2f %9.2f   %5.2f, %5.2f\n", name, s.cpu_ms, s.wall_ms, s.peak_mib, s.cpu_ms / base.cpu_ms,
                 s.wall_ms / base.wall_ms);
   };
-  row("ambergale-insert, unchanged", unchanged);
-  row("ambergale-insert, lines changed", edited);
-  row("ambergale-insert, block re-encoded", sequential);
-  row("ambergale-insert, block relaid", relaid);
+  const bench::Summary base = base_row("ambergale-dump", dumps);
+  row("ambergale-insert, unchanged", unchanged, base);
+  row("ambergale-insert, lines changed", edited, base);
+  row("ambergale-insert, block re-encoded", sequential, base);
+  row("ambergale-insert, block relaid", relaid, base);
+  const bench::Summary jump_base = base_row("ambergale-dump, jumps", jump_dumps);
+  row("ambergale-insert, scripts grown", grown, jump_base);
   std::printf("%zu of the %zu word-list and dictionary lines changed (%s); %zu sequential-block lines re-encoded "
               "(at their lengths, or at their shortest with the block laid out again: --relayout); "
-              "medians of %d alternated runs each\n",
-              changed, lines, free_option.c_str(), rewritten, runs);
+              "%zu script message lines of the sample with jumps grown by a character, %zu of them refused "
+              "(%zu in groups that overflow); medians of %d alternated runs each\n",
+              changed, lines, free_option.c_str(), rewritten, growth.grown, growth.refused, growth.overflowing, runs);
   return 0;
 }

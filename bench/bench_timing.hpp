@@ -2,6 +2,8 @@
 // started by the measuring launcher, and the medians of many runs.
 #pragma once
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,13 +22,19 @@ struct Sample {
 };
 
 // Runs `argv` in `dir` through the measuring launcher; exits on failure.
-inline Sample run(const std::string& measure, const fs::path& dir, const std::vector<std::string>& argv) {
+// An insert that keeps going past refusals exits with status 3 and names
+// each on standard error: with `refusing` that status is expected, and
+// standard error goes to DIR/refused.txt.
+inline Sample run(const std::string& measure, const fs::path& dir, const std::vector<std::string>& argv,
+                  bool refusing = false) {
   std::string command = "'" + measure + "' '" + dir.string() + "'";
   for (const std::string& arg : argv) command += " '" + arg + "'";
+  if (refusing) command += " 2>'" + (dir / "refused.txt").string() + "'";
   FILE* pipe = popen(command.c_str(), "r");
   Sample sample{};
   const bool read = pipe && std::fscanf(pipe, "%lf %lf %ld", &sample.wall_ms, &sample.cpu_ms, &sample.peak_kib) == 3;
-  if (!pipe || pclose(pipe) != 0 || !read) {
+  const int status = pipe ? pclose(pipe) : -1;
+  if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != (refusing ? 3 : 0)) {
     std::fprintf(stderr, "bench: %s failed in %s\n", argv[0].c_str(), dir.c_str());
     std::exit(1);
   }

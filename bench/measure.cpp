@@ -1,8 +1,9 @@
 // measure DIR PROGRAM [ARGS...]
 // Runs PROGRAM in DIR with its standard output thrown away and prints its
 // wall time and CPU time (user + system) in milliseconds and its peak
-// resident memory in KiB. A small static binary: the child starts from this
-// process's few pages, so the peak it reports is the program's own.
+// resident memory in KiB, and exits with its exit status. A small static
+// binary: the child starts from this process's few pages, so the peak it
+// reports is the program's own.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -41,5 +42,5 @@ int main(int argc, char** argv) {
   const double cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
                      (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
   std::printf("%.3f %.3f %ld\n", wall, cpu, usage.ru_maxrss);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

@@ -4,7 +4,8 @@
 # their caps) in build/bench/, and times the whole run as a process against
 # the floor, alternated; then times the insert of the sample's dumps,
 # unchanged and with every word-list and dictionary line changed, against
-# one dump run. Usage: tools/bench.sh [RUNS]
+# one dump run, and of the sample with jumps whose every script message
+# grew, against a dump of it. Usage: tools/bench.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -13,5 +14,7 @@ cmake --build --preset default --target ambergale-dump ambergale-insert make-sam
   bench_measure >/dev/null
 build/tools/make-sample build/bench/sample
 build/tools/make-sample --worst-case build/bench/worst-case
+build/tools/make-sample --jumps build/bench/jumps
 build/bench/bench_dump build/bench/bench_measure build/ambergale-dump build/bench/bench_floor "${1:-15}" build/bench/sample build/bench/worst-case
-build/bench/bench_insert build/bench/bench_measure build/ambergale-dump build/ambergale-insert "${1:-15}" build/bench/sample
+build/bench/bench_insert build/bench/bench_measure build/ambergale-dump build/ambergale-insert "${1:-15}" build/bench/sample \
+  build/bench/jumps
