@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <span>
 
 #include <gettext-po.h>
 
@@ -199,8 +200,12 @@ std::string comments_with(const char* comments, const std::vector<std::string>* 
 
 }  // namespace
 
-Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_view version, std::uint32_t image_crc,
-                          std::string& out) {
+namespace {
+
+// The catalogue with each item's translation (Shift-JIS) as its msgstr, or
+// none at all when `translations` is empty.
+Outcome write_catalogue(const std::vector<CatalogueItem>& items, std::span<const std::string> translations,
+                        std::string_view version, std::uint32_t image_crc, std::string& out) {
   const Cp932ToUtf8 to_utf8;
   if (!to_utf8.available()) return Failure{{}, "the C library cannot convert CP932 to UTF-8"};
   const PoFile file(po_file_create(), free_po_file);
@@ -220,17 +225,31 @@ Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_v
   po_message_set_comments(header, utf8_of(to_utf8, tag_notes()).c_str());
   po_message_set_fuzzy(header, 1);
   po_message_insert(at, header);
-  for (const CatalogueItem& item : items) {
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    const CatalogueItem& item = items[k];
     po_message_t message = po_message_create();
     po_message_set_msgctxt(message, item.context.c_str());
     po_message_set_msgid(message, utf8_of(to_utf8, item.text).c_str());
-    po_message_set_msgstr(message, "");
+    po_message_set_msgstr(message, k < translations.size() ? utf8_of(to_utf8, translations[k]).c_str() : "");
     po_message_set_extracted_comments(message, utf8_of(to_utf8, item.comment).c_str());
     for (const CatalogueLine& line : item.lines) po_message_add_filepos(message, kDumpFiles[line.dump].name, line.number);
     po_message_insert(at, message);
   }
   po_message_iterator_free(at);
-  return written_text(file.get(), "the template", out);
+  return written_text(file.get(), translations.empty() ? "the template" : "the catalogue", out);
+}
+
+}  // namespace
+
+Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_view version, std::uint32_t image_crc,
+                          std::string& out) {
+  return write_catalogue(items, {}, version, image_crc, out);
+}
+
+Outcome write_po_catalogue(const std::vector<CatalogueItem>& items, std::span<const std::string> translations,
+                           std::string_view version, std::uint32_t image_crc, std::string& out) {
+  if (translations.size() != items.size()) return Failure{{}, "a translation for each item is needed, or an empty one"};
+  return write_catalogue(items, translations, version, image_crc, out);
 }
 
 Outcome read_po_file(const std::string& name, std::string_view contents, PoCatalogue& out) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ inline constexpr const char* kImageField = "X-Ambergale-Image-CRC32";
 // show it. Items' texts are Shift-JIS and converted here.
 Outcome write_po_template(const std::vector<CatalogueItem>& items, std::string_view version, std::uint32_t image_crc,
                           std::string& out);
+
+// The same catalogue with `translations[k]` (Shift-JIS, spelled as the
+// items' texts; empty for none) as the msgstr of items[k]: a translation
+// made elsewhere than by a translator, such as make-sample's.
+Outcome write_po_catalogue(const std::vector<CatalogueItem>& items, std::span<const std::string> translations,
+                           std::string_view version, std::uint32_t image_crc, std::string& out);
 
 // One entry of a PO file, as translated.
 struct PoEntry {
