@@ -14,11 +14,6 @@ std::string position_text(int position) {
   return position < 0 ? "-" + hex_text(static_cast<std::uint32_t>(-position), 4) : hex_text(static_cast<std::uint32_t>(position), 4);
 }
 
-std::string spec_text(OffsetOperand operand) {
-  static constexpr const char* kNames[] = {"@0", "@1", "@2", "@w", "@d"};
-  return (operand.relative ? "+" : "") + std::string(kNames[static_cast<int>(operand.field)]);
-}
-
 // What an offset holds, and the position of the script it points at.
 struct OffsetValue {
   int value;

@@ -30,8 +30,6 @@ constexpr std::string_view kChoices =
     "an offset is @0, @1 or @2 (one operand byte), @w (two bytes, low byte first) or @d "
     "(two bytes, high byte first), with + before it for a signed offset from the instruction's end";
 
-std::string_view name_of(OffsetField field) { return kFields[static_cast<int>(field)].name; }
-
 std::optional<OffsetOperand> operand_of(std::string_view spec) {
   const bool relative = !spec.empty() && spec.front() == kRelative;
   if (relative) spec.remove_prefix(1);
@@ -84,7 +82,7 @@ Outcome check_operand(const OpcodeLine& line, const OpcodeDef& def, std::string_
     const int shared = std::max(bytes.first, taken.first);
     if (shared <= std::min(last, taken.first + taken.width - 1)) {
       return refused(line, spec, quoted(spec) + " takes operand byte " + std::to_string(shared) + ", which " +
-                                     std::string(name_of(other.field)) + " takes already");
+                                     spec_text(other) + " takes already");
     }
   }
   return std::nullopt;
@@ -129,6 +127,10 @@ Outcome read_line(const OpcodeLine& line, const OpcodeDef& def, std::vector<Offs
 }  // namespace
 
 FieldBytes field_bytes(OffsetField field) { return kFields[static_cast<int>(field)].bytes; }
+
+std::string spec_text(OffsetOperand operand) {
+  return (operand.relative ? std::string(1, kRelative) : "") + std::string(kFields[static_cast<int>(operand.field)].name);
+}
 
 Outcome parse_offset_declarations(std::string_view contents, const OpcodeTable& opcodes, OffsetTable& offsets) {
   offsets = OffsetTable{};

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct FieldBytes {
   int width;
 };
 FieldBytes field_bytes(OffsetField field);
+
+// The SPEC that declares `operand`, as the opcode file writes it ("+@0").
+std::string spec_text(OffsetOperand operand);
 
 // The declared offset operands of each opcode, in the order written.
 using OffsetTable = std::array<std::vector<OffsetOperand>, kOpcodeCount>;

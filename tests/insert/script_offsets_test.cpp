@@ -66,6 +66,30 @@ TEST(MoveOffsets, AMessageThatGrowsMovesTheOffsetsAcrossAndPastIt) {
   EXPECT_TRUE(moves.left.empty());
 }
 
+// Offsets at the edges of two messages, the first rewritten at its length,
+// the second grown by a byte:
+//   0000 23 0B     goto 0B     right after the second message
+//   0002 22 06 00  goto 0006   the first message's first byte
+//   0005 58        message     (its message at 0006, 2 bytes)
+//   0008 58        message     (its message at 0009, 2 bytes)
+//   000B 25 00 00  loop +0     the script's end, where its instruction ends
+TEST(MoveOffsets, OffsetsAtTheEdgesOfMessagesNameOnlyTheChangesThatMovedThem) {
+  const std::vector<std::uint8_t> bytes = {0x23, 0x0B, 0x22, 0x06, 0x00, 0x58, 1, 2, 0x58, 1, 2, 0x25, 0x00, 0x00};
+  const ScriptShape shape{
+      14, {{0, 2, 0x23, true}, {2, 3, 0x22, true}, {5, 1, 0x58, false}, {8, 1, 0x58, false}, {11, 3, 0x25, true}}, {{6, 8}, {9, 11}}};
+  const std::vector<ScriptSplice> splices = {{6, 2, 2}, {9, 2, 3}};
+  const OffsetMoves moves = move_offsets(shape, bytes, jumps(), splices);
+  ASSERT_EQ(moves.rewritten.size(), 1u);
+  EXPECT_EQ(moves.rewritten[0].at.instruction, 0);
+  EXPECT_EQ(moves.rewritten[0].bytes, std::vector<std::uint8_t>{0x0C});
+  EXPECT_EQ(moves.rewritten[0].moved_by, std::vector<std::size_t>{1});
+  ASSERT_EQ(moves.refused.size(), 1u);
+  EXPECT_EQ(moves.refused[0].at.instruction, 1);
+  EXPECT_EQ(moves.refused[0].reason, "its offset @w points into the message at 0006, which changes");
+  EXPECT_EQ(moves.refused[0].splices, std::vector<std::size_t>{0});
+  EXPECT_TRUE(moves.left.empty());
+}
+
 TEST(MoveOffsets, AMessageThatKeepsItsLengthMovesNothing) {
   const WorkedScript script;
   const std::vector<ScriptSplice> same = {{3, 5, 5}};

@@ -85,6 +85,7 @@ TEST(OffsetDeclarations, RefusesMalformedDeclarationsWhereTheyStand) {
       {kOp, "j\t2\t0\t0\tj\toffsets=@0 @w", 22, "'@w' takes operand byte 1, which @0 takes already"},
       {kOp, "j\t2\t0\t0\tj\toffsets=@w +@w", 22, "'+@w' takes operand byte 1, which @w takes already"},
       {kOp, "j\t2\t0\t0\tj\toffsets=@d @1", 22, "'@1' takes operand byte 2, which @d takes already"},
+      {kOp, "j\t2\t0\t0\tj\toffsets=+@0 @w", 23, "'@w' takes operand byte 1, which +@0 takes already"},
       {kOp, "j\t2\t0\t0\tj\toffsets=@2", 19, "'@2' reaches operand byte 3, but opcode 0x20 has 2 operand bytes"},
       {kOp, "j\t1\t0\t0\tj\toffsets=+@w", 19, "'+@w' reaches operand byte 2, but opcode 0x20 has 1 operand byte"},
       {kOp, "j\t0\t0\t0\tj\toffsets=@0", 19, "'@0' reaches operand byte 1, but opcode 0x20 has 0 operand bytes"},
