@@ -7,6 +7,7 @@
 
 #include "cartridge/cartridge_map.hpp"
 #include "dump/dumps.hpp"
+#include "encode/character_room.hpp"
 #include "encode/message_encoder.hpp"
 #include "insert/dictionary_edit.hpp"
 #include "insert/edit_set.hpp"
@@ -396,7 +397,7 @@ std::string script_offsets_text(const PlanCounts& counts) {
   std::size_t moved = 0;
   for (const ScriptOffsetCount& script : counts.script_offsets_rewritten) moved += script.rewritten;
   std::string text = "script offsets moved along: " + std::to_string(moved) + " in " +
-                     std::to_string(counts.script_offsets_rewritten.size()) + " scripts";
+                     encode::counted(counts.script_offsets_rewritten.size(), "script");
   const auto& rewritten = counts.script_offsets_rewritten;
   for (std::size_t k = 0; k < rewritten.size() && k < kMostListed; ++k) {
     text += std::string(k == 0 ? ": " : ", ") + "script " + hex_text(static_cast<std::uint32_t>(rewritten[k].script), 4) + " " +
@@ -408,8 +409,8 @@ std::string script_offsets_text(const PlanCounts& counts) {
   if (!left.empty()) text += "script offsets left as they were: " + std::to_string(left.size()) + "\n";
   for (std::size_t k = 0; k < left.size() && k < kMostListed; ++k) {
     text += "  script " + hex_text(static_cast<std::uint32_t>(left[k].script), 4) + ", instruction at " +
-            hex_text(static_cast<std::uint32_t>(left[k].instruction), 4) + " (line " + std::to_string(left[k].line) + "): " +
-            left[k].reason + "\n";
+            hex_text(static_cast<std::uint32_t>(left[k].instruction), 4) +
+            (left[k].line > 0 ? " (line " + std::to_string(left[k].line) + ")" : "") + ": " + left[k].reason + "\n";
   }
   if (left.size() > kMostListed) text += "  and " + std::to_string(left.size() - kMostListed) + " more\n";
   return text +

@@ -111,6 +111,41 @@ struct LongScript {
   }
 };
 
+TEST(MoveOffsets, OffsetsUpToTheEdgeOfTheirWidthAreWritten) {
+  const struct {
+    std::uint8_t op;
+    int end;
+    int growth;
+    std::vector<std::uint8_t> bytes;
+  } cases[] = {
+      {0x23, 0xFD, 2, {0xFF}},  // absolute, the most one byte holds
+      {0x24, 0x7E, 3, {0x7F}},  // relative, the most forward
+  };
+  for (const auto& c : cases) {
+    const LongScript script(c.op, c.end);
+    const std::vector<ScriptSplice> grown = {{3, c.end - 3, c.end - 3 + c.growth}};
+    const OffsetMoves moves = move_offsets(script.shape, script.bytes, jumps(), grown);
+    ASSERT_EQ(moves.rewritten.size(), 1u) << int{c.op};
+    EXPECT_EQ(moves.rewritten[0].bytes, c.bytes);
+    EXPECT_TRUE(moves.refused.empty());
+  }
+}
+
+TEST(MoveOffsets, WordsAreWrittenInTheirOwnByteOrder) {
+  // 0000 22 06 01   goto 0106          0003 25 01 00   loop +0100 to 0106
+  // 0006 58         message at 0007    0106 00          end
+  std::vector<std::uint8_t> bytes(0x107, 0x41);
+  const std::uint8_t head[] = {0x22, 0x06, 0x01, 0x25, 0x01, 0x00, 0x58};
+  std::copy(std::begin(head), std::end(head), bytes.begin());
+  const ScriptShape shape{0x107, {{0, 3, 0x22, true}, {3, 3, 0x25, true}, {6, 1, 0x58, false}, {0x106, 1, 0x00, true}}, {{7, 0x106}}};
+  const std::vector<ScriptSplice> grown = {{7, 0xFF, 0x101}};
+  const OffsetMoves moves = move_offsets(shape, bytes, jumps(), grown);
+  ASSERT_EQ(moves.rewritten.size(), 2u);
+  EXPECT_EQ(moves.rewritten[0].bytes, (std::vector<std::uint8_t>{0x08, 0x01}));  // low byte first
+  EXPECT_EQ(moves.rewritten[1].bytes, (std::vector<std::uint8_t>{0x01, 0x02}));  // high byte first
+  EXPECT_EQ(moves.rewritten[1].position, 4);
+}
+
 TEST(MoveOffsets, AnOffsetItsWidthCannotHoldIsRefusedWithTheBytesOver) {
   const struct {
     std::uint8_t op;
