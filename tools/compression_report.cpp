@@ -1,13 +1,17 @@
 // compression-report IMAGE OPCODES
 // Measures what choosing the dictionary again would give an image's text:
 // bits a character under the image's own dictionary and trees, and under a
-// dictionary chosen by Re-Pair with trees built over the new counts.
+// dictionary chosen by Re-Pair with trees built over the new counts, those
+// trees unlimited and held to the image's own trees' depths.
 #include <cstdio>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "dump/original_image.hpp"
 #include "encode/dictionary_choice.hpp"
+#include "encode/limited_tree.hpp"
 #include "encode/message_encoder.hpp"
 #include "platform/input_file.hpp"
 #include "text/code_units.hpp"
@@ -79,6 +83,31 @@ void report_after(const ambergale::encode::ChosenDictionary& chosen, const amber
               cost.lead_symbols);
 }
 
+// The same dictionary with every tree no deeper than the image's own, and
+// the characters that would travel in entries to keep the lead tree within
+// its room.
+void report_limited(const ambergale::Tables& tables, std::span<const Units> texts,
+                    const ambergale::encode::ChosenDictionary& chosen) {
+  using namespace ambergale::encode;
+  const TreeDepths depths{tree_depth(tables.text_trees.lead), tree_depth(tables.text_trees.low),
+                          tree_depth(tables.dict_trees.lead), tree_depth(tables.dict_trees.low)};
+  try {
+    const TextCost cost = measure_texts(texts, chosen, depths);
+    std::printf("limited: %.3f bits a character (trees no deeper than the image's: %d, %d, %d, %d), %.3f with the dictionary's %zu bytes\n",
+                cost.bits_per_character(), depths.text_lead, depths.text_low, depths.dict_lead, depths.dict_low,
+                cost.with_dictionary(), cost.dictionary_bytes);
+    const Carriers carriers = choose_carriers(lead_needs(cost.parses), kTextLeadSymbols);
+    if (carriers.refusal.empty()) {
+      std::printf("carriers: %zu characters travel in one-character entries to keep the lead tree within %d symbols\n",
+                  carriers.characters.size(), kTextLeadSymbols);
+    } else {
+      std::printf("carriers: %s\n", carriers.refusal.c_str());
+    }
+  } catch (const std::invalid_argument& refused) {
+    std::printf("limited: %s\n", refused.what());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,5 +137,6 @@ int main(int argc, char** argv) {
   report_before(original, stored, characters);
   const ambergale::encode::ChosenDictionary chosen = ambergale::encode::choose_dictionary(texts);
   report_after(chosen, ambergale::encode::measure_texts(texts, chosen));
+  report_limited(*original.dump.tables, texts, chosen);
   return 0;
 }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <queue>
+#include <stdexcept>
 #include <unordered_map>
 #include <utility>
 
 #include "encode/encoder.hpp"
+#include "encode/limited_tree.hpp"
 #include "text/code_units.hpp"
 
 namespace ambergale::encode {
@@ -187,8 +189,6 @@ ChosenDictionary choose_dictionary(std::span<const Units> texts, const Dictionar
 
 namespace {
 
-using Frequencies = std::array<std::uint64_t, 256>;
-
 struct SymbolCounts {
   Frequencies lead{};
   Frequencies low{};
@@ -213,20 +213,28 @@ void set_even_codes(MessageCoder& coder) {
   for (Code& code : coder.low) code.length = 1;
 }
 
-void set_codes(MessageCoder& coder, const SymbolCounts& counts) {
-  coder.lead = build_byte_tree(counts.lead).codes;
-  coder.low = build_byte_tree(counts.low).codes;
+// A Huffman code for `frequency`, no deeper than `depth` when it is not 0.
+std::array<Code, 256> codes_within(const Frequencies& frequency, int depth) {
+  if (depth == 0) return build_byte_tree(frequency).codes;
+  const LimitedTree limited = build_limited_tree(frequency, depth, kLowSymbols);
+  if (!limited.refusal.empty()) throw std::invalid_argument(limited.refusal);
+  return limited.tree.codes;
+}
+
+void set_codes(MessageCoder& coder, const SymbolCounts& counts, int lead_depth, int low_depth) {
+  coder.lead = codes_within(counts.lead, lead_depth);
+  coder.low = codes_within(counts.low, low_depth);
 }
 
 // Every entry stored as its two halves and an end code under dictionary
 // trees of its own, each from a byte boundary, with its pointer word.
-std::size_t dictionary_bytes(const ChosenDictionary& dictionary) {
+std::size_t dictionary_bytes(const ChosenDictionary& dictionary, const TreeDepths& depths) {
   SymbolCounts counts;
   for (const auto& halves : dictionary.halves) {
     for (const std::uint16_t unit : {halves[0], halves[1], kEndCode}) counts.add(unit);
   }
   MessageCoder coder;
-  set_codes(coder, counts);
+  set_codes(coder, counts, depths.dict_lead, depths.dict_low);
   std::size_t bytes = 0;
   for (const auto& halves : dictionary.halves) {
     bytes += write_units(coder, {halves[0], halves[1], kEndCode}).bytes.size() + 2;
@@ -236,7 +244,8 @@ std::size_t dictionary_bytes(const ChosenDictionary& dictionary) {
 
 }  // namespace
 
-TextCost measure_texts(std::span<const Units> texts, const ChosenDictionary& dictionary, int rounds) {
+TextCost measure_texts(std::span<const Units> texts, const ChosenDictionary& dictionary, const TreeDepths& depths,
+                       int rounds) {
   MessageCoder coder = coder_for(dictionary);
   set_even_codes(coder);
   TextCost cost;
@@ -252,7 +261,7 @@ TextCost measure_texts(std::span<const Units> texts, const ChosenDictionary& dic
       for (const std::uint16_t unit : encoded.units) counts.add(unit);
       cost.parses.push_back(std::move(encoded.units));
     }
-    set_codes(coder, counts);
+    set_codes(coder, counts, depths.text_lead, depths.text_low);
     cost.lead_symbols = static_cast<std::size_t>(std::count_if(counts.lead.begin(), counts.lead.end(), [](std::uint64_t n) { return n > 0; }));
   }
   cost.bits = 0;
@@ -261,7 +270,7 @@ TextCost measure_texts(std::span<const Units> texts, const ChosenDictionary& dic
     cost.bits += write_units(coder, cost.parses[t]).bits;
     cost.characters += characters_of(texts[t]);
   }
-  cost.dictionary_bytes = dictionary_bytes(dictionary);
+  cost.dictionary_bytes = dictionary_bytes(dictionary, depths);
   return cost;
 }
 

@@ -66,10 +66,21 @@ struct TextCost {
   }
 };
 
+// The deepest code each tree may have (the image's own trees' depths, say);
+// 0 leaves a tree unlimited.
+struct TreeDepths {
+  int text_lead = 0;
+  int text_low = 0;
+  int dict_lead = 0;
+  int dict_low = 0;
+};
+
 // The shortest parse of every text over `dictionary`, with the trees built
 // from the counts of the parse before (the first: the fewest codes),
-// `rounds` times.
-TextCost measure_texts(std::span<const Units> texts, const ChosenDictionary& dictionary, int rounds = 3);
+// `rounds` times, each tree within its depth. Throws std::invalid_argument
+// when a depth cannot hold a tree's symbols.
+TextCost measure_texts(std::span<const Units> texts, const ChosenDictionary& dictionary, const TreeDepths& depths = {},
+                       int rounds = 3);
 
 // The characters of `text`: counts_as_character units, arguments left out.
 std::size_t characters_of(std::span<const std::uint16_t> text);

@@ -64,7 +64,8 @@ void assign_codes(const std::vector<Node>& nodes, int node, Code prefix, std::ma
   assign_codes(nodes, nodes[node].right, {(prefix.bits << 1) | 1, prefix.length + 1}, codes);
 }
 
-// The symbols to build a tree over, padded with unused symbols to at least two.
+}  // namespace
+
 std::vector<std::pair<int, std::uint64_t>> present_symbols(std::span<const std::uint64_t> frequency) {
   std::vector<std::pair<int, std::uint64_t>> symbols;
   for (std::size_t s = 0; s < frequency.size(); ++s) {
@@ -75,8 +76,6 @@ std::vector<std::pair<int, std::uint64_t>> present_symbols(std::span<const std::
   }
   return symbols;
 }
-
-}  // namespace
 
 std::array<Code, 256> codes_of_tree(const ByteTree& tree) {
   // The best walk to each node, nodes taken in index order: every child lies
@@ -107,11 +106,12 @@ std::array<Code, 256> codes_of_tree(const ByteTree& tree) {
   return codes;
 }
 
-ByteTreeCode build_byte_tree(const std::array<std::uint64_t, 256>& frequency) {
-  const std::vector<Node> nodes = huffman_tree(present_symbols(frequency));
-  const int root = static_cast<int>(nodes.size()) - 1;
-  // Number the nodes breadth first: internal nodes 1..N, then the leaves. In
-  // that order every child lies after its parent and within 255 of it.
+namespace {
+
+// Lays a tree out in the table form. Nodes are numbered breadth first:
+// internal nodes 1..N, then the leaves. In that order every child lies after
+// its parent and within 255 of it.
+ByteTreeCode lay_out(const std::vector<Node>& nodes, int root) {
   std::vector<int> internal_order;
   std::vector<int> leaf_order;
   std::deque<int> queue{root};
@@ -143,6 +143,56 @@ ByteTreeCode build_byte_tree(const std::array<std::uint64_t, 256>& frequency) {
   assign_codes(nodes, root, {}, codes);
   for (const auto& [symbol, code] : codes) result.codes[symbol] = code;
   return result;
+}
+
+// Follows `code` from node 0, making the internal nodes it passes, and ends
+// it in a leaf for `symbol`. Throws when the code runs through a leaf or
+// ends on a node already made.
+void insert_code(std::vector<Node>& nodes, Code code, int symbol) {
+  int node = 0;
+  for (int i = code.length - 1; i >= 0; --i) {
+    if (nodes[node].symbol >= 0) throw std::invalid_argument("code lengths do not form a tree");
+    const bool right = (code.bits >> i) & 1;
+    int child = right ? nodes[node].right : nodes[node].left;
+    if (child < 0) {
+      child = static_cast<int>(nodes.size());
+      (right ? nodes[node].right : nodes[node].left) = child;
+      nodes.push_back({});
+    }
+    node = child;
+  }
+  if (nodes[node].left >= 0 || nodes[node].symbol >= 0) throw std::invalid_argument("code lengths do not form a tree");
+  nodes[node].symbol = symbol;
+}
+
+}  // namespace
+
+ByteTreeCode build_byte_tree(const std::array<std::uint64_t, 256>& frequency) {
+  const std::vector<Node> nodes = huffman_tree(present_symbols(frequency));
+  return lay_out(nodes, static_cast<int>(nodes.size()) - 1);
+}
+
+ByteTreeCode byte_tree_of_lengths(const std::array<int, 256>& lengths) {
+  // Canonical codes: symbols by (length, symbol), each code the previous one
+  // plus one, shifted to its length.
+  std::vector<std::pair<int, int>> leaves;  // length, symbol
+  for (int s = 0; s < 256; ++s) {
+    if (lengths[s] > 0) leaves.emplace_back(lengths[s], s);
+  }
+  std::sort(leaves.begin(), leaves.end());
+  if (leaves.size() < 2 || leaves.back().first > 32) throw std::invalid_argument("code lengths do not form a tree");
+  std::vector<Node> nodes(1);
+  std::uint64_t next = 0;
+  int length = leaves.front().first;
+  for (const auto& [leaf_length, symbol] : leaves) {
+    next <<= leaf_length - length;
+    length = leaf_length;
+    if (next >> length != 0) throw std::invalid_argument("code lengths do not form a tree");
+    insert_code(nodes, {static_cast<std::uint32_t>(next), length}, symbol);
+    ++next;
+  }
+  if (next != std::uint64_t{1} << length) throw std::invalid_argument("code lengths do not form a tree");
+  return lay_out(nodes, 0);
 }
 
 TextCoder build_text_coder(std::span<const std::vector<std::uint16_t>> messages) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "decode/byte_tree.hpp"
@@ -41,9 +42,19 @@ struct ByteTreeCode {
   std::array<Code, 256> codes{};
 };
 
+// The symbols to build a tree over: those with a nonzero frequency, padded
+// with unused ones to at least two.
+std::vector<std::pair<int, std::uint64_t>> present_symbols(std::span<const std::uint64_t> frequency);
+
 // Builds the tree for the symbols with a nonzero frequency. A tree needs two
 // leaves, so with fewer symbols an unused one fills in.
 ByteTreeCode build_byte_tree(const std::array<std::uint64_t, 256>& frequency);
+
+// The tree whose codes have `lengths` (0 for symbols left out), canonical:
+// codes in order of (length, symbol). The lengths must fill a tree exactly
+// (Kraft sum 1, at least two symbols, at most 32 bits); otherwise throws
+// std::invalid_argument.
+ByteTreeCode byte_tree_of_lengths(const std::array<int, 256>& lengths);
 
 // The code of each symbol in an existing tree (an image's own): the shortest
 // walk that reaches a leaf holding it, the left child first among walks of
