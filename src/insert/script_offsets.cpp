@@ -70,7 +70,7 @@ std::optional<std::size_t> splice_holding(std::span<const ScriptSplice> splices,
 std::string too_far(OffsetOperand operand, int target, int value) {
   const auto [least, most] = value_range(operand);
   const int over = value > most ? value - most : least - value;
-  return "its offset " + spec_text(operand) + " to " + position_text(target) + " would be " + std::to_string(value) + ", " +
+  return "its offset " + operand_text(operand) + " to " + position_text(target) + " would be " + std::to_string(value) + ", " +
          std::to_string(over) + (over == 1 ? " byte" : " bytes") + " past what " +
          (field_bytes(operand.field).width == 1 ? "one byte holds" : "two bytes hold") + " (" + std::to_string(least) + " to " +
          std::to_string(most) + ")";
@@ -93,7 +93,7 @@ void move_offset(const ScriptShape& shape, std::span<const std::uint8_t> bytes, 
   if (!moves_along(shape, old.target)) {
     if (const std::optional<std::size_t> held = splice_holding(splices, old.target)) {
       moves.refused.push_back(
-          {at, "its offset " + spec_text(at.operand) + " points into the message at " + position_text(splices[*held].at) + ", which changes", {*held}});
+          {at, "its offset " + operand_text(at.operand) + " points into the message at " + position_text(splices[*held].at) + ", which changes", {*held}});
       return;
     }
     moves.left.push_back({at, not_moved(shape, old.target)});
@@ -168,7 +168,7 @@ std::optional<std::string> offsets_kept(const ScriptShape& old_shape, std::span<
     for (const OffsetOperand& operand : offsets[static_cast<std::size_t>(was.op)]) {
       const int pointed = target_index(old_shape, read_offset(old_bytes, was, operand).target);
       if (pointed < 0) continue;
-      const std::string name = "the instruction at " + position_text(was.start) + " (" + spec_text(operand) + ")";
+      const std::string name = "the instruction at " + position_text(was.start) + " (" + operand_text(operand) + ")";
       if (i >= new_shape.instructions.size() || new_shape.instructions[i].op != was.op) return name + " is no longer there";
       const ScriptShape::Instruction& is = new_shape.instructions[i];
       const int points = target_index(new_shape, read_offset(new_bytes, is, operand).target);

@@ -30,25 +30,25 @@ constexpr std::string_view kChoices =
     "an offset is @0, @1 or @2 (one operand byte), @w (two bytes, low byte first) or @d "
     "(two bytes, high byte first), with + before it for a signed offset from the instruction's end";
 
-std::optional<OffsetOperand> operand_of(std::string_view spec) {
-  const bool relative = !spec.empty() && spec.front() == kRelative;
-  if (relative) spec.remove_prefix(1);
+std::optional<OffsetOperand> operand_of(std::string_view name) {
+  const bool relative = !name.empty() && name.front() == kRelative;
+  if (relative) name.remove_prefix(1);
   for (std::size_t f = 0; f < std::size(kFields); ++f) {
-    if (kFields[f].name == spec) return OffsetOperand{static_cast<OffsetField>(f), relative};
+    if (kFields[f].name == name) return OffsetOperand{static_cast<OffsetField>(f), relative};
   }
   return std::nullopt;
 }
 
-// The SPECs of a declaration, between spaces.
-std::vector<std::string_view> specs_of(std::string_view text) {
-  std::vector<std::string_view> specs;
+// The OPERANDs of a declaration, between spaces.
+std::vector<std::string_view> operand_names(std::string_view text) {
+  std::vector<std::string_view> names;
   std::size_t at = 0;
   while ((at = text.find_first_not_of(' ', at)) != std::string_view::npos) {
     const std::size_t end = std::min(text.find(' ', at), text.size());
-    specs.push_back(text.substr(at, end - at));
+    names.push_back(text.substr(at, end - at));
     at = end;
   }
-  return specs;
+  return names;
 }
 
 // A refusal at `at`, a part of `line`'s text, in characters: a Shift-JIS
@@ -62,18 +62,18 @@ Failure refused(const OpcodeLine& line, std::string_view at, std::string reason)
 
 std::string opcode_name(int opcode) { return "opcode 0x" + hex_text(static_cast<std::uint32_t>(opcode), 2); }
 
-// A SPEC as a message quotes it: only printable ASCII is shown.
-std::string quoted(std::string_view spec) {
-  const bool printable = std::all_of(spec.begin(), spec.end(), [](char c) { return c > ' ' && c < 0x7F; });
-  return printable ? "'" + std::string(spec) + "'" : "this operand";
+// A OPERAND as a message quotes it: only printable ASCII is shown.
+std::string quoted(std::string_view name) {
+  const bool printable = std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7F; });
+  return printable ? "'" + std::string(name) + "'" : "this operand";
 }
 
-Outcome check_operand(const OpcodeLine& line, const OpcodeDef& def, std::string_view spec, const OffsetOperand& operand,
+Outcome check_operand(const OpcodeLine& line, const OpcodeDef& def, std::string_view name, const OffsetOperand& operand,
                       const std::vector<OffsetOperand>& earlier) {
   const FieldBytes bytes = field_bytes(operand.field);
   const int last = bytes.first + bytes.width - 1;
   if (last > def.operand_bytes) {
-    return refused(line, spec, quoted(spec) + " reaches operand byte " + std::to_string(last) + ", but " +
+    return refused(line, name, quoted(name) + " reaches operand byte " + std::to_string(last) + ", but " +
                                    opcode_name(line.opcode) + " has " + std::to_string(def.operand_bytes) + " operand byte" +
                                    (def.operand_bytes == 1 ? "" : "s"));
   }
@@ -81,8 +81,8 @@ Outcome check_operand(const OpcodeLine& line, const OpcodeDef& def, std::string_
     const FieldBytes taken = field_bytes(other.field);
     const int shared = std::max(bytes.first, taken.first);
     if (shared <= std::min(last, taken.first + taken.width - 1)) {
-      return refused(line, spec, quoted(spec) + " takes operand byte " + std::to_string(shared) + ", which " +
-                                     spec_text(other) + " takes already");
+      return refused(line, name, quoted(name) + " takes operand byte " + std::to_string(shared) + ", which " +
+                                     operand_text(other) + " takes already");
     }
   }
   return std::nullopt;
@@ -95,12 +95,12 @@ Outcome read_declaration(const OpcodeLine& line, const OpcodeDef& def, std::stri
     return refused(line, field, opcode_name(line.opcode) + " carries embedded messages (flag bit 0), which move " +
                                     "with the text: it can declare no offsets");
   }
-  const std::vector<std::string_view> specs = specs_of(field.substr(kKeyword.size()));
-  if (specs.empty()) return refused(line, field, "offsets= names no operand: " + std::string(kChoices));
-  for (const std::string_view spec : specs) {
-    const std::optional<OffsetOperand> operand = operand_of(spec);
-    if (!operand) return refused(line, spec, quoted(spec) + " is no offset operand: " + std::string(kChoices));
-    if (Outcome failure = check_operand(line, def, spec, *operand, operands)) return failure;
+  const std::vector<std::string_view> names = operand_names(field.substr(kKeyword.size()));
+  if (names.empty()) return refused(line, field, "offsets= names no operand: " + std::string(kChoices));
+  for (const std::string_view name : names) {
+    const std::optional<OffsetOperand> operand = operand_of(name);
+    if (!operand) return refused(line, name, quoted(name) + " is no offset operand: " + std::string(kChoices));
+    if (Outcome failure = check_operand(line, def, name, *operand, operands)) return failure;
     operands.push_back(*operand);
   }
   return std::nullopt;
@@ -128,7 +128,7 @@ Outcome read_line(const OpcodeLine& line, const OpcodeDef& def, std::vector<Offs
 
 FieldBytes field_bytes(OffsetField field) { return kFields[static_cast<int>(field)].bytes; }
 
-std::string spec_text(OffsetOperand operand) {
+std::string operand_text(OffsetOperand operand) {
   return (operand.relative ? std::string(1, kRelative) : "") + std::string(kFields[static_cast<int>(operand.field)].name);
 }
 

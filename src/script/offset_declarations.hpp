@@ -2,9 +2,9 @@
 // them in the opcode file: a column from 5 on of a data line (the listing
 // reads none of them) holding
 //
-//   offsets=SPEC[ SPEC...]
+//   offsets=OPERAND[ OPERAND...]
 //
-// where SPEC names operand bytes as the line templates do: @0, @1 or @2 one
+// where OPERAND names operand bytes as the line templates do: @0, @1 or @2 one
 // byte (bytes 1, 2, 3 after the opcode byte), @w the little-endian word of
 // bytes 1-2, @d the big-endian one. Bare, the offset counts from the
 // script's first byte; with "+" before it ("+@0"), it is signed (two's
@@ -42,20 +42,20 @@ struct FieldBytes {
 };
 FieldBytes field_bytes(OffsetField field);
 
-// The SPEC that declares `operand`, as the opcode file writes it ("+@0").
-std::string spec_text(OffsetOperand operand);
+// The OPERAND that declares `operand`, as the opcode file writes it ("+@0").
+std::string operand_text(OffsetOperand operand);
 
 // The declared offset operands of each opcode, in the order written.
 using OffsetTable = std::array<std::vector<OffsetOperand>, kOpcodeCount>;
 
 // Reads the declarations of an opcode file's `contents`, whose data lines
 // `opcodes` holds as parse_opcodes read them; the lines are read as it reads
-// them, each split at every TAB. SPECs stand between one or more spaces; a
+// them, each split at every TAB. OPERANDs stand between one or more spaces; a
 // column from 5 on that does not start "offsets=" is ignored. Refused,
 // naming the line and the column in characters of the "offsets=" or the
-// SPEC (the file is left for the caller to name): an "offsets=" with no SPEC
+// OPERAND (the file is left for the caller to name): an "offsets=" with no OPERAND
 // or one that is none of the above, two "offsets=" columns on one line, two
-// SPECs that share a byte, a SPEC past the instruction's operand bytes, and
+// OPERANDs that share a byte, a OPERAND past the instruction's operand bytes, and
 // a declaration on an opcode that carries embedded messages.
 Outcome parse_offset_declarations(std::string_view contents, const OpcodeTable& opcodes, OffsetTable& offsets);
 
