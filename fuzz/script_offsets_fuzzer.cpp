@@ -122,7 +122,7 @@ bool offsets_kept_everywhere(const JumpSample& sample, const std::vector<std::ui
   for (int script = 0; script < cartridge_map::kScriptCount; ++script) every[script] = {};
   Cartridge after;
   after.bytes = image;
-  return !prove_script_offsets(sample.cart, after, *sample.dumps.tables, every, sample::sample_jump_offsets());
+  return !prove_script_offsets({sample.cart, *sample.dumps.tables}, {after, *sample.dumps.tables}, every, sample::sample_jump_offsets());
 }
 
 }  // namespace

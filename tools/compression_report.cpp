@@ -34,27 +34,6 @@ std::vector<Units> stored_texts(const ambergale::MessageMap& map) {
   return texts;
 }
 
-// `stored` with every entry replaced by its full expansion, end units dropped.
-Units expanded(const ambergale::Dictionary& dictionary, const Units& stored) {
-  using namespace ambergale;
-  Units units;
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    const std::uint16_t unit = stored[i];
-    const std::size_t e = static_cast<std::size_t>(unit) - kFirstEntryCode;
-    if (kExpandedReferences.holds(unit) && e < dictionary.codes.size()) {
-      for (const std::uint16_t u : code_units(dictionary.codes[e])) {
-        if (u != kEndCode) units.push_back(u);
-      }
-    } else if (unit != kEndCode) {
-      const auto arguments = static_cast<std::size_t>(argument_units(unit));
-      units.insert(units.end(), stored.begin() + static_cast<std::ptrdiff_t>(i),
-                   stored.begin() + static_cast<std::ptrdiff_t>(std::min(stored.size(), i + 1 + arguments)));
-      i += arguments;
-    }
-  }
-  return units;
-}
-
 void report_before(const ambergale::OriginalImage& original, const std::vector<Units>& stored, std::size_t characters) {
   const ambergale::Tables& tables = *original.dump.tables;
   const ambergale::encode::MessageCoder coder = ambergale::encode::make_message_coder(tables.text_trees, tables.dictionary);
@@ -128,7 +107,7 @@ int main(int argc, char** argv) {
   std::vector<Units> texts;
   std::size_t characters = 0;
   for (const Units& text : stored) {
-    texts.push_back(expanded(original.dump.tables->dictionary, text));
+    texts.push_back(ambergale::expanded_units(original.dump.tables->dictionary, text));
     characters += ambergale::encode::characters_of(texts.back());
   }
   std::size_t units = 0;

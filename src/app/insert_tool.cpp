@@ -43,9 +43,9 @@ constexpr const char* kProgram = "ambergale-insert";
 
 enum Option : std::size_t {
   kOutput, kDumps, kPo, kMescmd, kEncoding, kBps, kIps, kFree, kSeq, kChecksum, kNewline, kFullwidth, kStrictTags, kCheck,
-  kKeepGoing, kRefused, kRelayout, kScriptOffsets, kHelp, kVersion
+  kKeepGoing, kRefused, kRelayout, kScriptOffsets, kRebuild, kHelp, kVersion
 };
-constexpr std::array<CommandOption, 20> kOptions = {{
+constexpr std::array<CommandOption, 21> kOptions = {{
     {"output", 'o', true, false},
     {"dumps", 'd', true, false},
     {"po", 0, true, false},
@@ -64,6 +64,7 @@ constexpr std::array<CommandOption, 20> kOptions = {{
     {"refused", 0, true, false},
     {"relayout", 0, false, false},
     {"script-offsets", 0, true, false},
+    {"rebuild", 0, true, false},
     {"help", 'h', false, true},
     {"version", 0, false, true},
 }};
@@ -82,6 +83,17 @@ Outcome take_script_offsets(std::string_view value, ScriptOffsets& offsets) {
   } else {
     return Failure{{}, "invalid script offsets '" + std::string(value) +
                            "' (use none, or declared when the opcode file declares every offset operand)"};
+  }
+  return std::nullopt;
+}
+
+Outcome take_rebuild(std::string_view value, std::optional<encode::RebuildScope>& rebuild) {
+  if (value == "dictionary") {
+    rebuild = encode::RebuildScope::dictionary;
+  } else if (value == "trees") {
+    rebuild = encode::RebuildScope::trees;
+  } else {
+    return Failure{{}, "invalid rebuild '" + std::string(value) + "' (use dictionary, or trees for the text trees as well)"};
   }
   return std::nullopt;
 }
@@ -140,6 +152,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
     case kRefused: options.refused = value; break;
     case kRelayout: options.settings.relayout = true; break;
     case kScriptOffsets: return take_script_offsets(value, options.settings.script_offsets);
+    case kRebuild: return take_rebuild(value, options.settings.rebuild);
     case kHelp: options.help = true; break;
     case kVersion: options.version = true; break;
     case kStrictTags: options.strict_tags = true; break;
@@ -271,7 +284,7 @@ Outcome read_dump_changes(const InsertOptions& options, OriginalImage& original,
   if (Outcome failure = changes_from_dumps(original.dump.dumps, edited, original.encoding, inputs.changes, options.fullwidth)) {
     return failure;
   }
-  if (!inputs.changes[3].empty()) map_scripts(original);
+  if (!inputs.changes[3].empty() || options.settings.rebuild) map_scripts(original);
   return std::nullopt;
 }
 
@@ -436,6 +449,9 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   if (options.settings.script_offsets == ScriptOffsets::declared && !options.settings.relayout) {
     return Failure{{}, "--script-offsets declared lets script messages change length, which needs --relayout"};
   }
+  if (options.settings.rebuild && options.settings.script_offsets != ScriptOffsets::declared) {
+    return Failure{{}, "--rebuild writes every script message at a new length: it needs --relayout and --script-offsets declared"};
+  }
   if (!options.refused.empty() && options.po.empty()) {
     return Failure{{}, "--refused writes a catalogue's refused entries: it needs --po"};
   }
@@ -480,6 +496,12 @@ const char* insert_usage_text() {
          "                          operand that holds an offset into its script, each\n"
          "                          moved along; an undeclared offset breaks its script\n"
          "                          (default: none, script messages keep their lengths)\n"
+         "      --rebuild dictionary|trees\n"
+         "                          for a whole translation: choose the dictionary (and\n"
+         "                          with trees the text trees) again for the new text,\n"
+         "                          and write every text with them; needs --relayout\n"
+         "                          and --script-offsets declared; edited dictionary\n"
+         "                          entries are left out\n"
          "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
          "                          recomputed when it was valid), fix or keep\n"
          "      --newline 1200|1700\n"

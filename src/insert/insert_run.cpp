@@ -1,6 +1,7 @@
 #include "insert/insert_run.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <future>
 #include <memory>
 #include <set>
@@ -13,6 +14,7 @@
 #include "insert/edit_set.hpp"
 #include "insert/image_writer.hpp"
 #include "insert/patch.hpp"
+#include "insert/rebuild.hpp"
 #include "insert/script_edit.hpp"
 #include "insert/script_layout.hpp"
 #include "insert/script_offsets.hpp"
@@ -31,20 +33,31 @@ constexpr std::size_t kDictionary = 2;
 constexpr std::size_t kScripts = 3;
 
 // The plan of a run and what it needs besides: the dictionary the new image
-// holds, and the dumps it gives, made on a thread of their own.
+// holds, and the dumps it gives, made on a thread of their own. A rebuild
+// plans every text line (`lines`) with the tables it chose (`rebuilt`).
 struct Planned {
   explicit Planned(std::span<const std::uint8_t> image) : plan(image) {}
   InsertPlan plan;
   std::unique_ptr<Dictionary> dictionary = std::make_unique<Dictionary>();
   std::future<MemoryRun> amended;
   std::optional<OffsetTable> offsets;  // when script messages may change length
+  std::optional<Rebuilt> rebuilt;
+  ChangeSet lines;
+  std::shared_ptr<const Tables> written_tables;  // the new image's, once the dumps are expected
 };
 
-// The dumps of the image with its dictionary as `plan` leaves it, on a thread.
-std::future<MemoryRun> dump_with_dictionary(const OriginalImage& original, std::vector<CodeStream> decoded) {
-  return std::async(std::launch::async, [&original, decoded = std::move(decoded)] {
-    return run_in_memory(original.file, original.opcode_file, compared_dumps(original.encoding), true,
-                         [&](Tables& amend) { build_dictionary_from(decoded, amend.dictionary); });
+// The dumps of the image with its dictionary as `plan` leaves it, and the
+// trees a rebuild chose, on a thread.
+std::future<MemoryRun> dump_with_tables(const OriginalImage& original, std::vector<CodeStream> decoded,
+                                        const encode::RebuiltTables* rebuilt) {
+  return std::async(std::launch::async, [&original, decoded = std::move(decoded), rebuilt] {
+    return run_in_memory(original.file, original.opcode_file, compared_dumps(original.encoding), true, [&](Tables& amend) {
+      if (rebuilt) {
+        amend.text_trees = rebuilt->text_trees;
+        amend.dict_trees = rebuilt->dict_trees;
+      }
+      build_dictionary_from(decoded, amend.dictionary);
+    });
   });
 }
 
@@ -58,6 +71,40 @@ std::vector<Change> not_refused(std::span<const Change> changes, const InsertPla
   std::copy_if(changes.begin(), changes.end(), std::back_inserter(kept),
                [&](const Change& change) { return refused.count(item_of(change.origin)) == 0; });
   return kept;
+}
+
+// The texts of the word lists, the sequential block and the scripts; the
+// sequential block before the word lists, whose messages may lie in it.
+void plan_texts(const ImageView& image, const LineCoding& coding, const ChangeSet& changes, InsertPlan& plan) {
+  // Kept to the end of planning: the plan points into what it planned.
+  const std::vector<Change> sequential = not_refused(changes[kSequential], plan);
+  if (image.settings.relayout) {
+    plan_sequential_relayout(image, coding, sequential, changes[kWordList], plan);
+  } else {
+    plan_sequential_edits(image, coding, sequential, plan);
+  }
+  const std::vector<Change> word_lists = not_refused(changes[kWordList], plan);
+  plan_word_list_edits(image, coding, word_lists, plan);
+  const std::vector<Change> scripts = not_refused(changes[kScripts], plan);
+  plan_script_edits(image, coding, scripts, plan);
+}
+
+// Tables chosen again for the whole new text, then every text line
+// planned with them: each line's units read as the image's own tables read
+// it, so a character with several codes keeps the code the choice counted.
+Outcome plan_rebuild(const OriginalImage& original, const ChangeSet& changes, const ImageView& image, Planned& planned) {
+  const Tables& tables = image.tables;
+  const auto own = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, tables.dictionary));
+  const LineCoding reading{{tables.dictionary, tables.dictionary}, *own, image.settings.newline, "text trees"};
+  planned.lines = every_text_line(original, changes);
+  Rebuilt& rebuilt = planned.rebuilt.emplace();
+  if (Outcome failure = plan_rebuilt_tables(image, reading, planned.lines, *image.settings.rebuild, planned.plan, rebuilt)) {
+    return failure;
+  }
+  const LineCoding coding{{tables.dictionary, *rebuilt.dictionary}, *rebuilt.coder, image.settings.newline, "rebuilt text trees", own.get()};
+  plan_texts(image, coding, planned.lines, planned.plan);
+  planned.plan.counts.rebuild = rebuilt.figures;
+  return planned.plan.overrun();
 }
 
 // The plan: the dictionary first, since the others write with it; the
@@ -81,6 +128,7 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
     }
   }
   const ImageView image{cart, tables, original.map, settings, planned.offsets ? &*planned.offsets : nullptr};
+  if (settings.rebuild) return plan_rebuild(original, changes, image, planned);
   InsertPlan& plan = planned.plan;
   const Dictionary* dictionary = &tables.dictionary;
   if (!changes[kDictionary].empty()) {
@@ -94,18 +142,7 @@ Outcome make_plan(const OriginalImage& original, const ChangeSet& changes, const
     return std::nullopt;
   }
   const auto coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, *dictionary));
-  const LineCoding coding{{tables.dictionary, *dictionary}, *coder, settings.newline, "text trees"};
-  // Kept to the end of planning: the plan points into what it planned.
-  const std::vector<Change> sequential = not_refused(changes[kSequential], plan);
-  if (settings.relayout) {
-    plan_sequential_relayout(image, coding, sequential, changes[kWordList], plan);
-  } else {
-    plan_sequential_edits(image, coding, sequential, plan);
-  }
-  const std::vector<Change> word_lists = not_refused(changes[kWordList], plan);
-  plan_word_list_edits(image, coding, word_lists, plan);
-  const std::vector<Change> scripts = not_refused(changes[kScripts], plan);
-  plan_script_edits(image, coding, scripts, plan);
+  plan_texts(image, {{tables.dictionary, *dictionary}, *coder, settings.newline, "text trees"}, changes, plan);
   return plan.overrun();
 }
 
@@ -187,17 +224,24 @@ Outcome expect_dumps(const OriginalImage& original, const ChangeSet& changes, Pl
   if (planned.amended.valid()) {
     MemoryRun run = planned.amended.get();
     if (run.failure) return Failure(*run.failure).about(original.name);
-    expected = std::move(run.dumps);
+    // With rebuilt trees the image's old bytes mean nothing: every text
+    // line is expected from the plan, over the dumps as they were.
+    expected[kDictionary] = std::move(run.dumps[kDictionary]);
+    if (!planned.rebuilt) expected = std::move(run.dumps);
     tables = run.tables;
   }
+  planned.written_tables = tables;
   for (std::size_t d = 0; d < kDumpFiles.size(); ++d) {
     const auto lines = lines_as_dumped(planned.plan, d, original.encoding);
     if (!lines.empty()) expected[d] = with_lines(expected[d], lines);
   }
   count_lines(original.dump.dumps, expected, changes, report);
+  // Every entry of a chosen dictionary is new: none is an edit shown anew.
+  if (planned.rebuilt) report.lines_reshown[kDictionary] = 0;
   if (planned.plan.scripts_replaced.empty()) return std::nullopt;
   std::string redumped = redump_scripts(original, *tables, planned.plan);
-  note_artefacts(expected[kScripts], redumped, original.map.script_lines, changes[kScripts], report);
+  const ChangeSet& planned_lines = planned.rebuilt ? planned.lines : changes;
+  note_artefacts(expected[kScripts], redumped, original.map.script_lines, planned_lines[kScripts], report);
   expected[kScripts] = std::move(redumped);
   return check_listed(planned.plan, original.encoding, expected[kScripts]);
 }
@@ -248,7 +292,8 @@ Outcome write_and_verify(const OriginalImage& original, const Planned& planned, 
   if (Outcome failure = verify(changed ? again.get() : original.dump, expected, source, target, result)) return failure;
   if (!planned.offsets) return std::nullopt;
   const Cartridge after{target, {}};
-  return prove_script_offsets(original.cart(), after, *original.dump.tables, plan.scripts_replaced, *planned.offsets);
+  return prove_script_offsets({original.cart(), *original.dump.tables}, {after, *planned.written_tables}, plan.scripts_replaced,
+                              *planned.offsets);
 }
 
 // Leaves out of `changes` every change of a refused item; returns how many.
@@ -265,6 +310,18 @@ std::size_t leave_out(const std::vector<Refusal>& refusals, ChangeSet& changes) 
   return left;
 }
 
+// A line a rebuild writes as it was, refused: the rebuilt tables cannot
+// write the image's own text, which no leaving out mends.
+Outcome untouched_refused(const std::vector<Refusal>& refusals) {
+  for (const Refusal& refusal : refusals) {
+    if (!untouched_line(refusal.item)) continue;
+    Failure failure = refusal.failure;
+    failure.reason = "this line is not changed, yet the rebuilt tables cannot write it: " + failure.reason;
+    return failure;
+  }
+  return std::nullopt;
+}
+
 // A plan of `changes` without refusals. Without keep_going, the first plan
 // and its refusals; with it, refused items are left out of `changes` and the
 // rest planned again, so that what depended on them (lines sharing their
@@ -277,6 +334,7 @@ Outcome plan_accepted(const OriginalImage& original, ChangeSet& changes, const I
     if (Outcome failure = make_plan(original, changes, settings, *planned)) return failure;
     if (!planned->plan.refused()) break;
     const std::vector<Refusal> found = planned->plan.refusals();
+    if (Outcome failure = untouched_refused(found)) return failure;
     refusals.insert(refusals.end(), found.begin(), found.end());
     if (!settings.keep_going) return std::nullopt;
     if (leave_out(found, changes) == 0) {
@@ -284,7 +342,9 @@ Outcome plan_accepted(const OriginalImage& original, ChangeSet& changes, const I
     }
   }
   std::stable_sort(refusals.begin(), refusals.end());
-  if (!planned->plan.dictionary.empty()) planned->amended = dump_with_dictionary(original, planned->plan.dictionary);
+  if (!planned->plan.dictionary.empty()) {
+    planned->amended = dump_with_tables(original, planned->plan.dictionary, planned->rebuilt ? &planned->rebuilt->tables : nullptr);
+  }
   return std::nullopt;
 }
 
@@ -294,10 +354,14 @@ Outcome run_insert(const OriginalImage& original, const ChangeSet& changes, cons
                    InsertResult& result) {
   result = {};
   ChangeSet kept = changes;
+  // A chosen dictionary is new: an edit of an entry of the old one means nothing to it.
+  const std::size_t entry_edits = settings.rebuild ? kept[kDictionary].size() : 0;
+  if (settings.rebuild) kept[kDictionary].clear();
   std::unique_ptr<Planned> planned;
   if (Outcome failure = plan_accepted(original, kept, settings, planned, result.refusals)) return failure;
   if (!result.refusals.empty() && !settings.keep_going) return std::nullopt;
   result.report.counts = planned->plan.counts;
+  if (auto& rebuild = result.report.counts.rebuild) rebuild->entry_edits_left_out = entry_edits;
   std::array<std::string, 4> expected;
   if (Outcome failure = expect_dumps(original, kept, *planned, expected, result.report)) return failure;
   return write_and_verify(original, *planned, settings, expected, result);
@@ -308,7 +372,7 @@ Outcome insert_edited_dumps(const InsertInputs& inputs, const InsertSettings& se
   if (Outcome failure = load_original(original)) return failure;
   ChangeSet changes;
   if (Outcome failure = changes_from_dumps(original.dump.dumps, inputs.edited, inputs.encoding, changes)) return failure;
-  if (!changes[kScripts].empty()) map_scripts(original);
+  if (!changes[kScripts].empty() || settings.rebuild) map_scripts(original);
   if (Outcome failure = run_insert(original, changes, settings, result)) return failure;
   if (!result.refusals.empty() && !settings.keep_going) return result.refusals.front().failure;
   return std::nullopt;
@@ -444,6 +508,52 @@ std::string dictionary_text(const PlanCounts& counts) {
          " bytes left)\n";
 }
 
+const char* region_name(std::size_t k) {
+  constexpr std::array<const char*, 3> kNames = {"word lists", "sequential block", "script messages"};
+  return kNames[k];
+}
+
+std::string per_character(const TextBits& bits) {
+  if (bits.characters == 0) return "no characters";
+  char figure[32];
+  std::snprintf(figure, sizeof figure, "%.2f", static_cast<double>(bits.bits) / static_cast<double>(bits.characters));
+  return std::string(figure) + " bits a character";
+}
+
+std::string depths_text(const encode::TreeDepths& depths) {
+  return std::to_string(depths.text_lead) + ", " + std::to_string(depths.text_low) + ", " + std::to_string(depths.dict_lead) + ", " +
+         std::to_string(depths.dict_low);
+}
+
+// The tables chosen again: what each kind of text costs before and after,
+// the dictionary's room, and what the game's decoder must now handle.
+std::string rebuild_text(const RebuildFigures& figures) {
+  const bool trees = figures.scope == encode::RebuildScope::trees;
+  std::string text = trees ? "tables chosen again for the new text: the dictionary, its trees and the text trees\n"
+                           : "tables chosen again for the new text: the dictionary and its trees (the text trees kept)\n";
+  for (std::size_t k = 0; k < figures.before.size(); ++k) {
+    text += std::string("  ") + region_name(k) + ": " + per_character(figures.before[k]) + " before (" +
+            std::to_string(figures.before[k].characters) + " characters), " + per_character(figures.after[k]) + " after (" +
+            std::to_string(figures.after[k].characters) + ")\n";
+  }
+  const int bank = cartridge_map::kDictionaryPointers.bank;
+  text += "  dictionary: " + std::to_string(figures.entries_chosen) + " entries chosen, " + std::to_string(figures.carriers) +
+          " of them carrying one character the text trees do not write; " + std::to_string(figures.entry_bytes) + " bytes of " +
+          std::to_string(figures.entry_room) + " up to " + address_text(bank, cartridge_map::kDictionaryEnd) + " (the image's took " +
+          std::to_string(figures.entry_bytes_before) + ")\n";
+  text += "  deepest codes (text lead, text low, dictionary lead, dictionary low): " + depths_text(figures.depths) +
+          " bits (the image's: " + depths_text(figures.depths_before) + "); dictionary nesting " + std::to_string(figures.nesting) +
+          " (the image's: " + std::to_string(figures.nesting_before) + ")\n";
+  if (figures.entry_edits_left_out > 0) {
+    text += "warning: " + encode::counted(figures.entry_edits_left_out, "edit") +
+            " of dictionary entries left out: a dictionary chosen anew has other entries\n";
+  }
+  return text +
+         "warning: text the dump never reads may be written with these tables too, and would now read differently\n"
+         "warning: the game's decoder may not handle deeper codes or deeper nesting than the image's own; compare them above\n"
+         "warning: box widths and line wrapping are not in the image's format: check the new text on screen\n";
+}
+
 }  // namespace
 
 std::string report_text(const InsertReport& report) {
@@ -479,6 +589,7 @@ std::string report_text(const InsertReport& report) {
     text += report.script_artefacts.size() > shown ? " ...\n" : "\n";
   }
   text += word_list_text(report.counts) + dictionary_text(report.counts);
+  if (report.counts.rebuild) text += rebuild_text(*report.counts.rebuild);
   text += "image bytes rewritten: " + std::to_string(report.bytes_written) +
           (report.checksum_rewritten ? ", and the header checksum\n" : "\n");
   return text;

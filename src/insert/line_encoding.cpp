@@ -30,7 +30,8 @@ namespace {
 // The units the text means, read against the original.
 Outcome read_units(const LineCoding& coding, const LineRequest& request, std::vector<TextPiece>& pieces, EncodedLine& out) {
   if (Outcome failure = parse_line_text(request.text, HexRuns::units, pieces)) return failure;
-  const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(coding.coder, u) > 0; }, coding.newline};
+  const encode::MessageCoder& choosing = coding.choosing ? *coding.choosing : coding.coder;
+  const ReadingRules rules{[&](std::uint16_t u) { return encode::unit_bits(choosing, u) > 0; }, coding.newline};
   LineUnits read;
   if (Outcome failure = line_units(pieces, {request.original, coding.dictionaries.original}, rules, read)) return failure;
   out.literal = std::move(read.units);
@@ -77,6 +78,11 @@ Outcome encode_line(const LineCoding& coding, const LineRequest& request, Encode
                        "or a unit is written otherwise by the dump)"};
   }
   return std::nullopt;
+}
+
+Outcome read_line_units(const LineCoding& coding, const LineRequest& request, EncodedLine& out) {
+  std::vector<TextPiece> pieces;
+  return read_units(coding, request, pieces, out);
 }
 
 }  // namespace ambergale

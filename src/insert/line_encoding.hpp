@@ -44,12 +44,15 @@ struct BitWindow {
 
 // How lines are written: the dictionaries they are read and written with,
 // the coder that writes them, whose trees `trees` names in a refusal, and
-// the code of a new "\n" (0 for the original's).
+// the code of a new "\n" (0 for the original's). A character with several
+// codes takes the lowest that `choosing` writes (the writing coder when
+// null): tables chosen for the new text keep the codes their choice counted.
 struct LineCoding {
   LineDictionaries dictionaries;
   const encode::MessageCoder& coder;
   std::uint16_t newline = 0;
   std::string_view trees;
+  const encode::MessageCoder* choosing = nullptr;
 };
 
 // One line to encode: its text after its identifier, the units the image
@@ -67,5 +70,9 @@ struct LineRequest {
 // write, no parse in the window (with the characters and bits the text
 // has too many or too few), and text that would not read back as written.
 Outcome encode_line(const LineCoding& coding, const LineRequest& request, EncodedLine& out);
+
+// encode_line's first step alone: the literal units of the request's text
+// and their columns, read against its original.
+Outcome read_line_units(const LineCoding& coding, const LineRequest& request, EncodedLine& out);
 
 }  // namespace ambergale

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,6 +28,7 @@
 #include "dump/dumps.hpp"
 #include "dump/stored_messages.hpp"
 #include "dump/tables.hpp"
+#include "encode/rebuilt_tables.hpp"
 #include "insert/checksum.hpp"
 #include "insert/free_space.hpp"
 #include "platform/failure.hpp"
@@ -45,6 +47,7 @@ struct InsertSettings {
   ChecksumPolicy checksum = ChecksumPolicy::automatic;
   std::uint16_t newline = 0;         // the code of a new "\n": 0x0012, 0x0017, or 0 for the original's
   std::vector<DeclaredRange> free;   // bytes moved messages may take, besides those the edits free
+  std::optional<encode::RebuildScope> rebuild;  // the tables chosen again for the new text
 };
 
 // What the image holds, as planning reads it.
@@ -103,6 +106,29 @@ struct RelaidGroup {
   int to = 0;
 };
 
+// The bits and characters of one kind of text.
+struct TextBits {
+  std::size_t bits = 0;
+  std::size_t characters = 0;
+};
+
+// The tables chosen again for the new text, beside the image's own.
+struct RebuildFigures {
+  encode::RebuildScope scope = encode::RebuildScope::dictionary;
+  std::array<TextBits, 3> before{};  // word lists, the sequential block, script messages
+  std::array<TextBits, 3> after{};
+  std::size_t entry_bytes_before = 0;  // from the first entry to the last one's end
+  std::size_t entry_bytes = 0;
+  std::size_t entry_room = 0;          // up to the dictionary's end
+  std::size_t entries_chosen = 0;
+  std::size_t carriers = 0;
+  int nesting_before = 0;
+  int nesting = 0;
+  encode::TreeDepths depths_before;
+  encode::TreeDepths depths;
+  std::size_t entry_edits_left_out = 0;  // edited dictionary entries, which mean nothing to new tables
+};
+
 // What the planners counted, for the report.
 struct PlanCounts {
   std::size_t messages_in_place = 0;           // word-list messages in their own old bytes
@@ -131,6 +157,7 @@ struct PlanCounts {
   int sequential_end_shortest = 0;             // with every edit at its shortest spelling
   int sequential_end_after = 0;
   std::size_t sequential_other_codes = 0;      // characters lengthened by another of their codes
+  std::optional<RebuildFigures> rebuild;
 };
 
 class InsertPlan {

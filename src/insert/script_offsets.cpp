@@ -181,15 +181,15 @@ std::optional<std::string> offsets_kept(const ScriptShape& old_shape, std::span<
   return std::nullopt;
 }
 
-Outcome prove_script_offsets(const Cartridge& before, const Cartridge& after, const Tables& tables, const ScriptUnits& rewritten,
+Outcome prove_script_offsets(const ReadImage& before, const ReadImage& after, const ScriptUnits& rewritten,
                              const OffsetTable& offsets) {
-  const std::vector<ScriptPlace> old_places = script_places(before), new_places = script_places(after);
+  const std::vector<ScriptPlace> old_places = script_places(before.cart), new_places = script_places(after.cart);
   for (const auto& [script, units] : rewritten) {
     const auto index = static_cast<std::size_t>(script);
-    const std::vector<std::uint8_t> old_bytes = script_bytes(before, tables.script_tree, old_places[index]);
-    const std::vector<std::uint8_t> new_bytes = script_bytes(after, tables.script_tree, new_places[index]);
-    if (const std::optional<std::string> why =
-            offsets_kept(shape_at(tables, old_bytes), old_bytes, shape_at(tables, new_bytes), new_bytes, offsets)) {
+    const std::vector<std::uint8_t> old_bytes = script_bytes(before.cart, before.tables.script_tree, old_places[index]);
+    const std::vector<std::uint8_t> new_bytes = script_bytes(after.cart, after.tables.script_tree, new_places[index]);
+    if (const std::optional<std::string> why = offsets_kept(shape_at(before.tables, old_bytes), old_bytes,
+                                                            shape_at(after.tables, new_bytes), new_bytes, offsets)) {
       return Failure{{}, "internal error: script " + hex_text(static_cast<std::uint32_t>(script), 4) + ": " + *why + "; nothing written"};
     }
   }

@@ -85,10 +85,16 @@ std::optional<std::string> offsets_kept(const ScriptShape& old_shape, std::span<
                                         const ScriptShape& new_shape, std::span<const std::uint8_t> new_bytes,
                                         const OffsetTable& offsets);
 
+// An image and the tables its messages are read with.
+struct ReadImage {
+  const Cartridge& cart;
+  const Tables& tables;
+};
+
 // The proof that `after` keeps the declared offsets of `before`: every
 // script of `rewritten` (by index) decoded from both and compared with
 // offsets_kept. A failure is an internal error of the run.
-Outcome prove_script_offsets(const Cartridge& before, const Cartridge& after, const Tables& tables, const ScriptUnits& rewritten,
+Outcome prove_script_offsets(const ReadImage& before, const ReadImage& after, const ScriptUnits& rewritten,
                              const OffsetTable& offsets);
 
 }  // namespace ambergale

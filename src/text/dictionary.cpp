@@ -1,5 +1,6 @@
 #include "text/dictionary.hpp"
 
+#include <algorithm>
 #include <memory_resource>
 
 #include "text/code_units.hpp"
@@ -202,6 +203,24 @@ void build_dictionary_from(std::vector<CodeStream> decoded, Dictionary& dictiona
   for (std::size_t e = 0, start = 0; e < ends.size(); start = ends[e++]) {
     dictionary.text[e] = dictionary.storage.view().substr(start, ends[e] - start);
   }
+}
+
+std::vector<std::uint16_t> expanded_units(const Dictionary& dictionary, std::span<const std::uint16_t> units) {
+  std::vector<std::uint16_t> out;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::uint16_t unit = units[i];
+    const std::size_t e = static_cast<std::size_t>(unit) - kFirstEntryCode;
+    if (kExpandedReferences.holds(unit) && e < dictionary.codes.size()) {
+      for (const std::uint16_t u : code_units(dictionary.codes[e])) {
+        if (u != kEndCode) out.push_back(u);
+      }
+    } else if (unit != kEndCode) {
+      const std::size_t end = std::min(units.size(), i + 1 + static_cast<std::size_t>(argument_units(unit)));
+      out.insert(out.end(), units.begin() + static_cast<std::ptrdiff_t>(i), units.begin() + static_cast<std::ptrdiff_t>(end));
+      i = end - 1;
+    }
+  }
+  return out;
 }
 
 }  // namespace ambergale

@@ -57,6 +57,11 @@ void build_dictionary_from(std::vector<CodeStream> decoded, Dictionary& dictiona
 // into `decoded`; returns its slot with the bytes the decode took.
 EntrySlot load_dictionary_entry(const Cartridge& cart, const TreePair& dict_trees, int e, CodeStream& decoded);
 
+// `units` with every entry code replaced by the entry's full expansion and
+// every end unit dropped: the text a message stands for, unit by unit. A
+// control's arguments stay as they are, whatever their values.
+std::vector<std::uint16_t> expanded_units(const Dictionary& dictionary, std::span<const std::uint16_t> units);
+
 // Entry e's slot, not decoded.
 EntrySlot dictionary_slot(const Cartridge& cart, int e);
 

@@ -130,7 +130,7 @@ Outcome offsets_kept_everywhere(const JumpSample& sample, const std::vector<std:
   for (int script = 0; script < cartridge_map::kScriptCount; ++script) every[script] = {};
   Cartridge after;
   after.bytes = image;
-  return prove_script_offsets(sample.cart, after, *sample.dumps.tables, every, sample::sample_jump_offsets());
+  return prove_script_offsets({sample.cart, *sample.dumps.tables}, {after, *sample.dumps.tables}, every, sample::sample_jump_offsets());
 }
 
 TEST(ScriptOffsetsInsert, UnchangedDumpsGiveTheImageBack) {
