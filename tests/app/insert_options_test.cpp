@@ -46,6 +46,9 @@ TEST(ParseInsertOptions, ReadsFreeRangesAndPolicies) {
   EXPECT_EQ(parse({"--script-offsets=none", "--check", "image.smc"}).options.settings.script_offsets, ScriptOffsets::none);
   EXPECT_EQ(parse({"--relayout", "--script-offsets", "declared", "--check", "image.smc"}).options.settings.script_offsets,
             ScriptOffsets::declared);
+  EXPECT_FALSE(po.options.settings.rebuild);
+  EXPECT_EQ(parse({"--relayout", "--script-offsets", "declared", "--rebuild", "trees", "--check", "image.smc"}).options.settings.rebuild,
+            encode::RebuildScope::trees);
 }
 
 TEST(ParseInsertOptions, NamesWhatIsWrong) {
@@ -60,6 +63,9 @@ TEST(ParseInsertOptions, NamesWhatIsWrong) {
        "invalid script offsets 'all' (use none, or declared when the opcode file declares every offset operand)"},
       {{"--script-offsets", "declared", "--check", "i.smc"},
        "--script-offsets declared lets script messages change length, which needs --relayout"},
+      {{"--rebuild", "all", "--check", "i.smc"}, "invalid rebuild 'all' (use dictionary, or trees for the text trees as well)"},
+      {{"--rebuild", "dictionary", "--relayout", "--check", "i.smc"},
+       "--rebuild writes every script message at a new length: it needs --relayout and --script-offsets declared"},
       {{"--newline", "0012", "i.smc"}, "invalid line break '0012' (use 1200 or 1700, the units 0012 and 0017)"},
       {{"-o", "n.smc"}, "no image given"},
       {{"a.smc", "b.smc"}, "more than one image: 'a.smc' and 'b.smc'"},
