@@ -310,16 +310,15 @@ std::size_t leave_out(const std::vector<Refusal>& refusals, ChangeSet& changes) 
   return left;
 }
 
-// A line a rebuild writes as it was, refused: the rebuilt tables cannot
-// write the image's own text, which no leaving out mends.
+// Refusals of lines a rebuild writes as they were, and none of the user's
+// items: leaving nothing out can mend that.
 Outcome untouched_refused(const std::vector<Refusal>& refusals) {
-  for (const Refusal& refusal : refusals) {
-    if (!untouched_line(refusal.item)) continue;
-    Failure failure = refusal.failure;
-    failure.reason = "this line is not changed, yet the rebuilt tables cannot write it: " + failure.reason;
-    return failure;
-  }
-  return std::nullopt;
+  const auto untouched = [](const Refusal& refusal) { return untouched_line(refusal.item); };
+  const auto first = std::find_if(refusals.begin(), refusals.end(), untouched);
+  if (first == refusals.end() || !std::all_of(refusals.begin(), refusals.end(), untouched)) return std::nullopt;
+  Failure failure = first->failure;
+  failure.reason = "this line is not changed, yet the rebuilt tables cannot write it: " + failure.reason;
+  return failure;
 }
 
 // A plan of `changes` without refusals. Without keep_going, the first plan
@@ -333,8 +332,11 @@ Outcome plan_accepted(const OriginalImage& original, ChangeSet& changes, const I
     planned = std::make_unique<Planned>(original.cart().bytes);
     if (Outcome failure = make_plan(original, changes, settings, *planned)) return failure;
     if (!planned->plan.refused()) break;
-    const std::vector<Refusal> found = planned->plan.refusals();
+    std::vector<Refusal> found = planned->plan.refusals();
     if (Outcome failure = untouched_refused(found)) return failure;
+    // The user's items left out may make room for the lines a rebuild
+    // writes as they were; those are no item of the user's to report.
+    std::erase_if(found, [](const Refusal& refusal) { return untouched_line(refusal.item); });
     refusals.insert(refusals.end(), found.begin(), found.end());
     if (!settings.keep_going) return std::nullopt;
     if (leave_out(found, changes) == 0) {

@@ -27,9 +27,14 @@ constexpr std::array<std::size_t, 3> kTextDumps = {kWordList, kSequential, kScri
 constexpr std::size_t kUntouchedOrder = std::numeric_limits<std::size_t>::max() - kTextDumps.size();
 constexpr int kBank = kDictionaryPointers.bank;
 
+// The lines that show a message with its end code: one without runs past
+// the bytes that are its own, and cannot be written again.
 bool shows_text(const OriginalImage& original, std::size_t dump, std::size_t number) {
-  if (dump != kScripts) return true;
-  return number <= original.map.script_lines.size() && original.map.script_lines[number - 1].kind == ScriptLine::Kind::message;
+  const MessageMap& map = original.map;
+  if (dump == kWordList) return ends_with_end_code(map.messages.at(map.entries[number - 1].address).units);
+  if (dump == kSequential) return ends_with_end_code(map.block[number - 1].units);
+  const ScriptLine& line = map.script_lines[number - 1];
+  return line.kind == ScriptLine::Kind::message && ends_with_end_code(line.units);
 }
 
 // The line as the dump has it, in Shift-JIS.

@@ -185,8 +185,8 @@ std::string no_room(const WordListWork& work, const NewMessage& message, int siz
          encode::characters_off(8 * missing, encode::Miss::over, cost) + ", or add --free BB:AAAA-BBBB";
 }
 
-// Back into their own bytes first, then first fit in address order.
-void place_messages(WordListWork& work) {
+// Messages whose new bits fit their own old bytes, written there.
+void place_in_own_bytes(WordListWork& work) {
   for (NewMessage& message : work.messages) {
     const auto own = work.freed.find(message.old_address);
     const auto size = static_cast<int>(message.line.encoded.bytes.size());
@@ -195,7 +195,21 @@ void place_messages(WordListWork& work) {
     own->second = false;
     message.address = message.old_address;
   }
-  for (NewMessage& message : work.messages) {
+}
+
+// Back into their own bytes first, then first fit in address order. Tables
+// chosen again move every message anyway: then they are packed, in the
+// order of their old addresses, so that no small gaps are left between.
+void place_messages(WordListWork& work) {
+  std::vector<NewMessage*> order;
+  for (NewMessage& message : work.messages) order.push_back(&message);
+  if (work.image.settings.rebuild) {
+    std::stable_sort(order.begin(), order.end(), [](const NewMessage* a, const NewMessage* b) { return a->old_address < b->old_address; });
+  } else {
+    place_in_own_bytes(work);
+  }
+  for (NewMessage* placing : order) {
+    NewMessage& message = *placing;
     if (message.address >= 0) continue;
     const auto size = static_cast<int>(message.line.encoded.bytes.size());
     if (const std::optional<int> address = work.pool.take(size)) {
