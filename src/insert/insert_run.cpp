@@ -550,6 +550,11 @@ std::string rebuild_text(const RebuildFigures& figures) {
     text += "warning: " + encode::counted(figures.entry_edits_left_out, "edit") +
             " of dictionary entries left out: a dictionary chosen anew has other entries\n";
   }
+  if (figures.without_end > 0) {
+    text += "warning: " + encode::counted(figures.without_end, "message") +
+            " with no end code where the dump reads them (their bytes are not all their own) left as they were: they now "
+            "read differently\n";
+  }
   return text +
          "warning: text the dump never reads may be written with these tables too, and would now read differently\n"
          "warning: the game's decoder may not handle deeper codes or deeper nesting than the image's own; compare them above\n"

@@ -127,6 +127,7 @@ struct RebuildFigures {
   encode::TreeDepths depths_before;
   encode::TreeDepths depths;
   std::size_t entry_edits_left_out = 0;  // edited dictionary entries, which mean nothing to new tables
+  std::size_t without_end = 0;           // messages with no end code where the dump reads them, left as they were
 };
 
 // What the planners counted, for the report.

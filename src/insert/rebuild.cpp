@@ -138,6 +138,13 @@ void figures_before(const ImageView& image, RebuildFigures& figures) {
   const EntrySlot& last = tables.dictionary.slots.back();
   figures.entry_bytes_before = static_cast<std::size_t>(last.start + std::min(last.consumed, std::max(last.size, 0)) - first.start);
   figures.entry_room = static_cast<std::size_t>(kDictionaryEnd - first.start);
+  const MessageMap& map = image.map;
+  const auto no_end = [&](std::span<const std::uint16_t> units) { figures.without_end += !ends_with_end_code(units); };
+  for (const auto& [address, message] : map.messages) no_end(message.units);
+  for (const SequentialMessage& message : map.block) no_end(message.units);
+  for (const ScriptLine& line : map.script_lines) {
+    if (line.kind == ScriptLine::Kind::message) no_end(line.units);
+  }
 }
 
 // The rebuilt trees into their tables' room, the entries back to back from
