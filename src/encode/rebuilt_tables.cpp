@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::size_t kEntries = kDictionaryEntries;
 constexpr int kDeepestCode = 32;  // what a Code holds: the depth of an unlimited tree
-constexpr int kRefineRounds = 3;
+constexpr int kRefineRounds = 2;
 
 // The entries before they are numbered: the Re-Pair's first, in its order,
 // then the carriers. Entry i's provisional code is kFirstEntryCode + i, the
@@ -87,8 +87,10 @@ std::vector<CodeStream> stored_entries(const Plan& plan, const Numbering& number
 
 MessageCoder coder_for(const std::vector<CodeStream>& entries, const std::array<Code, 256>& lead,
                        const std::array<Code, 256>& low) {
+  // The coder needs the entries expanded only, not rendered.
   Dictionary dictionary;
-  build_dictionary_from(entries, dictionary);
+  dictionary.codes = entries;
+  expand_dictionary(dictionary.codes);
   MessageCoder coder = make_message_coder(TreePair{}, dictionary);
   coder.lead = lead;
   coder.low = low;
