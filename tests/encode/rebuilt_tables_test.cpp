@@ -162,6 +162,33 @@ TEST(RebuiltTables, EveryTextComesBackAndEveryTableFitsInBothScopes) {
   }
 }
 
+TEST(RebuiltTables, TheMostUsedEntriesTakeTheCheapestCodes) {
+  const std::vector<Units> texts = english_like(13, 300);
+  const TreePair kept = capitals_only_trees(texts);
+  for (const RebuildScope scope : {RebuildScope::dictionary, RebuildScope::trees}) {
+    SCOPED_TRACE(scope == RebuildScope::trees ? "trees" : "dictionary");
+    const encode::RebuiltTables tables = encode::rebuild_tables(texts, {kept, kDepths, kRoom}, scope);
+    ASSERT_EQ(tables.refusal, "");
+    Dictionary dictionary;
+    build_dictionary_from(tables.entries, dictionary);
+    const encode::MessageCoder coder = encode::make_message_coder(tables.text_trees, dictionary);
+    std::vector<std::size_t> uses(0x1000, 0);
+    for (const Units& text : texts) {
+      encode::EncodedMessage message;
+      std::size_t unencodable = 0;
+      ASSERT_TRUE(encode::encode_message(coder, text, message, unencodable));
+      for (std::size_t i = 0; i < message.units.size(); i += 1 + static_cast<std::size_t>(argument_units(message.units[i]))) {
+        if (kRenderedEntryCodes.holds(message.units[i])) ++uses[message.units[i]];
+      }
+    }
+    const auto most_used = static_cast<std::uint16_t>(std::max_element(uses.begin(), uses.end()) - uses.begin());
+    if (scope == RebuildScope::trees) EXPECT_EQ(most_used, kFirstEntryCode);
+    for (std::uint16_t code = kFirstEntryCode; code <= kRenderedEntryCodes.last; ++code) {
+      if (uses[code] > 0) EXPECT_LE(encode::unit_bits(coder, most_used), encode::unit_bits(coder, code)) << std::hex << code;
+    }
+  }
+}
+
 TEST(RebuiltTables, CarriesTheLettersTheKeptTreesCannotWrite) {
   const std::vector<Units> texts = english_like(5, 200);
   const encode::RebuiltTables tables =
