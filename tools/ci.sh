@@ -14,7 +14,7 @@ build_and_test
 seconds=${AMBERGALE_FUZZ_SECONDS:-10}
 phase "fuzz" "each target ${seconds} s, the whole run $((2 * seconds)) s (tools/fuzz.sh)"
 tools/fuzz.sh "$seconds" decode_text_fuzzer script_tree_fuzzer render_codes_fuzzer opcodes_fuzzer message_encoder_fuzzer \
-  script_offsets_fuzzer
+  script_offsets_fuzzer rebuilt_tables_fuzzer
 tools/fuzz.sh "$((2 * seconds))" whole_run_fuzzer insert_fuzzer
 phase_done
 

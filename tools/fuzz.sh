@@ -9,7 +9,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(decode_text_fuzzer script_tree_fuzzer render_codes_fuzzer opcodes_fuzzer message_encoder_fuzzer whole_run_fuzzer insert_fuzzer
-  script_offsets_fuzzer)
+  script_offsets_fuzzer rebuilt_tables_fuzzer)
 tools/setup.sh --fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target "${targets[@]}" >/dev/null

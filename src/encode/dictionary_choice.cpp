@@ -189,16 +189,6 @@ ChosenDictionary choose_dictionary(std::span<const Units> texts, const Dictionar
 
 namespace {
 
-struct SymbolCounts {
-  Frequencies lead{};
-  Frequencies low{};
-  void add(std::uint16_t unit) {
-    const UnitSymbols symbols = unit_symbols(unit);
-    ++lead[static_cast<std::size_t>(symbols.lead)];
-    if (symbols.paged()) ++low[static_cast<std::size_t>(symbols.low)];
-  }
-};
-
 MessageCoder coder_for(const ChosenDictionary& dictionary) {
   MessageCoder coder;
   coder.clean = dictionary.expanded;

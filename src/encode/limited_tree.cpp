@@ -8,6 +8,12 @@
 
 namespace ambergale::encode {
 
+void SymbolCounts::add(std::uint16_t unit) {
+  const UnitSymbols symbols = unit_symbols(unit);
+  ++lead[static_cast<std::size_t>(symbols.lead)];
+  if (symbols.paged()) ++low[static_cast<std::size_t>(symbols.low)];
+}
+
 namespace {
 
 // A coin of one level's list: a symbol's, or a package of two coins of the

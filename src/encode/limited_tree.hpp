@@ -23,6 +23,13 @@ namespace ambergale::encode {
 
 using Frequencies = std::array<std::uint64_t, 256>;
 
+// How often units as written use each lead symbol and low byte.
+struct SymbolCounts {
+  Frequencies lead{};
+  Frequencies low{};
+  void add(std::uint16_t unit);
+};
+
 // A tree of N internal nodes uses 3N + 3 bytes, three for each of its N + 1
 // symbols, and may use only the room before the table after it.
 constexpr int symbols_within(int room) { return room / 3; }

@@ -1,6 +1,15 @@
-// Tables chosen for a new text: a dictionary by Re-Pair, its trees, and with
-// `trees` the text trees too, each within the table form's room and the
-// depth of the image's own.
+// The tables a rebuild writes for a new text: a dictionary chosen again for
+// it, its two trees, and with `trees` the two text trees as well.
+//
+// The dictionary is chosen by Re-Pair (choose_dictionary) over the texts.
+// Characters the text trees cannot write (the kept trees have no code for
+// them, or a rebuilt lead tree has no room) travel in one-character entries,
+// taken from the 3049. Entries are numbered by how often the texts' parse
+// uses them, so the most used get the cheapest codes: with the kept trees
+// the codes those trees write in the fewest bits; with rebuilt trees the
+// first pages, the k-th most used of every page on the same low byte, so
+// pages and low bytes both come out skewed. Entries the parse neither uses
+// nor reaches through others hold only the end code.
 #pragma once
 
 #include <array>
@@ -17,28 +26,49 @@
 
 namespace ambergale::encode {
 
+// `dictionary`: only the dictionary and its two trees change. `trees`: the
+// text trees as well.
 enum class RebuildScope { dictionary, trees };
 
+// What the rebuild keeps of the image: its text trees (written with
+// `dictionary`), the depth of each of its four trees (no new tree may be
+// deeper; 0 leaves one unlimited), and the bytes the entries may take.
 struct RebuildBasis {
   const TreePair& text_trees;
   TreeDepths depths;
-  std::size_t entry_room = 0;
+  std::size_t entry_room = 0;  // bytes from the first entry's pointer to the dictionary's end
 };
 
 struct RebuiltTables {
-  TreePair text_trees;
-  TreePair dict_trees;
+  TreePair text_trees;  // index_trees() done; with `dictionary` a copy of the image's own
+  TreePair dict_trees;  // index_trees() done
+  // The bytes each rebuilt table takes (3N + 3 for N internal nodes): text
+  // lead, text low, dictionary lead, dictionary low; the text ones empty
+  // with `dictionary`.
   std::array<std::vector<std::uint8_t>, 4> tree_bytes;
-  std::vector<CodeStream> entries;
-  std::vector<std::uint8_t> entry_bytes;
-  std::vector<std::size_t> entry_starts;
-  std::size_t carriers = 0;
-  std::size_t entries_chosen = 0;
-  int nesting = 0;
-  TreeDepths built_depths;
-  std::string refusal;
+  std::vector<CodeStream> entries;        // kDictionaryEntries, as stored: units low byte first, the end code last
+  std::vector<std::uint8_t> entry_bytes;  // every entry under dict_trees, back to back, each padded to a byte
+  std::vector<std::size_t> entry_starts;  // where entry e begins in entry_bytes
+  std::size_t carriers = 0;        // one-character entries for characters the text trees do not write
+  std::size_t entries_chosen = 0;  // entries holding something; the others hold only the end code
+  int nesting = 0;                 // the deepest nesting of the chosen entries (1: two units)
+  TreeDepths built_depths;         // of each tree as built (the kept text trees' own with `dictionary`)
+  std::string refusal;             // empty when built; else why, with the counts
 };
 
+// `texts`: every message as it will be written, its literal units
+// (characters, line breaks, controls with their arguments; no dictionary
+// code, no end code). When built, encode_message writes every text with
+// result.text_trees and the dictionary of result.entries.
 RebuiltTables rebuild_tables(std::span<const Units> texts, const RebuildBasis& basis, RebuildScope scope);
+
+// The bits the texts take as the rebuilt tables write them (end codes
+// included), and their characters (characters_of).
+struct WrittenBits {
+  std::size_t bits = 0;
+  std::size_t characters = 0;
+  double per_character() const { return characters == 0 ? 0.0 : static_cast<double>(bits) / characters; }
+};
+WrittenBits written_bits(std::span<const Units> texts, const RebuiltTables& tables);
 
 }  // namespace ambergale::encode

@@ -21,8 +21,6 @@ using namespace cartridge_map;
 
 constexpr const char* kFile = "sublist.txt";
 constexpr int kBank = kDictionaryPointers.bank;
-// An entry is read with the three bytes after it into 400 bytes.
-constexpr int kMostEntryBytes = 397;
 
 std::string code_name(int e) { return hex_text(static_cast<std::uint32_t>(kFirstEntryCode + e), 4); }
 

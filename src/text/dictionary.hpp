@@ -28,6 +28,9 @@ inline constexpr int kEntryCap = kCodeStreamCap;
 // units that nested copies bring along included.
 inline constexpr std::size_t kEntrySlotUnits = 100;
 
+// An entry is read with the three bytes after it into 400 bytes.
+inline constexpr int kMostEntryBytes = 397;
+
 using CodeStream = std::vector<std::uint8_t>;
 
 // Where an entry's bytes lie in bank F8: its slot, from its pointer to the
