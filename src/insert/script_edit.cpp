@@ -189,6 +189,7 @@ struct BlockJob {
   std::vector<Resize> resized = {};      // with declared offsets: the messages that changed length, last first
   std::vector<std::pair<std::size_t, std::string>> expected = {};  // script lines as the new image lists them
   std::set<const Change*> refused = {};  // changes refused while the block was planned
+  std::size_t longer = 0;                // bytes a resized message takes beyond its shortest, at least
   bool changed = false;
 };
 
@@ -266,7 +267,8 @@ Outcome resize_message(const ScriptWork& work, BlockJob& job, const EncodedLine&
     const BitWindow window{bits.least, bits.most, static_cast<std::size_t>(encoded.encoded.bits), old.window.what, old.window.original};
     return OfferedText{encoded.literal, window, old.old_last};
   };
-  for (std::size_t bytes = shortest; bytes <= shortest + kLongerBytes; ++bytes) {
+  const std::size_t least = shortest + job.longer;
+  for (std::size_t bytes = least; bytes <= least + kLongerBytes; ++bytes) {
     if (!take_any_symbols(work, job, offered(bytes), name, span, cost, true)) return std::nullopt;
   }
   Outcome failure;
@@ -319,8 +321,9 @@ Outcome plan_message(ScriptWork& work, BlockJob& job, std::int64_t offset, const
   EncodedLine encoded;
   if (Outcome failure = encode_line(work.coding, {change.edited, original, resize ? nullptr : &window}, encoded)) return failure;
   for (const int other : work.sharers.at(job.key)) job.expected.emplace_back(work.message_lines[{other, offset}], encoded.read_back);
-  // A text that stands for what the message held keeps its bits.
-  if (encode::opened(work.coding.coder, original) == encoded.literal) return std::nullopt;
+  // A text that stands for what the message held keeps its bits, unless
+  // the tables it was written with are chosen again.
+  if (!work.image.settings.rebuild && encode::opened(work.coding.coder, original) == encoded.literal) return std::nullopt;
   const OfferedText offered{encoded.literal, window, now.bytes[static_cast<std::size_t>(offset) + size - 1]};
   if (work.image.settings.relayout) {
     return take_new_symbols(work, job, encoded, offered, {static_cast<std::size_t>(offset), size}, name, change);
@@ -460,22 +463,34 @@ void commit_block(ScriptWork& work, BlockJob& job) {
 // Plans a block's messages, the last first so that a message that changes
 // length moves none that is still to come. When an offset cannot follow,
 // the changes it refuses are left out and the block planned again.
+// Whether a block whose messages changed length still cannot end where a
+// word does once its offsets were written: its first message may then take
+// a byte more, which moves the offsets after it and their symbols.
+bool needs_longer(const ScriptWork& work, const BlockJob& job) {
+  return !job.resized.empty() && job.longer < kLongerBytes && !closes_in_own_word(word_rests(job.choices), work.codes);
+}
+
 void plan_block(ScriptWork& work, const BlockKey& key, std::map<std::int64_t, const Change*> messages) {
   const ScriptPlace& place = work.places[work.sharers.at(key).front()];
   const bool relayout = work.image.settings.relayout;
-  for (;;) {
+  for (std::size_t longer = 0;;) {
     BlockJob job{key, {static_cast<std::size_t>(rom_offset(key.first, key.second)), place.length}, place.length,
                  relayout ? std::nullopt : odd_block_before(work, key)};
     const Decoded old = decode_block(work.image.tables.script_tree, work.image.cart.bytes, job.at);
     job.units = old.units;
     if (relayout && !read_leaves(work, job, messages)) return;
     for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
+      if (std::next(it) == messages.rend()) job.longer = longer;
       if (Outcome failure = plan_message(work, job, it->first, *it->second)) {
         work.plan.refuse(refusal_of(*it->second, failure->column, failure->reason));
         job.refused.insert(it->second);
       }
     }
     std::set<const Change*> refused = job.resized.empty() ? std::set<const Change*>{} : move_block_offsets(work, job, old);
+    if (refused.empty() && job.refused.empty() && needs_longer(work, job)) {
+      ++longer;
+      continue;
+    }
     if (refused.empty()) return commit_block(work, job);
     refused.insert(job.refused.begin(), job.refused.end());
     std::erase_if(messages, [&](const auto& message) { return refused.contains(message.second); });
