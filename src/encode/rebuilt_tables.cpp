@@ -286,11 +286,8 @@ struct Progress {
 Progress settle_on_kept_trees(std::span<const Units> texts, const TreePair& kept) {
   const MessageCoder kept_coder = make_message_coder(kept, Dictionary{});
   const std::vector<std::uint16_t> carriers = unwritable_characters(texts, kept_coder);
+  // Clean units are characters of the table, far fewer than the entries.
   Progress progress;
-  if (carriers.size() > kEntries) {
-    progress.refusal = counted(carriers.size(), "character") + " that the text trees cannot write need an entry each, and the dictionary holds " + std::to_string(kEntries);
-    return progress;
-  }
   progress.plan = plan_of(choose_dictionary(texts, {.entries = kEntries - carriers.size()}), carriers);
   const std::vector<std::uint16_t> cheapest_first = codes_by_cost(kept_coder);
   progress.settled.numbering = provisional(progress.plan);
