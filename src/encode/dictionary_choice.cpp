@@ -41,11 +41,14 @@ struct Sequence {
   std::vector<bool> alive;
 };
 
-Sequence sequence_of(std::span<const Units> texts) {
+Sequence sequence_of(std::span<const Units> texts, const std::array<bool, 256>& barred) {
   Sequence s;
   for (const Units& text : texts) {
     const std::vector<bool> travels = travelling_units(text);
-    for (std::size_t i = 0; i < text.size(); ++i) s.symbol.push_back(travels[i] ? text[i] : kBarrier);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const bool allowed = text[i] >= barred.size() || !barred[text[i]];
+      s.symbol.push_back(travels[i] && allowed ? text[i] : kBarrier);
+    }
     s.symbol.push_back(kBarrier);
   }
   const int n = static_cast<int>(s.symbol.size());
@@ -69,7 +72,7 @@ struct PairPlaces {
 // and a heap that holds, for every pair, its count or a count above it.
 class RePair {
  public:
-  RePair(std::span<const Units> texts, const DictionaryLimits& limits) : seq_(sequence_of(texts)), limits_(limits) {
+  RePair(std::span<const Units> texts, const DictionaryLimits& limits) : seq_(sequence_of(texts, limits.barred)), limits_(limits) {
     for (int p = 0; p >= 0 && p < static_cast<int>(seq_.symbol.size()); p = seq_.next[p]) add_pair_at(p);
   }
 

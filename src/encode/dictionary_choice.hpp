@@ -35,6 +35,7 @@ namespace ambergale::encode {
 struct DictionaryLimits {
   std::size_t entries = kDictionaryEntries;
   std::size_t expansion = kEntrySlotUnits;  // units, end units included
+  std::array<bool, 256> barred{};           // one-byte units that may not travel: the dictionary's lead tree has no room
 };
 
 // Entry e has the code kFirstEntryCode + e and holds `halves[e]`: two

@@ -23,19 +23,47 @@ struct Plan {
   std::vector<Units> contents;
   std::vector<int> depth;
   std::size_t carriers = 0;
+  std::size_t aliases = 0;  // the last entries: kept whether or not a parse uses them
 };
 
-Plan plan_of(const ChosenDictionary& chosen, std::span<const std::uint16_t> carriers) {
+// A character the text trees write may also stand in an entry of its own,
+// which no shortest parse takes: a message whose script block cannot end
+// where a word does may then be written a few bits longer.
+constexpr std::size_t kAliases = 256;
+
+// The most frequent characters that are not carried, for aliases.
+std::vector<std::uint16_t> aliases_for(std::span<const Units> texts, std::span<const std::uint16_t> carriers,
+                                       const std::array<bool, 256>& barred) {
+  std::vector<std::size_t> count(0x1000, 0);
+  for (const Units& text : texts) {
+    const std::vector<bool> travels = travelling_units(text);
+    for (std::size_t i = 0; i < text.size(); ++i) count[text[i] & 0xFFF] += travels[i] && text[i] < count.size();
+  }
+  for (const std::uint16_t character : carriers) count[character] = 0;
+  for (std::size_t unit = 0; unit < barred.size(); ++unit) count[unit] = barred[unit] ? 0 : count[unit];
+  std::vector<std::uint16_t> characters;
+  for (std::size_t unit = 0; unit < count.size(); ++unit) {
+    if (count[unit] > 0) characters.push_back(static_cast<std::uint16_t>(unit));
+  }
+  std::stable_sort(characters.begin(), characters.end(), [&](std::uint16_t a, std::uint16_t b) { return count[a] > count[b]; });
+  characters.resize(std::min(characters.size(), kAliases));
+  return characters;
+}
+
+Plan plan_of(const ChosenDictionary& chosen, std::span<const std::uint16_t> carriers, std::span<const std::uint16_t> aliases) {
   Plan plan;
   for (std::size_t e = 0; e < chosen.halves.size(); ++e) {
     plan.contents.push_back({chosen.halves[e][0], chosen.halves[e][1]});
     plan.depth.push_back(chosen.depth[e]);
   }
-  for (const std::uint16_t character : carriers) {
-    plan.contents.push_back({character});
-    plan.depth.push_back(1);
+  for (const auto& one_character : {carriers, aliases}) {
+    for (const std::uint16_t character : one_character) {
+      plan.contents.push_back({character});
+      plan.depth.push_back(1);
+    }
   }
   plan.carriers = carriers.size();
+  plan.aliases = aliases.size();
   return plan;
 }
 
@@ -142,12 +170,33 @@ struct CarriedChoice {
   std::string refusal;
 };
 
+// The limits of the dictionary's choice: entries beside the carriers, and
+// the rarest one-byte characters barred from entries when the dictionary's
+// lead tree could not hold them beside the carriers, the end code and every
+// page prefix.
+DictionaryLimits limits_for(std::span<const Units> texts, std::span<const std::uint16_t> carriers) {
+  DictionaryLimits limits{.entries = kEntries - carriers.size() - kAliases};
+  constexpr std::size_t kRoom = kDictLeadSymbols - 1 - (kDecodableUnits.last >> 8);
+  const LeadNeeds needs = lead_needs(texts);
+  std::vector<std::uint16_t> travelling;
+  for (std::size_t unit = 0; unit < needs.characters.size(); ++unit) {
+    const bool carried = std::find(carriers.begin(), carriers.end(), unit) != carriers.end();
+    if (needs.characters[unit] > 0 && !carried) travelling.push_back(static_cast<std::uint16_t>(unit));
+  }
+  const std::size_t room = kRoom > carriers.size() ? kRoom - carriers.size() : 0;
+  if (travelling.size() <= room) return limits;
+  std::stable_sort(travelling.begin(), travelling.end(),
+                   [&](std::uint16_t a, std::uint16_t b) { return needs.characters[a] < needs.characters[b]; });
+  for (std::size_t k = 0; k < travelling.size() - room; ++k) limits.barred[travelling[k]] = true;
+  return limits;
+}
+
 CarriedChoice choose_with_carriers(std::span<const Units> texts) {
   std::vector<std::uint16_t> carriers;
   for (;;) {
     CarriedChoice choice;
-    const ChosenDictionary chosen = choose_dictionary(texts, {.entries = kEntries - carriers.size()});
-    choice.plan = plan_of(chosen, carriers);
+    const DictionaryLimits limits = limits_for(texts, carriers);
+    choice.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred));
     const Numbering numbering = provisional(choice.plan);
     const std::vector<bool> all(choice.plan.contents.size(), true);
     const MessageCoder coder =
@@ -222,7 +271,7 @@ struct Settled {
 std::vector<bool> reached_entries(const Plan& plan, const std::vector<std::size_t>& uses) {
   std::vector<bool> reached(plan.contents.size(), false);
   for (std::size_t i = plan.contents.size(); i-- > 0;) {
-    reached[i] = reached[i] || uses[i] > 0;
+    reached[i] = reached[i] || uses[i] > 0 || i + plan.aliases >= plan.contents.size();
     if (!reached[i]) continue;
     for (const std::uint16_t unit : plan.contents[i]) {
       if (entry_code(unit)) reached[unit - kFirstEntryCode] = true;
@@ -288,7 +337,8 @@ Progress settle_on_kept_trees(std::span<const Units> texts, const TreePair& kept
   const std::vector<std::uint16_t> carriers = unwritable_characters(texts, kept_coder);
   // Clean units are characters of the table, far fewer than the entries.
   Progress progress;
-  progress.plan = plan_of(choose_dictionary(texts, {.entries = kEntries - carriers.size()}), carriers);
+  const DictionaryLimits limits = limits_for(texts, carriers);
+  progress.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred));
   const std::vector<std::uint16_t> cheapest_first = codes_by_cost(kept_coder);
   progress.settled.numbering = provisional(progress.plan);
   const std::vector<bool> all(progress.plan.contents.size(), true);

@@ -226,8 +226,11 @@ Outcome expect_dumps(const OriginalImage& original, const ChangeSet& changes, Pl
     if (run.failure) return Failure(*run.failure).about(original.name);
     // With rebuilt trees the image's old bytes mean nothing: every text
     // line is expected from the plan, over the dumps as they were.
-    expected[kDictionary] = std::move(run.dumps[kDictionary]);
-    if (!planned.rebuilt) expected = std::move(run.dumps);
+    if (planned.rebuilt) {
+      expected[kDictionary] = std::move(run.dumps[kDictionary]);
+    } else {
+      expected = std::move(run.dumps);
+    }
     tables = run.tables;
   }
   planned.written_tables = tables;

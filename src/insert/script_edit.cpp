@@ -463,11 +463,15 @@ void commit_block(ScriptWork& work, BlockJob& job) {
 // Plans a block's messages, the last first so that a message that changes
 // length moves none that is still to come. When an offset cannot follow,
 // the changes it refuses are left out and the block planned again.
+// The most bytes a block's first message takes beyond its shortest so that
+// its block can end where a word does.
+constexpr std::size_t kMostLonger = 8;
+
 // Whether a block whose messages changed length still cannot end where a
 // word does once its offsets were written: its first message may then take
 // a byte more, which moves the offsets after it and their symbols.
 bool needs_longer(const ScriptWork& work, const BlockJob& job) {
-  return !job.resized.empty() && job.longer < kLongerBytes && !closes_in_own_word(word_rests(job.choices), work.codes);
+  return !job.resized.empty() && job.longer < kMostLonger && !closes_in_own_word(word_rests(job.choices), work.codes);
 }
 
 void plan_block(ScriptWork& work, const BlockKey& key, std::map<std::int64_t, const Change*> messages) {
