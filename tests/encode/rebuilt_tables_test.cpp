@@ -182,9 +182,13 @@ TEST(RebuiltTables, TheMostUsedEntriesTakeTheCheapestCodes) {
       }
     }
     const auto most_used = static_cast<std::uint16_t>(std::max_element(uses.begin(), uses.end()) - uses.begin());
-    if (scope == RebuildScope::trees) EXPECT_EQ(most_used, kFirstEntryCode);
+    if (scope == RebuildScope::trees) {
+      EXPECT_EQ(most_used, kFirstEntryCode);
+    }
     for (std::uint16_t code = kFirstEntryCode; code <= kRenderedEntryCodes.last; ++code) {
-      if (uses[code] > 0) EXPECT_LE(encode::unit_bits(coder, most_used), encode::unit_bits(coder, code)) << std::hex << code;
+      if (uses[code] > 0) {
+        EXPECT_LE(encode::unit_bits(coder, most_used), encode::unit_bits(coder, code)) << std::hex << code;
+      }
     }
   }
 }
