@@ -12,7 +12,11 @@
 // laid out again back to D07D. On the sample with jumps in JUMPS, against a
 // dump of it, a sixth grows every script message by one character, with
 // --relayout --script-offsets declared -k: what cannot go in (mostly groups
-// that overflow, since nothing shrinks) is left out, and counted. The runs
+// that overflow, since nothing shrinks) is left out, and counted. Then the
+// synthetic translations of that sample (JUMPS/en.po at 1.5 times the
+// characters, en-2.0.po at 2.0) go in with --rebuild trees and the bytes
+// before each script group declared free: the first whole, proven; the
+// second is refused for the groups it overflows and writes nothing. The runs
 // alternate, RUNS times each; the table gives medians and the ratios to the
 // dump of their sample.
 #include <algorithm>
@@ -202,6 +206,25 @@ Growth make_grown(const fs::path& dir) {
   return growth;
 }
 
+// "--free=BB:0000-AAAA" before each script group that starts past its
+// bank's first byte: bytes the sample never uses.
+std::vector<std::string> script_free_ranges(const fs::path& dir) {
+  const std::string image = read_file(dir / "Ambergale.smc");
+  const Cartridge cart = make_cartridge(std::vector<std::uint8_t>(image.begin(), image.end()));
+  std::vector<std::string> ranges;
+  for (const cartridge_map::ScriptGroup& group : cartridge_map::kScriptGroups) {
+    int first = group.end_address;
+    for (int s = group.first; s < group.first + group.count; ++s) {
+      first = std::min(first, rom_read_word(cart, cartridge_map::kScriptPointers.bank, cartridge_map::kScriptPointers.address + 2 * s));
+    }
+    if (group.bank == cartridge_map::kScriptPointers.bank || first == 0) continue;
+    char range[40];
+    std::snprintf(range, sizeof range, "--free=%02X:0000-%04X", group.bank, first - 1);
+    ranges.emplace_back(range);
+  }
+  return ranges;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,7 +249,15 @@ int main(int argc, char** argv) {
   const std::size_t rewritten = make_sequential(dir);
   const Growth growth = make_grown(jumps);
 
-  std::vector<bench::Sample> dumps, unchanged, edited, sequential, relaid, jump_dumps, grown;
+  const std::vector<std::string> free_before_groups = script_free_ranges(jumps);
+  const auto rebuild = [&](const char* po, const char* image) {
+    std::vector<std::string> args = {insert, "--po", po, "--relayout", "--script-offsets", "declared", "--rebuild", "trees", "-o",
+                                     image, "--free=FB:F000-FFFF"};
+    args.insert(args.end(), free_before_groups.begin(), free_before_groups.end());
+    args.push_back("Ambergale.smc");
+    return args;
+  };
+  std::vector<bench::Sample> dumps, unchanged, edited, sequential, relaid, jump_dumps, grown, whole, refused;
   for (int i = 0; i < runs; ++i) {
     dumps.push_back(bench::run(measure, dir, {dump, "-o", "unchanged"}));
     unchanged.push_back(bench::run(measure, dir, {insert, "-d", "unchanged", "-o", "unchanged.smc", "Ambergale.smc"}));
@@ -238,7 +269,9 @@ int main(int argc, char** argv) {
     jump_dumps.push_back(bench::run(measure, jumps, {dump, "-o", "unchanged"}));
     grown.push_back(bench::run(measure, jumps, {insert, "-d", "grown", "-o", "grown.smc", "--relayout", "--script-offsets",
                                                 "declared", "-k", "Ambergale.smc"},
-                               true));
+                               3));
+    whole.push_back(bench::run(measure, jumps, rebuild("en.po", "whole.smc")));
+    refused.push_back(bench::run(measure, jumps, rebuild("en-2.0.po", "refused.smc"), 1));
   }
   std::printf("%-34s %9s %9s %9s   %s\n", "run", "CPU ms", "wall ms", "peak MiB", "CPU / dump, wall / dump");
   const auto base_row = [](const char* name, const std::vector<bench::Sample>& samples) {
@@ -258,6 +291,8 @@ int main(int argc, char** argv) {
   row("ambergale-insert, block relaid", relaid, base);
   const bench::Summary jump_base = base_row("ambergale-dump, jumps", jump_dumps);
   row("ambergale-insert, scripts grown", grown, jump_base);
+  row("ambergale-insert, rebuilt at 1.5", whole, jump_base);
+  row("ambergale-insert, rebuilt at 2.0", refused, jump_base);
   std::printf("%zu of the %zu word-list and dictionary lines changed (%s); %zu sequential-block lines re-encoded "
               "(at their lengths, or at their shortest with the block laid out again: --relayout); "
               "%zu script message lines of the sample with jumps grown by a character, %zu of them refused "

@@ -22,11 +22,11 @@ struct Sample {
 };
 
 // Runs `argv` in `dir` through the measuring launcher; exits on failure.
-// An insert that keeps going past refusals exits with status 3 and names
-// each on standard error: with `refusing` that status is expected, and
-// standard error goes to DIR/refused.txt.
-inline Sample run(const std::string& measure, const fs::path& dir, const std::vector<std::string>& argv,
-                  bool refusing = false) {
+// Runs argv in DIR under `measure`, expecting its exit status `expected`.
+// An insert that refuses (status 3 with --keep-going, 1 without) names each
+// refusal on standard error, which then goes to DIR/refused.txt.
+inline Sample run(const std::string& measure, const fs::path& dir, const std::vector<std::string>& argv, int expected = 0) {
+  const bool refusing = expected != 0;
   std::string command = "'" + measure + "' '" + dir.string() + "'";
   for (const std::string& arg : argv) command += " '" + arg + "'";
   if (refusing) command += " 2>'" + (dir / "refused.txt").string() + "'";
@@ -34,7 +34,7 @@ inline Sample run(const std::string& measure, const fs::path& dir, const std::ve
   Sample sample{};
   const bool read = pipe && std::fscanf(pipe, "%lf %lf %ld", &sample.wall_ms, &sample.cpu_ms, &sample.peak_kib) == 3;
   const int status = pipe ? pclose(pipe) : -1;
-  if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != (refusing ? 3 : 0)) {
+  if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != expected) {
     std::fprintf(stderr, "bench: %s failed in %s\n", argv[0].c_str(), dir.c_str());
     std::exit(1);
   }

@@ -314,13 +314,19 @@ std::size_t leave_out(const std::vector<Refusal>& refusals, ChangeSet& changes) 
 }
 
 // Refusals of lines a rebuild writes as they were, and none of the user's
-// items: leaving nothing out can mend that.
-Outcome untouched_refused(const std::vector<Refusal>& refusals) {
+// items: leaving nothing out can mend that. `left_out` items were left out
+// before: their old text, written with tables chosen for the new one, may
+// take more room than their translation did.
+Outcome untouched_refused(const std::vector<Refusal>& refusals, std::size_t left_out) {
   const auto untouched = [](const Refusal& refusal) { return untouched_line(refusal.item); };
   const auto first = std::find_if(refusals.begin(), refusals.end(), untouched);
   if (first == refusals.end() || !std::all_of(refusals.begin(), refusals.end(), untouched)) return std::nullopt;
   Failure failure = first->failure;
   failure.reason = "this line is not changed, yet the rebuilt tables cannot write it: " + failure.reason;
+  if (left_out > 0) {
+    failure.reason += " (after " + encode::counted(left_out, "refused item") +
+                      " went back to their old text, which takes more room than the translations: shorten those instead)";
+  }
   return failure;
 }
 
@@ -336,7 +342,7 @@ Outcome plan_accepted(const OriginalImage& original, ChangeSet& changes, const I
     if (Outcome failure = make_plan(original, changes, settings, *planned)) return failure;
     if (!planned->plan.refused()) break;
     std::vector<Refusal> found = planned->plan.refusals();
-    if (Outcome failure = untouched_refused(found)) return failure;
+    if (Outcome failure = untouched_refused(found, refusals.size())) return failure;
     // The user's items left out may make room for the lines a rebuild
     // writes as they were; those are no item of the user's to report.
     std::erase_if(found, [](const Refusal& refusal) { return untouched_line(refusal.item); });

@@ -7,6 +7,7 @@
 #include "cartridge/cartridge_map.hpp"
 #include "encode/character_room.hpp"
 #include "insert/edit_set.hpp"
+#include "insert/rebuild.hpp"
 #include "insert/script_layout.hpp"
 #include "text/hex.hpp"
 #include "text/code_units.hpp"
@@ -204,7 +205,13 @@ void place_messages(WordListWork& work) {
   std::vector<NewMessage*> order;
   for (NewMessage& message : work.messages) order.push_back(&message);
   if (work.image.settings.rebuild) {
-    std::stable_sort(order.begin(), order.end(), [](const NewMessage* a, const NewMessage* b) { return a->old_address < b->old_address; });
+    // Lines the run writes as they were must go in; the user's may be refused.
+    const auto untouched = [&](const NewMessage* message) {
+      return message->copied_for == nullptr && untouched_line(item_of(work.changed.at(message->lines.front())->origin));
+    };
+    std::stable_sort(order.begin(), order.end(), [&](const NewMessage* a, const NewMessage* b) {
+      return std::pair(!untouched(a), a->old_address) < std::pair(!untouched(b), b->old_address);
+    });
   } else {
     place_in_own_bytes(work);
   }
