@@ -4,6 +4,7 @@
 
 #include "dump/dump_lines.hpp"
 #include "insert/edit_set.hpp"
+#include "insert/insert_run.hpp"
 #include "insert/rebuild.hpp"
 #include "support/small_cartridge.hpp"
 
@@ -54,6 +55,51 @@ TEST(EveryTextLine, KeepsTheUsersChangesAndAddsEveryOtherMessageLineAsItIs) {
   }
   EXPECT_EQ(lines[0][1].edited, changes[0][0].edited);
   EXPECT_FALSE(untouched_line(item_of(changes[0][0].origin)));
+}
+
+}  // namespace
+}  // namespace ambergale
+
+namespace ambergale {
+namespace {
+
+TEST(RebuildReport, GivesEachKindsBitsTheDictionaryTheDepthsAndTheWarnings) {
+  InsertReport report;
+  RebuildFigures figures;
+  figures.scope = encode::RebuildScope::trees;
+  figures.before = {TextBits{700, 100}, TextBits{1100, 100}, TextBits{0, 0}};
+  figures.after = {TextBits{750, 150}, TextBits{1000, 200}, TextBits{0, 0}};
+  figures.entry_bytes = 9000;
+  figures.entry_room = 12000;
+  figures.entry_bytes_before = 11500;
+  figures.entries_chosen = 3000;
+  figures.carriers = 2;
+  figures.depths_before = {14, 9, 11, 10};
+  figures.depths = {13, 9, 12, 10};
+  figures.nesting_before = 11;
+  figures.nesting = 6;
+  report.counts.rebuild = figures;
+  const std::string text = report_text(report);
+  for (const char* line : {
+           "tables chosen again for the new text: the dictionary, its trees and the text trees\n",
+           "  word lists: 7.00 bits a character before (100 characters), 5.00 bits a character after (150)\n",
+           "  sequential block: 11.00 bits a character before (100 characters), 5.00 bits a character after (200)\n",
+           "  script messages: no characters before (0 characters), no characters after (0)\n",
+           "  dictionary: 3000 entries chosen, 2 of them carrying one character the text trees do not write; 9000 bytes of "
+           "12000 up to F8:FA6E (the image's took 11500)\n",
+           "  deepest codes (text lead, text low, dictionary lead, dictionary low): 13, 9, 12, 10 bits (the image's: 14, 9, 11, "
+           "10); dictionary nesting 6 (the image's: 11)\n",
+           "warning: the game's decoder may not handle deeper codes or deeper nesting than the image's own; compare them above\n",
+       }) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
+  }
+  EXPECT_EQ(text.find("edits of dictionary entries"), std::string::npos);
+  EXPECT_EQ(text.find("with no end code"), std::string::npos);
+  report.counts.rebuild->entry_edits_left_out = 2;
+  report.counts.rebuild->without_end = 1;
+  const std::string warned = report_text(report);
+  EXPECT_NE(warned.find("warning: 2 edits of dictionary entries left out"), std::string::npos);
+  EXPECT_NE(warned.find("warning: 1 message with no end code"), std::string::npos);
 }
 
 }  // namespace
