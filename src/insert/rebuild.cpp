@@ -137,7 +137,7 @@ void figures_before(const ImageView& image, RebuildFigures& figures) {
   const EntrySlot& first = tables.dictionary.slots.front();
   const EntrySlot& last = tables.dictionary.slots.back();
   figures.entry_bytes_before = static_cast<std::size_t>(last.start + std::min(last.consumed, std::max(last.size, 0)) - first.start);
-  figures.entry_room = static_cast<std::size_t>(kDictionaryEnd - first.start);
+  figures.entry_room = static_cast<std::size_t>(std::max(kDictionaryEnd - first.start, 0));
   const MessageMap& map = image.map;
   const auto no_end = [&](std::span<const std::uint16_t> units) { figures.without_end += !ends_with_end_code(units); };
   for (const auto& [address, message] : map.messages) no_end(message.units);
@@ -163,6 +163,17 @@ void write_tables(const encode::RebuiltTables& tables, int start, InsertPlan& pl
   for (std::size_t e = 0; e < tables.entry_starts.size(); ++e) {
     plan.write_word(kBank, kDictionaryPointers.address + 2 * static_cast<int>(e), start + static_cast<int>(tables.entry_starts[e]));
   }
+}
+
+// Where the entries may be laid out: from the first entry's place, which
+// must lie past the tables before it, to the dictionary's end.
+Outcome entry_region(const ImageView& image, int& start) {
+  start = image.tables.dictionary.slots.front().start;
+  const int tables_end = kDictLowTree.address + kLowTreeRoom;
+  if (start >= tables_end && start < kDictionaryEnd) return std::nullopt;
+  return Failure{{}, "the dictionary's first entry lies at " + address_text(kBank, start) + ", not between the byte trees' end at " +
+                         address_text(kBank, tables_end) + " and the dictionary's end at " + address_text(kBank, kDictionaryEnd) +
+                         ": the tables cannot be chosen again for this image"};
 }
 
 }  // namespace
@@ -193,6 +204,8 @@ ChangeSet every_text_line(const OriginalImage& original, const ChangeSet& change
 
 Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, encode::RebuildScope scope,
                             InsertPlan& plan, Rebuilt& out) {
+  int start = 0;
+  if (Outcome failure = entry_region(image, start)) return failure;
   out.figures.scope = scope;
   figures_before(image, out.figures);
   const std::array<std::vector<encode::Units>, 3> texts = texts_of(image, coding, lines);
@@ -209,7 +222,7 @@ Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, co
   out.figures.carriers = out.tables.carriers;
   out.figures.nesting = out.tables.nesting;
   out.figures.depths = out.tables.built_depths;
-  write_tables(out.tables, image.tables.dictionary.slots.front().start, plan);
+  write_tables(out.tables, start, plan);
   plan.dictionary = out.tables.entries;
   return plan.overrun();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cartridge/cartridge_map.hpp"
 #include "dump/dump_lines.hpp"
 #include "insert/edit_set.hpp"
 #include "insert/insert_run.hpp"
@@ -100,6 +101,35 @@ TEST(RebuildReport, GivesEachKindsBitsTheDictionaryTheDepthsAndTheWarnings) {
   const std::string warned = report_text(report);
   EXPECT_NE(warned.find("warning: 2 edits of dictionary entries left out"), std::string::npos);
   EXPECT_NE(warned.find("warning: 1 message with no end code"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ambergale
+
+namespace ambergale {
+namespace {
+
+TEST(RebuildRegion, RefusesADictionaryWhoseFirstEntryLiesAmongTheTablesBeforeIt) {
+  std::vector<std::uint8_t> image = testing_support::small_image();
+  const std::size_t pointer = static_cast<std::size_t>(rom_offset(cartridge_map::kDictionaryPointers.bank,
+                                                                   cartridge_map::kDictionaryPointers.address));
+  image[pointer] = 0x00;  // entry 0 at F8:B800, inside the dictionary's low tree
+  image[pointer + 1] = 0xB8;
+  const testing_support::SmallInsert small = testing_support::small_insert(image);
+  OriginalImage original{small.inputs.image_file, "image.smc", small.inputs.opcode_file, Encoding::shift_jis, {}, {}, {}};
+  ASSERT_FALSE(load_original(original));
+  map_scripts(original);
+  InsertSettings settings;
+  settings.relayout = true;
+  settings.script_offsets = ScriptOffsets::declared;
+  settings.rebuild = encode::RebuildScope::trees;
+  InsertResult result;
+  const Outcome failure = run_insert(original, {}, settings, result);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->reason,
+            "the dictionary's first entry lies at F8:B800, not between the byte trees' end at F8:BB4A and the dictionary's end at "
+            "F8:FA6E: the tables cannot be chosen again for this image");
+  EXPECT_TRUE(result.image_file.empty());
 }
 
 }  // namespace
