@@ -342,7 +342,7 @@ Progress settle_on_kept_trees(std::span<const Units> texts, const TreePair& kept
   const std::vector<std::uint16_t> cheapest_first = codes_by_cost(kept_coder);
   progress.settled.numbering = provisional(progress.plan);
   const std::vector<bool> all(progress.plan.contents.size(), true);
-  for (int round = 0; round < 2; ++round) {
+  for (int round = 0; round < kRefineRounds; ++round) {
     const MessageCoder coder =
         coder_for(stored_entries(progress.plan, progress.settled.numbering, all), kept_coder.lead, kept_coder.low);
     Parses parses = parse_texts(coder, texts);

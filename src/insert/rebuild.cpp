@@ -107,33 +107,13 @@ std::array<TextBits, 3> bits_after(const std::array<std::vector<encode::Units>, 
   return bits;
 }
 
-// The deepest nesting of a dictionary's entries: 1 for one that names no
-// other, 0 for one on a cycle.
-int nesting_of(const std::vector<CodeStream>& decoded) {
-  std::vector<int> depth(decoded.size(), -1);  // -1 unknown, -2 being walked
-  const auto walk = [&](auto&& self, std::size_t e) -> int {
-    if (depth[e] >= 0) return depth[e];
-    if (depth[e] == -2) return 0;
-    depth[e] = -2;
-    int deepest = 0;
-    for (const std::uint16_t u : code_units(decoded[e])) {
-      const std::size_t named = static_cast<std::size_t>(u) - kFirstEntryCode;
-      if (kExpandedReferences.holds(u) && named < decoded.size()) deepest = std::max(deepest, self(self, named));
-    }
-    return depth[e] = deepest + 1;
-  };
-  int deepest = 0;
-  for (std::size_t e = 0; e < decoded.size(); ++e) deepest = std::max(deepest, walk(walk, e));
-  return deepest;
-}
-
 // The image's own figures: its trees' depths, its dictionary's nesting and
 // the bytes from its first entry to the end of its last.
 void figures_before(const ImageView& image, RebuildFigures& figures) {
   const Tables& tables = image.tables;
   figures.depths_before = {encode::tree_depth(tables.text_trees.lead), encode::tree_depth(tables.text_trees.low),
                            encode::tree_depth(tables.dict_trees.lead), encode::tree_depth(tables.dict_trees.low)};
-  figures.nesting_before = nesting_of(tables.dictionary.decoded);
+  figures.nesting_before = nesting_depth(tables.dictionary.decoded);
   const EntrySlot& first = tables.dictionary.slots.front();
   const EntrySlot& last = tables.dictionary.slots.back();
   figures.entry_bytes_before = static_cast<std::size_t>(last.start + std::min(last.consumed, std::max(last.size, 0)) - first.start);

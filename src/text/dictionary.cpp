@@ -223,4 +223,22 @@ std::vector<std::uint16_t> expanded_units(const Dictionary& dictionary, std::spa
   return out;
 }
 
+int nesting_depth(const std::vector<CodeStream>& decoded) {
+  std::vector<int> depth(decoded.size(), -1);  // -1 unknown, -2 being walked
+  const auto walk = [&](auto&& self, std::size_t e) -> int {
+    if (depth[e] >= 0) return depth[e];
+    if (depth[e] == -2) return 0;
+    depth[e] = -2;
+    int deepest = 0;
+    for (const std::uint16_t u : code_units(decoded[e])) {
+      const std::size_t named = static_cast<std::size_t>(u) - kFirstEntryCode;
+      if (kExpandedReferences.holds(u) && named < decoded.size()) deepest = std::max(deepest, self(self, named));
+    }
+    return depth[e] = deepest + 1;
+  };
+  int deepest = 0;
+  for (std::size_t e = 0; e < decoded.size(); ++e) deepest = std::max(deepest, walk(walk, e));
+  return deepest;
+}
+
 }  // namespace ambergale

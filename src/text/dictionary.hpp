@@ -65,6 +65,11 @@ EntrySlot load_dictionary_entry(const Cartridge& cart, const TreePair& dict_tree
 // control's arguments stay as they are, whatever their values.
 std::vector<std::uint16_t> expanded_units(const Dictionary& dictionary, std::span<const std::uint16_t> units);
 
+// The deepest nesting of the entries as decoded: 1 for an entry that names
+// no other. A reference back into the entries being walked counts for
+// nothing, so a cycle of references ends there.
+int nesting_depth(const std::vector<CodeStream>& decoded);
+
 // Entry e's slot, not decoded.
 EntrySlot dictionary_slot(const Cartridge& cart, int e);
 

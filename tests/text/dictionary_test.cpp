@@ -96,3 +96,20 @@ TEST(ExpandDictionary, FullTablesOfReferencesFinishQuickly) {
 
 }  // namespace
 }  // namespace ambergale
+
+namespace ambergale {
+namespace {
+
+TEST(NestingDepth, CountsTheDeepestChainAndEndsCyclesWhereTheyCloseUp) {
+  const auto units = [](std::initializer_list<std::uint16_t> values) { return testing_support::code_bytes(values); };
+  const std::vector<CodeStream> chain = {units({0x0021, 0xFFFF}), units({0x0410, 0x039C, 0xFFFF}),
+                                         units({0x0411, 0x0410, 0xFFFF}), units({0x0FF9, 0xFFFF})};
+  EXPECT_EQ(nesting_depth(chain), 3);
+  // Entries 0 and 1 name each other; entry 2 names the cycle.
+  const std::vector<CodeStream> cycle = {units({0x0411, 0xFFFF}), units({0x0410, 0xFFFF}), units({0x0410, 0xFFFF})};
+  EXPECT_EQ(nesting_depth(cycle), 3);
+  EXPECT_EQ(nesting_depth({}), 0);
+}
+
+}  // namespace
+}  // namespace ambergale
