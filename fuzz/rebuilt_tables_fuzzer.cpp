@@ -65,11 +65,10 @@ Units shown(std::span<const std::uint16_t> units, const Dictionary& dictionary) 
 
 void check(std::span<const Units> texts, const encode::RebuiltTables& tables) {
   Dictionary dictionary;
-  build_dictionary_from(tables.entries, dictionary);
+  const encode::MessageCoder coder = encode::writing_coder(tables, dictionary);
   for (const CodeStream& entry : dictionary.codes) {
     if (entry.size() / 2 > kEntrySlotUnits) __builtin_trap();
   }
-  const encode::MessageCoder coder = encode::make_message_coder(tables.text_trees, dictionary);
   for (const Units& text : texts) {
     encode::EncodedMessage message;
     std::size_t unencodable = 0;

@@ -54,7 +54,8 @@ void report(std::span<const Units> texts, const encode::RebuildBasis& basis, enc
     std::printf("%s: refused: %s\n", name, tables.refusal.c_str());
     return;
   }
-  const encode::WrittenBits written = encode::written_bits(texts, tables);
+  Dictionary dictionary;
+  const encode::WrittenBits written = encode::written_bits(texts, encode::writing_coder(tables, dictionary));
   const encode::TreeDepths& d = tables.built_depths;
   std::printf("%s: %.3f bits a character; %zu entries (%zu carriers), nesting %d, %zu of %zu bytes; depths %d, %d, %d, %d\n",
               name, written.per_character(), tables.entries_chosen, tables.carriers, tables.nesting,

@@ -87,6 +87,19 @@ Outcome take_script_offsets(std::string_view value, ScriptOffsets& offsets) {
   return std::nullopt;
 }
 
+Outcome take_checksum(std::string_view policy, ChecksumPolicy& checksum) {
+  if (policy == "auto") {
+    checksum = ChecksumPolicy::automatic;
+  } else if (policy == "fix") {
+    checksum = ChecksumPolicy::fix;
+  } else if (policy == "keep") {
+    checksum = ChecksumPolicy::keep;
+  } else {
+    return Failure{{}, "invalid checksum policy '" + std::string(policy) + "' (use auto, fix or keep)"};
+  }
+  return std::nullopt;
+}
+
 Outcome take_rebuild(std::string_view value, std::optional<encode::RebuildScope>& rebuild) {
   if (value == "dictionary") {
     rebuild = encode::RebuildScope::dictionary;
@@ -126,19 +139,7 @@ Outcome take_option(std::size_t option, const char* value, InsertOptions& option
       }
       options.seq_fixed = true;
       break;
-    case kChecksum: {
-      const std::string_view policy(value);
-      if (policy == "auto") {
-        options.settings.checksum = ChecksumPolicy::automatic;
-      } else if (policy == "fix") {
-        options.settings.checksum = ChecksumPolicy::fix;
-      } else if (policy == "keep") {
-        options.settings.checksum = ChecksumPolicy::keep;
-      } else {
-        return Failure{{}, "invalid checksum policy '" + std::string(value) + "' (use auto, fix or keep)"};
-      }
-      break;
-    }
+    case kChecksum: return take_checksum(value, options.settings.checksum);
     case kNewline:
       if (std::string_view(value) == "1200" || std::string_view(value) == "1700") {
         options.settings.newline = std::string_view(value) == "1200" ? kLineBreak : kOtherLineBreak;
@@ -464,72 +465,74 @@ Outcome parse_insert_options(int argc, const char* const* argv, InsertOptions& o
   return std::nullopt;
 }
 
-const char* insert_usage_text() {
-  return "Usage: ambergale-insert [OPTION]... (-o NEW | --check) IMAGE\n"
-         "Put the edited dumps of IMAGE back into a new image, proven by dumping it again.\n"
-         "\n"
-         "Options:\n"
-         "  -o, --output FILE       write the new image to FILE (never IMAGE itself), and\n"
-         "                          what the run did to FILE.report.txt\n"
-         "  -d, --dumps DIR         the folder of the edited dumps (default: the working\n"
-         "                          folder); a dump missing there counts as unchanged\n"
-         "      --po FILE           take the translations from the PO file FILE (made from\n"
-         "                          ambergale-dump --pot) instead of edited dumps\n"
-         "      --strict-tags       with --po, a translation keeps its msgid's controls in\n"
-         "                          their order too, not only each of them\n"
-         "  -m, --mescmd FILE       the opcode file the dumps were made with (default:\n"
-         "                          mescmd.dat)\n"
-         "      --encoding ENC      the dumps' encoding: shift-jis (default) or utf-8\n"
-         "      --bps FILE          also write a BPS patch from IMAGE to the new image\n"
-         "      --ips FILE          also write an IPS patch\n"
-         "      --free BB:AAAA-BBBB\n"
-         "                          bytes of bank FB that moved word-list messages may\n"
-         "                          take (both ends included; repeatable), and with\n"
-         "                          the option --relayout bytes of a script bank before\n"
-         "                          a script group's first block, for the group to take\n"
-         "      --seq fixed         sequential-block messages keep their lengths (default)\n"
-         "      --relayout          let texts change length: the sequential block and the\n"
-         "                          script groups laid out again where the image allows\n"
-         "      --script-offsets none|declared\n"
-         "                          with --relayout, declared lets script messages change\n"
-         "                          length: the opcode file's offsets= columns name every\n"
-         "                          operand that holds an offset into its script, each\n"
-         "                          moved along; an undeclared offset breaks its script\n"
-         "                          (default: none, script messages keep their lengths)\n"
-         "      --rebuild dictionary|trees\n"
-         "                          for a whole translation: choose the dictionary (and\n"
-         "                          with trees the text trees) again for the new text,\n"
-         "                          and write every text with them; needs --relayout\n"
-         "                          and --script-offsets declared; edited dictionary\n"
-         "                          entries are left out\n"
-         "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
-         "                          recomputed when it was valid), fix or keep\n"
-         "      --newline 1200|1700\n"
-         "                          the code of a line break the original line does not\n"
-         "                          decide\n"
-         "      --fullwidth         write the edits' ASCII letters, digits, spaces and\n"
-         "                          punctuation as the table's full-width characters\n"
-         "      --check             check every edit against IMAGE and write nothing\n"
-         "  -k, --keep-going        leave out what cannot go in, and insert the rest\n"
-         "      --refused FILE      with --po: write the catalogue again to FILE, each\n"
-         "                          refused entry fuzzy with the reason in a comment\n"
-         "  -h, --help              show this help and exit\n"
-         "      --version           show the version and exit\n"
-         "\n"
-         "One of -o, --bps, --ips and --refused may be -, standard output: the run's\n"
-         "messages, its report among them, then go to standard error (-o - writes no\n"
-         "report file).\n"
-         "No two outputs (the report included) may be one file, and no output may be an\n"
-         "input (IMAGE, -m, --po or a dump in DIR); an output that exists must be a\n"
-         "regular file, not a link, a device, a FIFO, a socket or a folder.\n"
-         "\n"
-         "Every refusal is printed, in the order of the files, before anything is written.\n"
-         "\n"
-         "Exit status: 0 when every edit went in (or, with --check, can); 1 when nothing\n"
-         "was written: the run failed, or refused an edit without --keep-going; 2 for a\n"
-         "wrong command line; 3 when, with --keep-going or --check, some edits were\n"
-         "refused and the rest went in (or can).\n";
-}
+// The help text: its options, then what the outputs and exit statuses are.
+constexpr const char kUsage[] =
+    "Usage: ambergale-insert [OPTION]... (-o NEW | --check) IMAGE\n"
+    "Put the edited dumps of IMAGE back into a new image, proven by dumping it again.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output FILE       write the new image to FILE (never IMAGE itself), and\n"
+    "                          what the run did to FILE.report.txt\n"
+    "  -d, --dumps DIR         the folder of the edited dumps (default: the working\n"
+    "                          folder); a dump missing there counts as unchanged\n"
+    "      --po FILE           take the translations from the PO file FILE (made from\n"
+    "                          ambergale-dump --pot) instead of edited dumps\n"
+    "      --strict-tags       with --po, a translation keeps its msgid's controls in\n"
+    "                          their order too, not only each of them\n"
+    "  -m, --mescmd FILE       the opcode file the dumps were made with (default:\n"
+    "                          mescmd.dat)\n"
+    "      --encoding ENC      the dumps' encoding: shift-jis (default) or utf-8\n"
+    "      --bps FILE          also write a BPS patch from IMAGE to the new image\n"
+    "      --ips FILE          also write an IPS patch\n"
+    "      --free BB:AAAA-BBBB\n"
+    "                          bytes of bank FB that moved word-list messages may\n"
+    "                          take (both ends included; repeatable), and with\n"
+    "                          the option --relayout bytes of a script bank before\n"
+    "                          a script group's first block, for the group to take\n"
+    "      --seq fixed         sequential-block messages keep their lengths (default)\n"
+    "      --relayout          let texts change length: the sequential block and the\n"
+    "                          script groups laid out again where the image allows\n"
+    "      --script-offsets none|declared\n"
+    "                          with --relayout, declared lets script messages change\n"
+    "                          length: the opcode file's offsets= columns name every\n"
+    "                          operand that holds an offset into its script, each\n"
+    "                          moved along; an undeclared offset breaks its script\n"
+    "                          (default: none, script messages keep their lengths)\n"
+    "      --rebuild dictionary|trees\n"
+    "                          for a whole translation: choose the dictionary (and\n"
+    "                          with trees the text trees) again for the new text,\n"
+    "                          and write every text with them; needs --relayout\n"
+    "                          and --script-offsets declared; edited dictionary\n"
+    "                          entries are left out\n"
+    "      --checksum POLICY   the header checksum of a changed image: auto (default:\n"
+    "                          recomputed when it was valid), fix or keep\n"
+    "      --newline 1200|1700\n"
+    "                          the code of a line break the original line does not\n"
+    "                          decide\n"
+    "      --fullwidth         write the edits' ASCII letters, digits, spaces and\n"
+    "                          punctuation as the table's full-width characters\n"
+    "      --check             check every edit against IMAGE and write nothing\n"
+    "  -k, --keep-going        leave out what cannot go in, and insert the rest\n"
+    "      --refused FILE      with --po: write the catalogue again to FILE, each\n"
+    "                          refused entry fuzzy with the reason in a comment\n"
+    "  -h, --help              show this help and exit\n"
+    "      --version           show the version and exit\n"
+    "\n"
+    "One of -o, --bps, --ips and --refused may be -, standard output: the run's\n"
+    "messages, its report among them, then go to standard error (-o - writes no\n"
+    "report file).\n"
+    "No two outputs (the report included) may be one file, and no output may be an\n"
+    "input (IMAGE, -m, --po or a dump in DIR); an output that exists must be a\n"
+    "regular file, not a link, a device, a FIFO, a socket or a folder.\n"
+    "\n"
+    "Every refusal is printed, in the order of the files, before anything is written.\n"
+    "\n"
+    "Exit status: 0 when every edit went in (or, with --check, can); 1 when nothing\n"
+    "was written: the run failed, or refused an edit without --keep-going; 2 for a\n"
+    "wrong command line; 3 when, with --keep-going or --check, some edits were\n"
+    "refused and the rest went in (or can).\n";
+
+const char* insert_usage_text() { return kUsage; }
 
 namespace {
 

@@ -8,6 +8,17 @@ std::vector<std::uint16_t> code_units(std::span<const std::uint8_t> codes) {
   return units;
 }
 
+void append_code_unit(std::uint16_t unit, std::vector<std::uint8_t>& bytes) {
+  bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+  bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+}
+
+std::vector<std::uint8_t> code_bytes(std::span<const std::uint16_t> units) {
+  std::vector<std::uint8_t> bytes;
+  for (const std::uint16_t unit : units) append_code_unit(unit, bytes);
+  return bytes;
+}
+
 namespace {
 
 // Walks a ByteTree: internal nodes 1..N, a distance d at node a naming child

@@ -34,6 +34,11 @@ using CodeBuffer = std::array<std::uint8_t, kCodeStreamCap>;
 // The 16-bit units of a code stream's bytes (low byte first); an odd last byte is left out.
 std::vector<std::uint16_t> code_units(std::span<const std::uint8_t> codes);
 
+// The inverse: one unit appended to a code stream's bytes, low byte first;
+// and a run of units as bytes.
+void append_code_unit(std::uint16_t unit, std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> code_bytes(std::span<const std::uint16_t> units);
+
 // The codes that the next kStepBits bits hold whole, one after another, for
 // decoding several at once: `count` units (a one-byte code, or a page prefix
 // with the low tree's symbol after it) taking `bits` bits. A run ends before

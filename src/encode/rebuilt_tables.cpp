@@ -88,19 +88,10 @@ void for_each_entry_code(Units& parse, Visit visit) {
   }
 }
 
-CodeStream stream_of(std::span<const std::uint16_t> units) {
-  CodeStream stream;
-  for (const std::uint16_t unit : units) {
-    stream.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    stream.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  return stream;
-}
-
 // The entries as stored under `numbering`: the halves renamed, the end code
 // last; entries not `kept` hold only the end code.
 std::vector<CodeStream> stored_entries(const Plan& plan, const Numbering& numbering, const std::vector<bool>& kept) {
-  std::vector<CodeStream> entries(kEntries, stream_of(std::array{kEndCode}));
+  std::vector<CodeStream> entries(kEntries, code_bytes(std::array{kEndCode}));
   for (std::size_t i = 0; i < plan.contents.size(); ++i) {
     if (!kept[i]) continue;
     Units units;
@@ -108,7 +99,7 @@ std::vector<CodeStream> stored_entries(const Plan& plan, const Numbering& number
       units.push_back(entry_code(unit) ? numbering[unit - kFirstEntryCode] : unit);
     }
     units.push_back(kEndCode);
-    entries[numbering[i] - kFirstEntryCode] = stream_of(units);
+    entries[numbering[i] - kFirstEntryCode] = code_bytes(units);
   }
   return entries;
 }
@@ -474,10 +465,7 @@ RebuiltTables rebuild_tables(std::span<const Units> texts, const RebuildBasis& b
   return result;
 }
 
-WrittenBits written_bits(std::span<const Units> texts, const RebuiltTables& tables) {
-  Dictionary dictionary;
-  build_dictionary_from(tables.entries, dictionary);
-  const MessageCoder coder = make_message_coder(tables.text_trees, dictionary);
+WrittenBits written_bits(std::span<const Units> texts, const MessageCoder& coder) {
   WrittenBits written;
   for (const Units& text : texts) {
     EncodedMessage encoded;
@@ -486,6 +474,11 @@ WrittenBits written_bits(std::span<const Units> texts, const RebuiltTables& tabl
     written.characters += characters_of(text);
   }
   return written;
+}
+
+MessageCoder writing_coder(const RebuiltTables& tables, Dictionary& dictionary) {
+  build_dictionary_from(tables.entries, dictionary);
+  return make_message_coder(tables.text_trees, dictionary);
 }
 
 }  // namespace ambergale::encode

@@ -69,6 +69,10 @@ struct WrittenBits {
   std::size_t characters = 0;
   double per_character() const { return characters == 0 ? 0.0 : static_cast<double>(bits) / characters; }
 };
-WrittenBits written_bits(std::span<const Units> texts, const RebuiltTables& tables);
+WrittenBits written_bits(std::span<const Units> texts, const MessageCoder& coder);
+
+// The coder that writes with the rebuilt tables: `dictionary` is given
+// their entries, expanded and rendered as the game's builder does it.
+MessageCoder writing_coder(const RebuiltTables& tables, Dictionary& dictionary);
 
 }  // namespace ambergale::encode

@@ -24,15 +24,6 @@ constexpr int kBank = kDictionaryPointers.bank;
 
 std::string code_name(int e) { return hex_text(static_cast<std::uint32_t>(kFirstEntryCode + e), 4); }
 
-CodeStream stream_of(const std::vector<std::uint16_t>& units) {
-  CodeStream stream;
-  for (const std::uint16_t u : units) {
-    stream.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    stream.push_back(static_cast<std::uint8_t>(u >> 8));
-  }
-  return stream;
-}
-
 // The entries an entry's units name directly.
 std::vector<int> references(const CodeStream& stream) {
   std::vector<int> named;
@@ -149,7 +140,7 @@ void encode_entries(const ImageView& image, std::span<const Change> changes, std
       plan.refuse(refusal_of(change, failure->column, failure->reason));
       continue;
     }
-    decoded[static_cast<std::size_t>(e)] = stream_of(encoded.encoded.units);
+    decoded[static_cast<std::size_t>(e)] = code_bytes(encoded.encoded.units);
     entries.bytes[e] = std::move(encoded.encoded.bytes);
     entries.change_of[e] = &change;
     entries.cost[e] = cost;

@@ -524,10 +524,10 @@ const char* region_name(std::size_t k) {
   return kNames[k];
 }
 
-std::string per_character(const TextBits& bits) {
+std::string per_character(const encode::WrittenBits& bits) {
   if (bits.characters == 0) return "no characters";
   char figure[32];
-  std::snprintf(figure, sizeof figure, "%.2f", static_cast<double>(bits.bits) / static_cast<double>(bits.characters));
+  std::snprintf(figure, sizeof figure, "%.2f", bits.per_character());
   return std::string(figure) + " bits a character";
 }
 

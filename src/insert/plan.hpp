@@ -106,17 +106,11 @@ struct RelaidGroup {
   int to = 0;
 };
 
-// The bits and characters of one kind of text.
-struct TextBits {
-  std::size_t bits = 0;
-  std::size_t characters = 0;
-};
-
 // The tables chosen again for the new text, beside the image's own.
 struct RebuildFigures {
   encode::RebuildScope scope = encode::RebuildScope::dictionary;
-  std::array<TextBits, 3> before{};  // word lists, the sequential block, script messages
-  std::array<TextBits, 3> after{};
+  std::array<encode::WrittenBits, 3> before{};  // word lists, the sequential block, script messages
+  std::array<encode::WrittenBits, 3> after{};
   std::size_t entry_bytes_before = 0;  // from the first entry to the last one's end
   std::size_t entry_bytes = 0;
   std::size_t entry_room = 0;          // up to the dictionary's end

@@ -79,9 +79,9 @@ std::array<std::vector<encode::Units>, 3> texts_of(const ImageView& image, const
 }
 
 // What the image's own tables write its texts in.
-std::array<TextBits, 3> bits_before(const MessageMap& map, const encode::MessageCoder& coder, const Dictionary& dictionary) {
-  std::array<TextBits, 3> bits{};
-  const auto count = [&](TextBits& into, std::span<const std::uint16_t> units) {
+std::array<encode::WrittenBits, 3> bits_before(const MessageMap& map, const encode::MessageCoder& coder, const Dictionary& dictionary) {
+  std::array<encode::WrittenBits, 3> bits{};
+  const auto count = [&](encode::WrittenBits& into, std::span<const std::uint16_t> units) {
     for (const std::uint16_t unit : units) into.bits += static_cast<std::size_t>(encode::unit_bits(coder, unit));
     into.characters += encode::characters_of(expanded_units(dictionary, units));
   };
@@ -89,20 +89,6 @@ std::array<TextBits, 3> bits_before(const MessageMap& map, const encode::Message
   for (const SequentialMessage& message : map.block) count(bits[1], message.units);
   for (const ScriptLine& line : map.script_lines) {
     if (line.kind == ScriptLine::Kind::message) count(bits[2], line.units);
-  }
-  return bits;
-}
-
-// What the new tables write the texts in, by their shortest parse.
-std::array<TextBits, 3> bits_after(const std::array<std::vector<encode::Units>, 3>& texts, const encode::MessageCoder& coder) {
-  std::array<TextBits, 3> bits{};
-  for (std::size_t k = 0; k < texts.size(); ++k) {
-    for (const encode::Units& text : texts[k]) {
-      encode::EncodedMessage encoded;
-      std::size_t unencodable = 0;
-      if (encode::encode_message(coder, text, encoded, unencodable)) bits[k].bits += encoded.bits;
-      bits[k].characters += encode::characters_of(text);
-    }
   }
   return bits;
 }
@@ -193,10 +179,11 @@ Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, co
   for (const auto& kind : texts) all.insert(all.end(), kind.begin(), kind.end());
   out.tables = encode::rebuild_tables(all, {image.tables.text_trees, out.figures.depths_before, out.figures.entry_room}, scope);
   if (!out.tables.refusal.empty()) return Failure{{}, "the tables cannot be chosen again for this text: " + out.tables.refusal};
-  build_dictionary_from(out.tables.entries, *out.dictionary);
-  out.coder = std::make_unique<encode::MessageCoder>(encode::make_message_coder(out.tables.text_trees, *out.dictionary));
+  out.coder = std::make_unique<encode::MessageCoder>(encode::writing_coder(out.tables, *out.dictionary));
   out.figures.before = bits_before(image.map, coding.coder, coding.dictionaries.original);
-  out.figures.after = bits_after(texts, *out.coder);
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    out.figures.after[k] = encode::written_bits(texts[k], *out.coder);
+  }
   out.figures.entry_bytes = out.tables.entry_bytes.size();
   out.figures.entries_chosen = out.tables.entries_chosen;
   out.figures.carriers = out.tables.carriers;

@@ -100,6 +100,29 @@ void push_copy(const Expanding& named, Expanding& into) {
   into.pending.insert(into.pending.end(), named.done.rbegin(), named.done.rend());
 }
 
+// Whether each entry holds no reference, and so is expanded as it stands.
+std::vector<bool> without_references(const std::vector<CodeStream>& codes) {
+  std::vector<bool> settled(codes.size(), true);
+  for (std::size_t e = 0; e < codes.size(); ++e) {
+    for (std::size_t j = 0; j + 1 < codes[e].size() && settled[e]; j += 2) {
+      settled[e] = reference_target(unit_at(codes[e], j)) < 0;
+    }
+  }
+  return settled;
+}
+
+// Writes an expanded entry back as its code stream. A prepared entry that
+// was never scanned (only copied from) still has all its units pending,
+// last unit first; a lone final byte is no unit, and is kept as it is.
+void store_expansion(const Expanding& entry, CodeStream& codes) {
+  const bool odd = codes.size() % 2 != 0;
+  const std::uint8_t last = odd ? codes.back() : 0;
+  codes.clear();
+  for (const std::uint16_t unit : entry.done) append_code_unit(unit, codes);
+  for (auto unit = entry.pending.rbegin(); unit != entry.pending.rend(); ++unit) append_code_unit(*unit, codes);
+  if (odd) codes.push_back(last);
+}
+
 }  // namespace
 
 void expand_dictionary(std::vector<CodeStream>& codes) {
@@ -123,12 +146,7 @@ void expand_dictionary(std::vector<CodeStream>& codes) {
     }
     return entries[e];
   };
-  std::vector<bool> settled(count, true);
-  for (std::size_t e = 0; e < count; ++e) {
-    for (std::size_t j = 0; j + 1 < codes[e].size() && settled[e]; j += 2) {
-      settled[e] = reference_target(unit_at(codes[e], j)) < 0;
-    }
-  }
+  std::vector<bool> settled = without_references(codes);
   const Expanding empty;
   const std::size_t cap_units = kEntryCap / 2;
   for (bool changed = true; changed;) {
@@ -162,21 +180,7 @@ void expand_dictionary(std::vector<CodeStream>& codes) {
     }
   }
   for (std::size_t e = 0; e < count; ++e) {
-    if (!prepared[e]) continue;
-    const bool odd = codes[e].size() % 2 != 0;  // a lone final byte is no unit: kept as it is
-    const std::uint8_t last = odd ? codes[e].back() : 0;
-    codes[e].clear();
-    // A prepared entry that was never scanned (only copied from) still has
-    // all its units pending, last unit first.
-    for (std::uint16_t unit : entries[e].done) {
-      codes[e].push_back(static_cast<std::uint8_t>(unit & 0xFF));
-      codes[e].push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    for (auto unit = entries[e].pending.rbegin(); unit != entries[e].pending.rend(); ++unit) {
-      codes[e].push_back(static_cast<std::uint8_t>(*unit & 0xFF));
-      codes[e].push_back(static_cast<std::uint8_t>(*unit >> 8));
-    }
-    if (odd) codes[e].push_back(last);
+    if (prepared[e]) store_expansion(entries[e], codes[e]);
   }
 }
 

@@ -5,19 +5,12 @@
 #include <random>
 
 #include "decode/byte_tree.hpp"
+#include "support/tree_codes.hpp"
 
 namespace ambergale {
 namespace {
 
-// Decodes one symbol of `code` with `tree`.
-int decode_code(const ByteTree& tree, encode::Code code) {
-  encode::BitWriter writer;
-  writer.put(code);
-  writer.pad_to_byte();
-  const std::vector<std::uint8_t> bytes = writer.bytes();
-  BitReader reader(bytes);
-  return decode_symbol(tree, reader);
-}
+using testing_support::decode_code;
 
 TEST(CodesOfTree, GiveTheCodesTheTreeWasBuiltWith) {
   std::mt19937 random(11);

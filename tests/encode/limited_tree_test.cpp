@@ -5,6 +5,7 @@
 #include <random>
 
 #include "decode/byte_tree.hpp"
+#include "support/tree_codes.hpp"
 #include "text/code_units.hpp"
 
 namespace ambergale {
@@ -12,15 +13,7 @@ namespace {
 
 using encode::Frequencies;
 
-// Decodes one symbol of `code` with `tree`, as the game's decoder walks it.
-int decode_code(const ByteTree& tree, encode::Code code) {
-  encode::BitWriter writer;
-  writer.put(code);
-  writer.pad_to_byte();
-  const std::vector<std::uint8_t> bytes = writer.bytes();
-  BitReader reader(bytes);
-  return decode_symbol(tree, reader);
-}
+using testing_support::decode_code;
 
 std::uint64_t cost_of(const Frequencies& frequency, const std::array<encode::Code, 256>& codes) {
   std::uint64_t bits = 0;

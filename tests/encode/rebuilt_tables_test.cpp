@@ -98,8 +98,7 @@ Units shown(std::span<const std::uint16_t> parse, const Dictionary& dictionary) 
 // opened through their dictionary, is the text again.
 void expect_texts_come_back(std::span<const Units> texts, const encode::RebuiltTables& tables) {
   Dictionary dictionary;
-  build_dictionary_from(tables.entries, dictionary);
-  const encode::MessageCoder coder = encode::make_message_coder(tables.text_trees, dictionary);
+  const encode::MessageCoder coder = encode::writing_coder(tables, dictionary);
   for (std::size_t t = 0; t < texts.size(); ++t) {
     encode::EncodedMessage message;
     std::size_t unencodable = 0;
@@ -156,7 +155,8 @@ TEST(RebuiltTables, EveryTextComesBackAndEveryTableFitsInBothScopes) {
     EXPECT_GE(tables.nesting, 2);
     ASSERT_EQ(tables.entry_starts.size(), tables.entries.size());
     EXPECT_LE(tables.entry_bytes.size(), kRoom);
-    const encode::WrittenBits written = encode::written_bits(texts, tables);
+    Dictionary dictionary;
+    const encode::WrittenBits written = encode::written_bits(texts, encode::writing_coder(tables, dictionary));
     EXPECT_GT(written.per_character(), 1.0);
     EXPECT_LT(written.per_character(), 6.0);
   }
@@ -170,8 +170,7 @@ TEST(RebuiltTables, TheMostUsedEntriesTakeTheCheapestCodes) {
     const encode::RebuiltTables tables = encode::rebuild_tables(texts, {kept, kDepths, kRoom}, scope);
     ASSERT_EQ(tables.refusal, "");
     Dictionary dictionary;
-    build_dictionary_from(tables.entries, dictionary);
-    const encode::MessageCoder coder = encode::make_message_coder(tables.text_trees, dictionary);
+    const encode::MessageCoder coder = encode::writing_coder(tables, dictionary);
     std::vector<std::size_t> uses(0x1000, 0);
     for (const Units& text : texts) {
       encode::EncodedMessage message;

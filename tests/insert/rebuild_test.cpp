@@ -68,8 +68,8 @@ TEST(RebuildReport, GivesEachKindsBitsTheDictionaryTheDepthsAndTheWarnings) {
   InsertReport report;
   RebuildFigures figures;
   figures.scope = encode::RebuildScope::trees;
-  figures.before = {TextBits{700, 100}, TextBits{1100, 100}, TextBits{0, 0}};
-  figures.after = {TextBits{750, 150}, TextBits{1000, 200}, TextBits{0, 0}};
+  figures.before = {encode::WrittenBits{700, 100}, encode::WrittenBits{1100, 100}, encode::WrittenBits{0, 0}};
+  figures.after = {encode::WrittenBits{750, 150}, encode::WrittenBits{1000, 200}, encode::WrittenBits{0, 0}};
   figures.entry_bytes = 9000;
   figures.entry_room = 12000;
   figures.entry_bytes_before = 11500;

@@ -8,22 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/byte_tree.hpp"
 #include "text/render.hpp"
 
 namespace ambergale::testing_support {
 
 // Each unit as two bytes, low byte first.
-inline std::vector<std::uint8_t> code_bytes(std::span<const std::uint16_t> units) {
-  std::vector<std::uint8_t> bytes;
-  for (std::uint16_t u : units) {
-    bytes.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(u >> 8));
-  }
-  return bytes;
-}
+using ambergale::code_bytes;
 
 inline std::vector<std::uint8_t> code_bytes(std::initializer_list<std::uint16_t> units) {
-  return code_bytes(std::span<const std::uint16_t>(units.begin(), units.size()));
+  return ambergale::code_bytes(std::span<const std::uint16_t>(units.begin(), units.size()));
 }
 
 // The rendering of the first `length` bytes of `stream` with `dictionary`.
