@@ -169,12 +169,16 @@ std::string recode_refusal(const BlockRecoder& recoder, const std::string& block
   return why + ": " + encode::change_a_character(cost);
 }
 
-// A message of a block given bytes of another length, and the change that
-// did it.
+// A message of a block given bytes of another length, the change that did
+// it, and its text offered at that length, for choosing its bytes again.
 struct Resize {
   ScriptSplice splice;
   const Change* change;
   encode::CharacterBits cost;
+  std::vector<std::uint16_t> literal;
+  BitWindow window;
+  std::uint8_t old_last;
+  std::string name;
 };
 
 // One block while its messages are planned.
@@ -211,18 +215,35 @@ BlockChoices message_choices(const ScriptWork& work, const BlockJob& job, std::s
   return choices;
 }
 
+// The bits the script tree writes a message's bytes in, each by its
+// shortest leaf.
+int script_bits(const encode::ScriptCodes& codes, std::span<const std::uint8_t> bytes) {
+  int bits = 0;
+  for (const std::uint8_t byte : bytes) bits += codes.by_byte[byte].front().code.length;
+  return bits;
+}
+
+// Encodings looked at after the first that lets its block end, for one the
+// script tree writes in fewer bits: message bytes take most of a group's
+// room, and their cost varies with the parse and the filler a good deal
+// more than the text's bits do.
+constexpr std::size_t kCheaperTries = 16;
+
 // With relayout, each byte of the message may take any symbol that gives
-// it, the block being compressed again at any length: the first encoding
+// it, the block being compressed again at any length: of the encodings
 // whose bytes all have a symbol and some total of whose block can end in its
-// own word (see closes_in_own_word), else the first whose bytes all have
-// one (unless `must_close`). The rest of the block's totals are reckoned
-// once. The message's symbols replace those of `span`.
+// own word (see closes_in_own_word), the one of fewest script bits among
+// the first and the kCheaperTries after it; else the first whose bytes all
+// have a symbol (unless `must_close`). The rest of the block's totals are
+// reckoned once. The message's symbols replace those of `span`.
 Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, MessageSpan span,
                          const encode::CharacterBits& cost, bool must_close = false) {
   int missing = -1;
   std::size_t tries = 0;
   std::optional<WordRests> rest;
   BlockChoices chosen;
+  std::optional<int> closing_bits;  // of the chosen encoding, once one closes
+  std::size_t after_closing = 0;
   offer_encodings(work.coding.coder, text, [&](std::span<const std::uint8_t> bytes) {
     ++tries;
     const auto no_symbol = std::find_if(bytes.begin(), bytes.end(), [&](std::uint8_t b) { return work.codes.by_byte[b].empty(); });
@@ -235,9 +256,17 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
       rest = word_rests(word_rests(block.first(span.offset)), word_rests(block.subspan(span.offset + span.size)));
     }
     BlockChoices choices = message_choices(work, job, bytes, span);
-    const bool closed = closes_in_own_word(word_rests(*rest, word_rests(choices)), work.codes);
-    if (closed || (chosen.empty() && !must_close)) chosen = std::move(choices);
-    return closed || tries >= kRecodeTries;
+    if (closes_in_own_word(word_rests(*rest, word_rests(choices)), work.codes)) {
+      const int bits = script_bits(work.codes, bytes);
+      if (!closing_bits || bits < *closing_bits) {
+        chosen = std::move(choices);
+        closing_bits = bits;
+      }
+    } else if (!closing_bits && chosen.empty() && !must_close) {
+      chosen = std::move(choices);
+    }
+    if (closing_bits) ++after_closing;
+    return after_closing > kCheaperTries || tries >= kRecodeTries;
   });
   work.plan.counts.script_most_tries = std::max(work.plan.counts.script_most_tries, tries);
   if (!chosen.empty()) {
@@ -252,6 +281,12 @@ Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedTex
                          encode::change_a_character(cost)};
 }
 
+// The bits a message written again in `bytes` may take, nearest its shortest.
+BitWindow window_of_size(const EncodedLine& encoded, const BitWindow& old, std::size_t bytes) {
+  const BitSpan bits = fixed_length_bits(bytes);
+  return {bits.least, bits.most, static_cast<std::size_t>(encoded.encoded.bits), old.what, old.original};
+}
+
 // The longest a resized message is written beyond its shortest, when the
 // shortest has bytes no symbol of the script tree gives.
 constexpr std::size_t kLongerBytes = 2;
@@ -263,9 +298,7 @@ Outcome resize_message(const ScriptWork& work, BlockJob& job, const EncodedLine&
                        const std::string& name, const encode::CharacterBits& cost) {
   const std::size_t shortest = (static_cast<std::size_t>(encoded.encoded.bits) + 7) / 8;
   const auto offered = [&](std::size_t bytes) {
-    const BitSpan bits = fixed_length_bits(bytes);
-    const BitWindow window{bits.least, bits.most, static_cast<std::size_t>(encoded.encoded.bits), old.window.what, old.window.original};
-    return OfferedText{encoded.literal, window, old.old_last};
+    return OfferedText{encoded.literal, window_of_size(encoded, old.window, bytes), old.old_last};
   };
   const std::size_t least = shortest + job.longer;
   for (std::size_t bytes = least; bytes <= least + kLongerBytes; ++bytes) {
@@ -277,6 +310,13 @@ Outcome resize_message(const ScriptWork& work, BlockJob& job, const EncodedLine&
     if (!failure) return std::nullopt;
   }
   return failure;
+}
+
+// The units of the symbols a block's choices put first.
+void units_from_choices(BlockJob& job) {
+  std::vector<int> symbols;
+  for (const auto& leaves : job.choices) symbols.push_back(leaves.front().symbol);
+  job.units = units_for_symbols(symbols);
 }
 
 // With relayout, the message's bytes take new symbols, and the block's units
@@ -293,10 +333,12 @@ Outcome take_new_symbols(ScriptWork& work, BlockJob& job, const EncodedLine& enc
   job.changed = true;
   job.rewrote.push_back({&change, cost});
   const int new_size = static_cast<int>(job.choices.size()) - static_cast<int>(job.units.size() / 2) + static_cast<int>(span.size);
-  if (resize) job.resized.push_back({{static_cast<int>(span.offset), static_cast<int>(span.size), new_size}, &change, cost});
-  std::vector<int> symbols;
-  for (const auto& leaves : job.choices) symbols.push_back(leaves.front().symbol);
-  job.units = units_for_symbols(symbols);
+  if (resize) {
+    const BitWindow window = window_of_size(encoded, offered.window, static_cast<std::size_t>(new_size));
+    job.resized.push_back({{static_cast<int>(span.offset), static_cast<int>(span.size), new_size}, &change, cost, encoded.literal,
+                           window, offered.old_last, name});
+  }
+  units_from_choices(job);
   return std::nullopt;
 }
 
@@ -467,11 +509,32 @@ void commit_block(ScriptWork& work, BlockJob& job) {
 // its block can end where a word does.
 constexpr std::size_t kMostLonger = 8;
 
+// A block whose messages changed length may not end where a word does once
+// its offsets were written, whose new symbols the choice of the messages'
+// bytes could not count: one message's bytes are then chosen again at the
+// length it took. Whether the block can end.
+bool closes_with_offsets(const ScriptWork& work, BlockJob& job) {
+  if (closes_in_own_word(word_rests(job.choices), work.codes)) return true;
+  // Last first: each message lies where the growth of those before it puts it.
+  int moved = 0;
+  for (const Resize& resize : job.resized) moved += resize.splice.new_size - resize.splice.size;
+  for (const Resize& resize : job.resized) {
+    moved -= resize.splice.new_size - resize.splice.size;
+    const OfferedText offered{resize.literal, resize.window, resize.old_last};
+    const MessageSpan span{static_cast<std::size_t>(resize.splice.at + moved), static_cast<std::size_t>(resize.splice.new_size)};
+    if (!take_any_symbols(work, job, offered, resize.name, span, resize.cost, true)) {
+      units_from_choices(job);
+      return true;
+    }
+  }
+  return false;
+}
+
 // Whether a block whose messages changed length still cannot end where a
-// word does once its offsets were written: its first message may then take
-// a byte more, which moves the offsets after it and their symbols.
-bool needs_longer(const ScriptWork& work, const BlockJob& job) {
-  return !job.resized.empty() && job.longer < kMostLonger && !closes_in_own_word(word_rests(job.choices), work.codes);
+// word does: its first message may then take a byte more, which moves the
+// offsets after it and their symbols.
+bool needs_longer(const ScriptWork& work, BlockJob& job) {
+  return !job.resized.empty() && !closes_with_offsets(work, job) && job.longer < kMostLonger;
 }
 
 void plan_block(ScriptWork& work, const BlockKey& key, std::map<std::int64_t, const Change*> messages) {
