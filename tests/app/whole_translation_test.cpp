@@ -133,13 +133,17 @@ TEST_F(WholeTranslation, GoesInWholeAtOneAndAHalfTimesAndReadsAsTheCatalogue) {
 
 // Every script message is written again with the new tables, each block
 // compressed again: none may be left unable to end, nor a group to overflow
-// the bytes the sample leaves it.
+// the bytes the sample leaves it. Group F8 needs none of the bytes before
+// it: of the ways of writing each message, those the script tree writes
+// shortest are taken.
 TEST_F(WholeTranslation, UntranslatedGoesBackWithEveryTextAsItWas) {
   std::filesystem::create_directories(dir_->file("old"));
   const ProcessResult dumped = testing_support::run_tool(dir_->path(), {"-o", "old", "--pot", "old.pot", "Ambergale.smc"});
   ASSERT_EQ(dumped.status, 0) << dumped.err;
   const std::string image = read_file(dir_->file("Ambergale.smc"));
-  const ProcessResult r = insert("old.pot", "trees", sample::free_options(std::vector<std::uint8_t>(image.begin(), image.end())));
+  std::vector<std::string> free = sample::free_options(std::vector<std::uint8_t>(image.begin(), image.end()));
+  ASSERT_EQ(std::erase_if(free, [](const std::string& option) { return option.starts_with("--free=F8:"); }), 1u);
+  const ProcessResult r = insert("old.pot", "trees", free);
   ASSERT_EQ(r.status, 0) << r.err.substr(0, 3000);
   new_texts();
   for (const char* dump : {"wordlist.txt", "wordlist2.txt", "messcript.txt"}) {
