@@ -27,13 +27,16 @@ struct Plan {
 };
 
 // A character the text trees write may also stand in an entry of its own,
-// which no shortest parse takes: a message whose script block cannot end
-// where a word does may then be written a few bits longer.
+// an alias, which no shortest parse takes: a message whose script block
+// cannot end where a word does may then be written a few bits longer.
+// Each costs an entry Re-Pair could have used, so only characters asked
+// for get one, at most this many.
 constexpr std::size_t kAliases = 256;
 
-// The most frequent characters that are not carried, for aliases.
+// The characters `wanted` that occur in the texts and are neither carried
+// nor barred, for aliases, the most frequent first.
 std::vector<std::uint16_t> aliases_for(std::span<const Units> texts, std::span<const std::uint16_t> carriers,
-                                       const std::array<bool, 256>& barred) {
+                                       const std::array<bool, 256>& barred, std::span<const std::uint16_t> wanted) {
   std::vector<std::size_t> count(0x1000, 0);
   for (const Units& text : texts) {
     const std::vector<bool> travels = travelling_units(text);
@@ -42,8 +45,8 @@ std::vector<std::uint16_t> aliases_for(std::span<const Units> texts, std::span<c
   for (const std::uint16_t character : carriers) count[character] = 0;
   for (std::size_t unit = 0; unit < barred.size(); ++unit) count[unit] = barred[unit] ? 0 : count[unit];
   std::vector<std::uint16_t> characters;
-  for (std::size_t unit = 0; unit < count.size(); ++unit) {
-    if (count[unit] > 0) characters.push_back(static_cast<std::uint16_t>(unit));
+  for (const std::uint16_t unit : wanted) {
+    if (unit < count.size() && count[unit] > 0) characters.push_back(unit);
   }
   std::stable_sort(characters.begin(), characters.end(), [&](std::uint16_t a, std::uint16_t b) { return count[a] > count[b]; });
   characters.resize(std::min(characters.size(), kAliases));
@@ -165,8 +168,8 @@ struct CarriedChoice {
 // the rarest one-byte characters barred from entries when the dictionary's
 // lead tree could not hold them beside the carriers, the end code and every
 // page prefix.
-DictionaryLimits limits_for(std::span<const Units> texts, std::span<const std::uint16_t> carriers) {
-  DictionaryLimits limits{.entries = kEntries - carriers.size() - kAliases};
+DictionaryLimits limits_for(std::span<const Units> texts, std::span<const std::uint16_t> carriers, std::size_t aliases) {
+  DictionaryLimits limits{.entries = kEntries - carriers.size() - std::min(aliases, kAliases)};
   constexpr std::size_t kRoom = kDictLeadSymbols - 1 - (kDecodableUnits.last >> 8);
   const LeadNeeds needs = lead_needs(texts);
   std::vector<std::uint16_t> travelling;
@@ -182,12 +185,12 @@ DictionaryLimits limits_for(std::span<const Units> texts, std::span<const std::u
   return limits;
 }
 
-CarriedChoice choose_with_carriers(std::span<const Units> texts) {
+CarriedChoice choose_with_carriers(std::span<const Units> texts, std::span<const std::uint16_t> wanted) {
   std::vector<std::uint16_t> carriers;
   for (;;) {
     CarriedChoice choice;
-    const DictionaryLimits limits = limits_for(texts, carriers);
-    choice.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred));
+    const DictionaryLimits limits = limits_for(texts, carriers, wanted.size());
+    choice.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred, wanted));
     const Numbering numbering = provisional(choice.plan);
     const std::vector<bool> all(choice.plan.contents.size(), true);
     const MessageCoder coder =
@@ -323,13 +326,14 @@ struct Progress {
 
 // With the kept text trees: carriers for what they cannot write, entries
 // numbered onto the codes they write cheapest.
-Progress settle_on_kept_trees(std::span<const Units> texts, const TreePair& kept) {
-  const MessageCoder kept_coder = make_message_coder(kept, Dictionary{});
+Progress settle_on_kept_trees(std::span<const Units> texts, const RebuildBasis& basis) {
+  const MessageCoder kept_coder = make_message_coder(basis.text_trees, Dictionary{});
   const std::vector<std::uint16_t> carriers = unwritable_characters(texts, kept_coder);
   // Clean units are characters of the table, far fewer than the entries.
   Progress progress;
-  const DictionaryLimits limits = limits_for(texts, carriers);
-  progress.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred));
+  const std::span<const std::uint16_t> wanted = basis.wanted_aliases;
+  const DictionaryLimits limits = limits_for(texts, carriers, wanted.size());
+  progress.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred, wanted));
   const std::vector<std::uint16_t> cheapest_first = codes_by_cost(kept_coder);
   progress.settled.numbering = provisional(progress.plan);
   const std::vector<bool> all(progress.plan.contents.size(), true);
@@ -359,8 +363,9 @@ TextTrees text_trees_for(const SymbolCounts& counts, const TreeDepths& depths) {
 
 // With text trees rebuilt: each round builds the trees from the parse
 // before, parses with them and numbers the entries by use.
-Progress settle_on_new_trees(std::span<const Units> texts, const TreeDepths& depths, TextTrees& trees) {
-  CarriedChoice choice = choose_with_carriers(texts);
+Progress settle_on_new_trees(std::span<const Units> texts, const RebuildBasis& basis, TextTrees& trees) {
+  const TreeDepths& depths = basis.depths;
+  CarriedChoice choice = choose_with_carriers(texts, basis.wanted_aliases);
   if (!choice.refusal.empty()) return {{}, {}, choice.refusal};
   Progress progress{std::move(choice.plan), {}, {}};
   const std::vector<std::uint16_t> cheapest_first = codes_by_rank();
@@ -430,6 +435,7 @@ std::string check_tables(const RebuiltTables& result, std::span<const Units> tex
 
 void describe_entries(RebuiltTables& result, const Progress& progress) {
   const Plan& plan = progress.plan;
+  result.aliases = plan.aliases;
   for (std::size_t i = 0; i < plan.contents.size(); ++i) {
     if (!progress.settled.reached[i]) continue;
     ++result.entries_chosen;
@@ -443,8 +449,8 @@ void describe_entries(RebuiltTables& result, const Progress& progress) {
 RebuiltTables rebuild_tables(std::span<const Units> texts, const RebuildBasis& basis, RebuildScope scope) {
   RebuiltTables result;
   TextTrees trees;
-  const Progress progress = scope == RebuildScope::dictionary ? settle_on_kept_trees(texts, basis.text_trees)
-                                                               : settle_on_new_trees(texts, basis.depths, trees);
+  const Progress progress = scope == RebuildScope::dictionary ? settle_on_kept_trees(texts, basis)
+                                                               : settle_on_new_trees(texts, basis, trees);
   if (!progress.refusal.empty()) {
     result.refusal = progress.refusal;
     return result;

@@ -32,11 +32,15 @@ enum class RebuildScope { dictionary, trees };
 
 // What the rebuild keeps of the image: its text trees (written with
 // `dictionary`), the depth of each of its four trees (no new tree may be
-// deeper; 0 leaves one unlimited), and the bytes the entries may take.
+// deeper; 0 leaves one unlimited), and the bytes the entries may take; and
+// the characters to give one-character entries of their own, which no
+// shortest parse takes, so that their messages may be written a few bits
+// longer (at most 256 of them, the most used).
 struct RebuildBasis {
   const TreePair& text_trees;
   TreeDepths depths;
   std::size_t entry_room = 0;  // bytes from the first entry's pointer to the dictionary's end
+  std::span<const std::uint16_t> wanted_aliases = {};
 };
 
 struct RebuiltTables {
@@ -50,6 +54,7 @@ struct RebuiltTables {
   std::vector<std::uint8_t> entry_bytes;  // every entry under dict_trees, back to back, each padded to a byte
   std::vector<std::size_t> entry_starts;  // where entry e begins in entry_bytes
   std::size_t carriers = 0;        // one-character entries for characters the text trees do not write
+  std::size_t aliases = 0;         // one-character entries for characters wanted_aliases asked for
   std::size_t entries_chosen = 0;  // entries holding something; the others hold only the end code
   int nesting = 0;                 // the deepest nesting of the chosen entries (1: two units)
   TreeDepths built_depths;         // of each tree as built (the kept text trees' own with `dictionary`)

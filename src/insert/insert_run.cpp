@@ -89,22 +89,58 @@ void plan_texts(const ImageView& image, const LineCoding& coding, const ChangeSe
   plan_script_edits(image, coding, scripts, plan);
 }
 
-// Tables chosen again for the whole new text, then every text line
-// planned with them: each line's units read as the image's own tables read
-// it, so a character with several codes keeps the code the choice counted.
+// One choice of tables for the whole new text, aliases given to `wanted`,
+// and every text line planned with them: each line's units read as the
+// image's own tables read it (`reading`), so a character with several codes
+// keeps the code the choice counted.
+Outcome plan_with_tables(const ImageView& image, const LineCoding& reading, const ChangeSet& lines,
+                         std::span<const std::uint16_t> wanted, InsertPlan& plan, Rebuilt& rebuilt) {
+  const Tables& tables = image.tables;
+  if (Outcome failure = plan_rebuilt_tables(image, reading, lines, {*image.settings.rebuild, wanted}, plan, rebuilt)) return failure;
+  const LineCoding coding{{tables.dictionary, *rebuilt.dictionary}, *rebuilt.coder, image.settings.newline, "rebuilt text trees",
+                          &reading.coder};
+  plan_texts(image, coding, lines, plan);
+  plan.counts.rebuild = rebuilt.figures;
+  return plan.overrun();
+}
+
+// How far a plan is from going in: its refusals of lines the user did not
+// change (which stop the run), then all of them.
+std::pair<std::size_t, std::size_t> shortfall(const InsertPlan& plan) {
+  const std::vector<Refusal> refusals = plan.refusals();
+  return {static_cast<std::size_t>(std::count_if(refusals.begin(), refusals.end(),
+                                                 [](const Refusal& refusal) { return untouched_line(refusal.item); })),
+          refusals.size()};
+}
+
+// Choices of tables a rebuild tries: the first without aliases, which
+// compresses best; each later one with aliases for the units of the script
+// messages whose blocks could not end where a word does before.
+constexpr int kTableChoices = 3;
+
+// Every text line planned with tables chosen for the new text: the choice
+// with the fewest refusals, the earliest of equals.
 Outcome plan_rebuild(const OriginalImage& original, const ChangeSet& changes, const ImageView& image, Planned& planned) {
   const Tables& tables = image.tables;
   const auto own = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, tables.dictionary));
   const LineCoding reading{{tables.dictionary, tables.dictionary}, *own, image.settings.newline, "text trees"};
   planned.lines = every_text_line(original, changes);
-  Rebuilt& rebuilt = planned.rebuilt.emplace();
-  if (Outcome failure = plan_rebuilt_tables(image, reading, planned.lines, *image.settings.rebuild, planned.plan, rebuilt)) {
-    return failure;
+  std::vector<std::uint16_t> wanted;
+  for (int choice = 0; choice < kTableChoices; ++choice) {
+    InsertPlan plan(image.cart.bytes);
+    Rebuilt rebuilt;
+    if (Outcome failure = plan_with_tables(image, reading, planned.lines, wanted, plan, rebuilt)) return failure;
+    const std::set<std::uint16_t> unclosed = plan.unclosed_units;
+    if (choice == 0 || shortfall(plan) < shortfall(planned.plan)) {
+      planned.plan = std::move(plan);
+      planned.rebuilt = std::move(rebuilt);
+    }
+    if (std::includes(wanted.begin(), wanted.end(), unclosed.begin(), unclosed.end())) break;
+    std::vector<std::uint16_t> more;
+    std::set_union(wanted.begin(), wanted.end(), unclosed.begin(), unclosed.end(), std::back_inserter(more));
+    wanted = std::move(more);
   }
-  const LineCoding coding{{tables.dictionary, *rebuilt.dictionary}, *rebuilt.coder, image.settings.newline, "rebuilt text trees", own.get()};
-  plan_texts(image, coding, planned.lines, planned.plan);
-  planned.plan.counts.rebuild = rebuilt.figures;
-  return planned.plan.overrun();
+  return std::nullopt;
 }
 
 // The plan: the dictionary first, since the others write with it; the
@@ -555,6 +591,10 @@ std::string rebuild_text(const RebuildFigures& figures) {
   text += "  deepest codes (text lead, text low, dictionary lead, dictionary low): " + depths_text(figures.depths) +
           " bits (the image's: " + depths_text(figures.depths_before) + "); dictionary nesting " + std::to_string(figures.nesting) +
           " (the image's: " + std::to_string(figures.nesting_before) + ")\n";
+  if (figures.aliases > 0) {
+    text += "  aliases: " + encode::counted(figures.aliases, "character") +
+            " given entries of their own, so that the script messages holding them could be written a few bits longer\n";
+  }
   if (figures.entry_edits_left_out > 0) {
     text += "warning: " + encode::counted(figures.entry_edits_left_out, "edit") +
             " of dictionary entries left out: a dictionary chosen anew has other entries\n";

@@ -14,9 +14,10 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <utility>
@@ -122,6 +123,7 @@ struct RebuildFigures {
   encode::TreeDepths depths;
   std::size_t entry_edits_left_out = 0;  // edited dictionary entries, which mean nothing to new tables
   std::size_t without_end = 0;           // messages with no end code where the dump reads them, left as they were
+  std::size_t aliases = 0;               // characters given aliases, for script blocks that could not end without
 };
 
 // What the planners counted, for the report.
@@ -194,6 +196,10 @@ class InsertPlan {
   std::vector<RewrittenMessage> rewritten;  // sequential-block messages rewritten in place
   ScriptUnits scripts_replaced;             // what each script of a rewritten block decodes to now
   std::vector<CodeStream> dictionary;       // every entry as the new image holds it, when the dictionary changes
+  // The units of script messages refused because no total of their block's
+  // bits could end where a word does: tables chosen again with aliases of
+  // them give those messages more lengths.
+  std::set<std::uint16_t> unclosed_units;
 
  private:
   std::vector<std::uint8_t> draft_;

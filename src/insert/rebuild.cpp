@@ -168,16 +168,17 @@ ChangeSet every_text_line(const OriginalImage& original, const ChangeSet& change
   return lines;
 }
 
-Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, encode::RebuildScope scope,
+Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, RebuildChoice choice,
                             InsertPlan& plan, Rebuilt& out) {
   int start = 0;
   if (Outcome failure = entry_region(image, start)) return failure;
-  out.figures.scope = scope;
+  out.figures.scope = choice.scope;
   figures_before(image, out.figures);
   const std::array<std::vector<encode::Units>, 3> texts = texts_of(image, coding, lines);
   std::vector<encode::Units> all;
   for (const auto& kind : texts) all.insert(all.end(), kind.begin(), kind.end());
-  out.tables = encode::rebuild_tables(all, {image.tables.text_trees, out.figures.depths_before, out.figures.entry_room}, scope);
+  out.tables = encode::rebuild_tables(
+      all, {image.tables.text_trees, out.figures.depths_before, out.figures.entry_room, choice.wanted_aliases}, choice.scope);
   if (!out.tables.refusal.empty()) return Failure{{}, "the tables cannot be chosen again for this text: " + out.tables.refusal};
   out.coder = std::make_unique<encode::MessageCoder>(encode::writing_coder(out.tables, *out.dictionary));
   out.figures.before = bits_before(image.map, coding.coder, coding.dictionaries.original);
@@ -187,6 +188,7 @@ Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, co
   out.figures.entry_bytes = out.tables.entry_bytes.size();
   out.figures.entries_chosen = out.tables.entries_chosen;
   out.figures.carriers = out.tables.carriers;
+  out.figures.aliases = out.tables.aliases;
   out.figures.nesting = out.tables.nesting;
   out.figures.depths = out.tables.built_depths;
   write_tables(out.tables, start, plan);

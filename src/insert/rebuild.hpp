@@ -4,7 +4,9 @@
 // text is planned again with them, as if each line had been edited.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 
 #include "dump/changes.hpp"
 #include "dump/original_image.hpp"
@@ -36,13 +38,20 @@ struct Rebuilt {
   RebuildFigures figures;
 };
 
-// Chooses the tables for `lines` (every_text_line) in `scope`, each line's
-// units read against its original with `coding` (the image's own tables),
-// and writes them into the plan: the rebuilt trees into their tables'
-// room, the entries back to back from the first entry's old place, and
-// their pointers. Refused as a whole, with the reason: tables that cannot
-// hold the text (rebuild_tables), or a line that cannot be read.
-Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, encode::RebuildScope scope,
+// What a rebuild chooses: `scope`, and the characters given aliases (see
+// encode::RebuildBasis).
+struct RebuildChoice {
+  encode::RebuildScope scope;
+  std::span<const std::uint16_t> wanted_aliases;
+};
+
+// Chooses the tables for `lines` (every_text_line), each line's units read
+// against its original with `coding` (the image's own tables), and writes
+// them into the plan: the rebuilt trees into their tables' room, the
+// entries back to back from the first entry's old place, and their
+// pointers. Refused as a whole, with the reason: tables that cannot hold
+// the text (rebuild_tables), or a line that cannot be read.
+Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, RebuildChoice choice,
                             InsertPlan& plan, Rebuilt& out);
 
 }  // namespace ambergale

@@ -56,10 +56,11 @@ std::optional<std::string> not_a_message(const ScriptLine& at) {
   return std::nullopt;
 }
 
-// A change that rewrote a block's bytes, and what its text costs.
+// A change that rewrote a block's bytes, what its text costs, and its units.
 struct Rewrite {
   const Change* change;
   encode::CharacterBits cost;
+  std::vector<std::uint16_t> literal;
 };
 
 // The script changes while they are planned.
@@ -331,7 +332,7 @@ Outcome take_new_symbols(ScriptWork& work, BlockJob& job, const EncodedLine& enc
     return failure;
   }
   job.changed = true;
-  job.rewrote.push_back({&change, cost});
+  job.rewrote.push_back({&change, cost, encoded.literal});
   const int new_size = static_cast<int>(job.choices.size()) - static_cast<int>(job.units.size() / 2) + static_cast<int>(span.size);
   if (resize) {
     const BitWindow window = window_of_size(encoded, offered.window, static_cast<std::size_t>(new_size));
@@ -605,6 +606,7 @@ void lay_out_group(ScriptWork& work, std::size_t group, ChangedBlocks changed) {
     for (const int address : refused->blocks) {
       for (const Rewrite& rewrite : work.rewrote.at({bank, address})) {
         work.plan.refuse(refusal_of(*rewrite.change, 0, refused->reason + what_the_text_can_do(*refused, rewrite.cost)));
+        if (refused->rebits) work.plan.unclosed_units.insert(rewrite.literal.begin(), rewrite.literal.end());
       }
       changed.erase(address);
     }

@@ -192,6 +192,37 @@ TEST(RebuiltTables, TheMostUsedEntriesTakeTheCheapestCodes) {
   }
 }
 
+// An alias is an entry holding one character alone: none unless asked for,
+// and only for characters the texts hold and the text trees write (a
+// carried one has its entry already); the texts still come back.
+TEST(RebuiltTables, GiveAliasesOnlyToTheCharactersAskedFor) {
+  const std::vector<Units> texts = english_like(31, 200);
+  const TreePair kept = capitals_only_trees(texts);
+  const std::uint16_t never_written = unit_of("\x82\x4f");  // ０
+  const struct {
+    std::vector<std::uint16_t> wanted;
+    std::size_t aliases;
+  } cases[] = {{{}, 0}, {{kSpace, kCapitalA}, 2}, {{kCapitalA, never_written}, 1}};
+  for (const RebuildScope scope : {RebuildScope::dictionary, RebuildScope::trees}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << (scope == RebuildScope::trees ? "trees " : "dictionary ") << c.wanted.size());
+      const encode::RebuiltTables tables = encode::rebuild_tables(texts, {kept, kDepths, kRoom, c.wanted}, scope);
+      ASSERT_EQ(tables.refusal, "");
+      EXPECT_EQ(tables.aliases, c.aliases);
+      Dictionary dictionary;
+      build_dictionary_from(tables.entries, dictionary);
+      for (const std::uint16_t character : c.wanted) {
+        const bool alone = std::any_of(dictionary.codes.begin(), dictionary.codes.end(), [&](const auto& codes) {
+          const Units units = code_units(codes);
+          return units.size() == 2 && units[0] == character && units[1] == kEndCode;
+        });
+        EXPECT_EQ(alone, character != never_written) << character;
+      }
+      expect_texts_come_back(texts, tables);
+    }
+  }
+}
+
 TEST(RebuiltTables, CarriesTheLettersTheKeptTreesCannotWrite) {
   const std::vector<Units> texts = english_like(5, 200);
   const encode::RebuiltTables tables =

@@ -75,6 +75,7 @@ TEST(RebuildReport, GivesEachKindsBitsTheDictionaryTheDepthsAndTheWarnings) {
   figures.entry_bytes_before = 11500;
   figures.entries_chosen = 3000;
   figures.carriers = 2;
+  figures.aliases = 3;
   figures.depths_before = {14, 9, 11, 10};
   figures.depths = {13, 9, 12, 10};
   figures.nesting_before = 11;
@@ -88,6 +89,8 @@ TEST(RebuildReport, GivesEachKindsBitsTheDictionaryTheDepthsAndTheWarnings) {
            "  script messages: no characters before (0 characters), no characters after (0)\n",
            "  dictionary: 3000 entries chosen, 2 of them carrying one character the text trees do not write; 9000 bytes of "
            "12000 up to F8:FA6E (the image's took 11500)\n",
+           "  aliases: 3 characters given entries of their own, so that the script messages holding them could be written a few "
+           "bits longer\n",
            "  deepest codes (text lead, text low, dictionary lead, dictionary low): 13, 9, 12, 10 bits (the image's: 14, 9, 11, "
            "10); dictionary nesting 6 (the image's: 11)\n",
            "warning: the game's decoder may not handle deeper codes or deeper nesting than the image's own; compare them above\n",
