@@ -195,7 +195,7 @@ namespace {
 MessageCoder coder_for(const ChosenDictionary& dictionary) {
   MessageCoder coder;
   coder.clean = dictionary.expanded;
-  for (std::size_t e = 0; e < coder.clean.size(); ++e) coder.starting[coder.clean[e].front()].push_back(static_cast<int>(e));
+  index_clean_entries(coder);
   return coder;
 }
 

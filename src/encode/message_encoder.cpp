@@ -32,12 +32,40 @@ MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& di
       clean = clean_unit(unit);
       units.push_back(unit);
     }
-    if (clean && !units.empty()) {
-      coder.starting[units.front()].push_back(static_cast<int>(e));
-      coder.clean[e] = std::move(units);
-    }
+    if (clean && !units.empty()) coder.clean[e] = std::move(units);
   }
+  index_clean_entries(coder);
   return coder;
+}
+
+void index_clean_entries(MessageCoder& coder) {
+  std::vector<EntryTrie::Node>& nodes = coder.trie.nodes;
+  nodes.assign(1, {});
+  for (std::size_t e = 0; e < coder.clean.size(); ++e) {
+    std::size_t node = 0;
+    for (const std::uint16_t unit : coder.clean[e]) {
+      auto& children = nodes[node].children;
+      auto child = std::lower_bound(children.begin(), children.end(), std::pair(unit, std::size_t{0}));
+      if (child == children.end() || child->first != unit) {
+        child = children.insert(child, {unit, nodes.size()});
+        nodes.emplace_back();
+      }
+      node = child->second;
+    }
+    if (node != 0) nodes[node].entries.push_back(static_cast<int>(e));
+  }
+}
+
+void for_each_entry_at(const MessageCoder& coder, std::span<const std::uint16_t> text, const std::function<void(int)>& visit) {
+  const std::vector<EntryTrie::Node>& nodes = coder.trie.nodes;
+  std::size_t node = 0;
+  for (const std::uint16_t unit : text) {
+    const auto& children = nodes[node].children;
+    const auto child = std::lower_bound(children.begin(), children.end(), std::pair(unit, std::size_t{0}));
+    if (child == children.end() || child->first != unit) return;
+    node = child->second;
+    for (const int e : nodes[node].entries) visit(e);
+  }
 }
 
 int unit_bits(const MessageCoder& coder, std::uint16_t unit) {
@@ -131,14 +159,18 @@ std::vector<std::vector<Edge>> parse_edges(const MessageCoder& coder, std::span<
   std::vector<std::vector<Edge>> edges(n);
   for (std::size_t i = 0; i < n; ++i) {
     if (const int bits = unit_bits(coder, literal[i]); bits > 0) edges[i].push_back({literal[i], i + 1, static_cast<std::size_t>(bits)});
-    if (!boundary[i] || literal[i] >= coder.starting.size()) continue;
-    for (const int e : coder.starting[literal[i]]) {
-      const Units& entry = coder.clean[static_cast<std::size_t>(e)];
-      if (i + entry.size() > n || !boundary[i + entry.size()]) continue;
-      if (!std::equal(entry.begin(), entry.end(), literal.begin() + static_cast<std::ptrdiff_t>(i))) continue;
+    if (!boundary[i]) continue;
+    const std::size_t own = edges[i].size();
+    for_each_entry_at(coder, literal.subspan(i), [&](int e) {
+      const std::size_t next = i + coder.clean[static_cast<std::size_t>(e)].size();
       const auto code = static_cast<std::uint16_t>(kFirstEntryCode + e);
-      if (const int bits = unit_bits(coder, code); bits > 0) edges[i].push_back({code, i + entry.size(), static_cast<std::size_t>(bits)});
-    }
+      if (const int bits = unit_bits(coder, code); bits > 0 && boundary[next]) {
+        edges[i].push_back({code, next, static_cast<std::size_t>(bits)});
+      }
+    });
+    // Entries by index, as their codes run.
+    std::sort(edges[i].begin() + static_cast<std::ptrdiff_t>(own), edges[i].end(),
+              [](const Edge& a, const Edge& b) { return a.unit < b.unit; });
     if (codes == CharacterCodes::own_or_longer) add_longer_codes(coder, literal[i], i, edges[i]);
   }
   return edges;

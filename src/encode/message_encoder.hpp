@@ -24,14 +24,31 @@ namespace ambergale::encode {
 
 using Units = std::vector<std::uint16_t>;
 
+// The clean entries by their units, one node a unit: every entry a text
+// starts with is found in one walk along it.
+struct EntryTrie {
+  struct Node {
+    std::vector<std::pair<std::uint16_t, std::size_t>> children;  // by unit, ascending
+    std::vector<int> entries;                                     // those whose units end here
+  };
+  std::vector<Node> nodes{1};  // the root first
+};
+
 // What the encoder knows of an image: its text trees' codes and its clean
 // dictionary entries, built once per run.
 struct MessageCoder {
   std::array<Code, 256> lead{};
   std::array<Code, 256> low{};
-  std::vector<Units> clean;                     // entry e's units, end units dropped; empty when not clean
-  std::array<std::vector<int>, 0x1000> starting;  // clean entries by their first unit
+  std::vector<Units> clean;  // entry e's units, end units dropped; empty when not clean
+  EntryTrie trie;            // of `clean`
 };
+
+// Indexes `coder.clean` into its trie.
+void index_clean_entries(MessageCoder& coder);
+
+// Calls `visit` with each clean entry whose units `text` starts with, the
+// shorter first.
+void for_each_entry_at(const MessageCoder& coder, std::span<const std::uint16_t> text, const std::function<void(int)>& visit);
 
 MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& dictionary);
 

@@ -22,15 +22,13 @@ std::size_t greedy_bits(const encode::MessageCoder& coder, const Units& literal)
   for (std::size_t i = 0; i < literal.size();) {
     std::size_t take = 1;
     std::uint16_t unit = literal[i];
-    if (literal[i] < coder.starting.size()) {
-      for (const int e : coder.starting[literal[i]]) {
-        const Units& entry = coder.clean[static_cast<std::size_t>(e)];
-        if (entry.size() > take && i + entry.size() <= literal.size() &&
-            std::equal(entry.begin(), entry.end(), literal.begin() + static_cast<std::ptrdiff_t>(i)) &&
-            encode::unit_bits(coder, static_cast<std::uint16_t>(0x0410 + e)) > 0) {
-          take = entry.size();
-          unit = static_cast<std::uint16_t>(0x0410 + e);
-        }
+    for (std::size_t e = 0; e < coder.clean.size(); ++e) {
+      const Units& entry = coder.clean[e];
+      if (entry.size() > take && i + entry.size() <= literal.size() &&
+          std::equal(entry.begin(), entry.end(), literal.begin() + static_cast<std::ptrdiff_t>(i)) &&
+          encode::unit_bits(coder, static_cast<std::uint16_t>(0x0410 + e)) > 0) {
+        take = entry.size();
+        unit = static_cast<std::uint16_t>(0x0410 + e);
       }
     }
     if (encode::unit_bits(coder, unit) == 0) return 0;
@@ -49,6 +47,23 @@ encode::MessageCoder worked_coder() {
   std::copy(std::begin(lead), std::end(lead), trees.lead.begin());
   std::copy(std::begin(low), std::end(low), trees.low.begin());
   return encode::make_message_coder(trees, Dictionary{});
+}
+
+// Every entry a text starts with, shorter first, twins in index order; none
+// that runs past the text or parts from it.
+TEST(EntryTrie, FindsEveryEntryTheTextStartsWith) {
+  encode::MessageCoder coder;
+  coder.clean = {{0x81}, {0x81, 0x82}, {0x81, 0x82, 0x83}, {0x82}, {0x81, 0x82}, {}, {0x81, 0x84}};
+  encode::index_clean_entries(coder);
+  const struct {
+    Units text;
+    std::vector<int> found;
+  } cases[] = {{{0x81, 0x82, 0x85}, {0, 1, 4}}, {{0x81, 0x82, 0x83}, {0, 1, 4, 2}}, {{0x81}, {0}}, {{0x83}, {}}, {{}, {}}};
+  for (const auto& c : cases) {
+    std::vector<int> found;
+    encode::for_each_entry_at(coder, c.text, [&](int e) { found.push_back(e); });
+    EXPECT_EQ(found, c.found) << c.text.size();
+  }
 }
 
 TEST(UnitBits, CountBothSymbolsOfAPagedUnitAndNeedBoth) {
