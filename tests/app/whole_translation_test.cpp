@@ -145,6 +145,13 @@ TEST_F(WholeTranslation, UntranslatedGoesBackWithEveryTextAsItWas) {
   ASSERT_EQ(std::erase_if(free, [](const std::string& option) { return option.starts_with("--free=F8:"); }), 1u);
   const ProcessResult r = insert("old.pot", "trees", free);
   ASSERT_EQ(r.status, 0) << r.err.substr(0, 3000);
+  // Short Japanese messages leave some blocks unable to end: the tables are
+  // chosen again with aliases for their characters. Few are needed once a
+  // block's message is chosen again after its offsets moved (9 here, 22
+  // without).
+  const std::size_t aliases = reported(r.out + r.err, "  aliases: ");
+  EXPECT_GT(aliases, 0u);
+  EXPECT_LT(aliases, 15u);
   new_texts();
   for (const char* dump : {"wordlist.txt", "wordlist2.txt", "messcript.txt"}) {
     const std::vector<std::string> before = shown_texts(read_file(dir_->file("old/" + std::string(dump))));
