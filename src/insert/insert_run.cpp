@@ -119,7 +119,8 @@ std::pair<std::size_t, std::size_t> shortfall(const InsertPlan& plan) {
 constexpr int kTableChoices = 3;
 
 // Every text line planned with tables chosen for the new text: the choice
-// with the fewest refusals, the earliest of equals.
+// with the fewest refusals, the earliest of equals; a later choice that
+// cannot be made leaves the earlier ones.
 Outcome plan_rebuild(const OriginalImage& original, const ChangeSet& changes, const ImageView& image, Planned& planned) {
   const Tables& tables = image.tables;
   const auto own = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, tables.dictionary));
@@ -129,7 +130,11 @@ Outcome plan_rebuild(const OriginalImage& original, const ChangeSet& changes, co
   for (int choice = 0; choice < kTableChoices; ++choice) {
     InsertPlan plan(image.cart.bytes);
     Rebuilt rebuilt;
-    if (Outcome failure = plan_with_tables(image, reading, planned.lines, wanted, plan, rebuilt)) return failure;
+    if (Outcome failure = plan_with_tables(image, reading, planned.lines, wanted, plan, rebuilt)) {
+      // Aliases take entries: a later choice may not hold the text where the first did.
+      if (choice == 0) return failure;
+      break;
+    }
     const std::set<std::uint16_t> unclosed = plan.unclosed_units;
     if (choice == 0 || shortfall(plan) < shortfall(planned.plan)) {
       planned.plan = std::move(plan);
