@@ -45,27 +45,25 @@ void index_clean_entries(MessageCoder& coder) {
     std::size_t node = 0;
     for (const std::uint16_t unit : coder.clean[e]) {
       auto& children = nodes[node].children;
-      auto child = std::lower_bound(children.begin(), children.end(), std::pair(unit, std::size_t{0}));
-      if (child == children.end() || child->first != unit) {
-        child = children.insert(child, {unit, nodes.size()});
-        nodes.emplace_back();
+      const auto child = std::lower_bound(children.begin(), children.end(), std::pair(unit, std::size_t{0}));
+      if (child != children.end() && child->first == unit) {
+        node = child->second;
+        continue;
       }
-      node = child->second;
+      // Nothing of `nodes` is touched after it grows.
+      const std::size_t added = nodes.size();
+      children.insert(child, {unit, added});
+      nodes.emplace_back();
+      node = added;
     }
     if (node != 0) nodes[node].entries.push_back(static_cast<int>(e));
   }
 }
 
-void for_each_entry_at(const MessageCoder& coder, std::span<const std::uint16_t> text, const std::function<void(int)>& visit) {
-  const std::vector<EntryTrie::Node>& nodes = coder.trie.nodes;
-  std::size_t node = 0;
-  for (const std::uint16_t unit : text) {
-    const auto& children = nodes[node].children;
-    const auto child = std::lower_bound(children.begin(), children.end(), std::pair(unit, std::size_t{0}));
-    if (child == children.end() || child->first != unit) return;
-    node = child->second;
-    for (const int e : nodes[node].entries) visit(e);
-  }
+std::size_t EntryTrie::child(std::size_t node, std::uint16_t unit) const {
+  const auto& children = nodes[node].children;
+  const auto found = std::lower_bound(children.begin(), children.end(), std::pair(unit, std::size_t{0}));
+  return found != children.end() && found->first == unit ? found->second : 0;
 }
 
 int unit_bits(const MessageCoder& coder, std::uint16_t unit) {

@@ -32,6 +32,9 @@ struct EntryTrie {
     std::vector<int> entries;                                     // those whose units end here
   };
   std::vector<Node> nodes{1};  // the root first
+
+  // The node after `node` along `unit`, or 0 (the root) when there is none.
+  std::size_t child(std::size_t node, std::uint16_t unit) const;
 };
 
 // What the encoder knows of an image: its text trees' codes and its clean
@@ -48,7 +51,15 @@ void index_clean_entries(MessageCoder& coder);
 
 // Calls `visit` with each clean entry whose units `text` starts with, the
 // shorter first.
-void for_each_entry_at(const MessageCoder& coder, std::span<const std::uint16_t> text, const std::function<void(int)>& visit);
+template <typename Visit>
+void for_each_entry_at(const MessageCoder& coder, std::span<const std::uint16_t> text, Visit visit) {
+  std::size_t node = 0;
+  for (const std::uint16_t unit : text) {
+    node = coder.trie.child(node, unit);
+    if (node == 0) return;
+    for (const int e : coder.trie.nodes[node].entries) visit(e);
+  }
+}
 
 MessageCoder make_message_coder(const TreePair& text_trees, const Dictionary& dictionary);
 

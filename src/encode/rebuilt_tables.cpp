@@ -168,8 +168,8 @@ struct CarriedChoice {
 // the rarest one-byte characters barred from entries when the dictionary's
 // lead tree could not hold them beside the carriers, the end code and every
 // page prefix.
-DictionaryLimits limits_for(std::span<const Units> texts, std::span<const std::uint16_t> carriers, std::size_t aliases) {
-  DictionaryLimits limits{.entries = kEntries - carriers.size() - std::min(aliases, kAliases)};
+DictionaryLimits limits_for(std::span<const Units> texts, std::span<const std::uint16_t> carriers) {
+  DictionaryLimits limits{.entries = kEntries - carriers.size()};
   constexpr std::size_t kRoom = kDictLeadSymbols - 1 - (kDecodableUnits.last >> 8);
   const LeadNeeds needs = lead_needs(texts);
   std::vector<std::uint16_t> travelling;
@@ -185,12 +185,20 @@ DictionaryLimits limits_for(std::span<const Units> texts, std::span<const std::u
   return limits;
 }
 
+// The dictionary chosen beside the carriers and the aliases of `wanted`,
+// which take their entries from the 3049 first.
+Plan plan_with_aliases(std::span<const Units> texts, std::span<const std::uint16_t> carriers, std::span<const std::uint16_t> wanted) {
+  DictionaryLimits limits = limits_for(texts, carriers);
+  const std::vector<std::uint16_t> aliases = aliases_for(texts, carriers, limits.barred, wanted);
+  limits.entries -= aliases.size();
+  return plan_of(choose_dictionary(texts, limits), carriers, aliases);
+}
+
 CarriedChoice choose_with_carriers(std::span<const Units> texts, std::span<const std::uint16_t> wanted) {
   std::vector<std::uint16_t> carriers;
   for (;;) {
     CarriedChoice choice;
-    const DictionaryLimits limits = limits_for(texts, carriers, wanted.size());
-    choice.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred, wanted));
+    choice.plan = plan_with_aliases(texts, carriers, wanted);
     const Numbering numbering = provisional(choice.plan);
     const std::vector<bool> all(choice.plan.contents.size(), true);
     const MessageCoder coder =
@@ -331,9 +339,7 @@ Progress settle_on_kept_trees(std::span<const Units> texts, const RebuildBasis& 
   const std::vector<std::uint16_t> carriers = unwritable_characters(texts, kept_coder);
   // Clean units are characters of the table, far fewer than the entries.
   Progress progress;
-  const std::span<const std::uint16_t> wanted = basis.wanted_aliases;
-  const DictionaryLimits limits = limits_for(texts, carriers, wanted.size());
-  progress.plan = plan_of(choose_dictionary(texts, limits), carriers, aliases_for(texts, carriers, limits.barred, wanted));
+  progress.plan = plan_with_aliases(texts, carriers, basis.wanted_aliases);
   const std::vector<std::uint16_t> cheapest_first = codes_by_cost(kept_coder);
   progress.settled.numbering = provisional(progress.plan);
   const std::vector<bool> all(progress.plan.contents.size(), true);

@@ -89,23 +89,20 @@ void plan_texts(const ImageView& image, const LineCoding& coding, const ChangeSe
   plan_script_edits(image, coding, scripts, plan);
 }
 
-// One choice of tables for the whole new text, aliases given to `wanted`,
-// and every text line planned with them: each line's units read as the
-// image's own tables read it (`reading`), so a character with several codes
-// keeps the code the choice counted.
-Outcome plan_with_tables(const ImageView& image, const LineCoding& reading, const ChangeSet& lines,
-                         std::span<const std::uint16_t> wanted, InsertPlan& plan, Rebuilt& rebuilt) {
+// Every text line planned with the tables `rebuilt` holds: each line's units
+// read as the image's own tables read it (`reading`), so a character with
+// several codes keeps the code the choice counted.
+void plan_with_tables(const ImageView& image, const LineCoding& reading, const ChangeSet& lines, InsertPlan& plan,
+                      const Rebuilt& rebuilt) {
   const Tables& tables = image.tables;
-  if (Outcome failure = plan_rebuilt_tables(image, reading, lines, {*image.settings.rebuild, wanted}, plan, rebuilt)) return failure;
   const LineCoding coding{{tables.dictionary, *rebuilt.dictionary}, *rebuilt.coder, image.settings.newline, "rebuilt text trees",
                           &reading.coder};
   plan_texts(image, coding, lines, plan);
   plan.counts.rebuild = rebuilt.figures;
-  return plan.overrun();
 }
 
 // How far a plan is from going in: its refusals of lines the user did not
-// change (which stop the run), then all of them.
+// change (no leaving out mends those), then all of them.
 std::pair<std::size_t, std::size_t> shortfall(const InsertPlan& plan) {
   const std::vector<Refusal> refusals = plan.refusals();
   return {static_cast<std::size_t>(std::count_if(refusals.begin(), refusals.end(),
@@ -130,11 +127,13 @@ Outcome plan_rebuild(const OriginalImage& original, const ChangeSet& changes, co
   for (int choice = 0; choice < kTableChoices; ++choice) {
     InsertPlan plan(image.cart.bytes);
     Rebuilt rebuilt;
-    if (Outcome failure = plan_with_tables(image, reading, planned.lines, wanted, plan, rebuilt)) {
+    if (Outcome failure = plan_rebuilt_tables(image, reading, planned.lines, {*image.settings.rebuild, wanted}, plan, rebuilt)) {
       // Aliases take entries: a later choice may not hold the text where the first did.
       if (choice == 0) return failure;
       break;
     }
+    plan_with_tables(image, reading, planned.lines, plan, rebuilt);
+    if (Outcome overrun = plan.overrun()) return overrun;
     const std::set<std::uint16_t> unclosed = plan.unclosed_units;
     if (choice == 0 || shortfall(plan) < shortfall(planned.plan)) {
       planned.plan = std::move(plan);

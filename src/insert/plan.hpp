@@ -196,9 +196,9 @@ class InsertPlan {
   std::vector<RewrittenMessage> rewritten;  // sequential-block messages rewritten in place
   ScriptUnits scripts_replaced;             // what each script of a rewritten block decodes to now
   std::vector<CodeStream> dictionary;       // every entry as the new image holds it, when the dictionary changes
-  // The units of script messages refused because no total of their block's
-  // bits could end where a word does: tables chosen again with aliases of
-  // them give those messages more lengths.
+  // The units of script messages refused because their block found no
+  // compression that ends where a word does and decodes as planned: tables
+  // chosen again with aliases of them give those messages more lengths.
   std::set<std::uint16_t> unclosed_units;
 
  private:

@@ -224,18 +224,19 @@ int script_bits(const encode::ScriptCodes& codes, std::span<const std::uint8_t> 
   return bits;
 }
 
-// Encodings looked at after the first that lets its block end, for one the
-// script tree writes in fewer bits: message bytes take most of a group's
-// room, and their cost varies with the parse and the filler a good deal
-// more than the text's bits do.
+// Encodings whose bytes all have a symbol looked at after the first that
+// lets its block end, for one that also does and that the script tree
+// writes in fewer bits: message bytes take most of a group's room, and
+// their cost varies with the parse and the filler a good deal more than
+// the text's bits do.
 constexpr std::size_t kCheaperTries = 16;
 
 // With relayout, each byte of the message may take any symbol that gives
 // it, the block being compressed again at any length: of the encodings
 // whose bytes all have a symbol and some total of whose block can end in its
 // own word (see closes_in_own_word), the one of fewest script bits among
-// the first and the kCheaperTries after it; else the first whose bytes all
-// have a symbol (unless `must_close`). The rest of the block's totals are
+// the first and those of the kCheaperTries encodings after it; else the
+// first whose bytes all have a symbol (unless `must_close`). The rest of the block's totals are
 // reckoned once. The message's symbols replace those of `span`.
 Outcome take_any_symbols(const ScriptWork& work, BlockJob& job, const OfferedText& text, const std::string& name, MessageSpan span,
                          const encode::CharacterBits& cost, bool must_close = false) {
@@ -503,9 +504,6 @@ void commit_block(ScriptWork& work, BlockJob& job) {
   work.rewritten[job.key] = std::move(job.units);
 }
 
-// Plans a block's messages, the last first so that a message that changes
-// length moves none that is still to come. When an offset cannot follow,
-// the changes it refuses are left out and the block planned again.
 // The most bytes a block's first message takes beyond its shortest so that
 // its block can end where a word does.
 constexpr std::size_t kMostLonger = 8;
@@ -532,12 +530,16 @@ bool closes_with_offsets(const ScriptWork& work, BlockJob& job) {
 }
 
 // Whether a block whose messages changed length still cannot end where a
-// word does: its first message may then take a byte more, which moves the
-// offsets after it and their symbols.
+// word does, its messages' bytes chosen again if that lets it
+// (closes_with_offsets): its first message may then take a byte more,
+// which moves the offsets after it and their symbols.
 bool needs_longer(const ScriptWork& work, BlockJob& job) {
   return !job.resized.empty() && !closes_with_offsets(work, job) && job.longer < kMostLonger;
 }
 
+// Plans a block's messages, the last first so that a message that changes
+// length moves none that is still to come. When an offset cannot follow,
+// the changes it refuses are left out and the block planned again.
 void plan_block(ScriptWork& work, const BlockKey& key, std::map<std::int64_t, const Change*> messages) {
   const ScriptPlace& place = work.places[work.sharers.at(key).front()];
   const bool relayout = work.image.settings.relayout;
