@@ -123,11 +123,13 @@ Outcome plan_rebuild(const OriginalImage& original, const ChangeSet& changes, co
   const auto own = std::make_unique<encode::MessageCoder>(encode::make_message_coder(tables.text_trees, tables.dictionary));
   const LineCoding reading{{tables.dictionary, tables.dictionary}, *own, image.settings.newline, "text trees"};
   planned.lines = every_text_line(original, changes);
+  RebuildSource source;
+  if (Outcome failure = read_rebuild_source(image, reading, planned.lines, source)) return failure;
   std::vector<std::uint16_t> wanted;
   for (int choice = 0; choice < kTableChoices; ++choice) {
     InsertPlan plan(image.cart.bytes);
     Rebuilt rebuilt;
-    if (Outcome failure = plan_rebuilt_tables(image, reading, planned.lines, {*image.settings.rebuild, wanted}, plan, rebuilt)) {
+    if (Outcome failure = plan_rebuilt_tables(image, source, wanted, plan, rebuilt)) {
       // Aliases take entries: a later choice may not hold the text where the first did.
       if (choice == 0) return failure;
       break;

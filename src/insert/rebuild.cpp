@@ -168,22 +168,25 @@ ChangeSet every_text_line(const OriginalImage& original, const ChangeSet& change
   return lines;
 }
 
-Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, RebuildChoice choice,
-                            InsertPlan& plan, Rebuilt& out) {
-  int start = 0;
-  if (Outcome failure = entry_region(image, start)) return failure;
-  out.figures.scope = choice.scope;
+Outcome read_rebuild_source(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, RebuildSource& out) {
+  if (Outcome failure = entry_region(image, out.entries_start)) return failure;
+  out.figures.scope = *image.settings.rebuild;
   figures_before(image, out.figures);
-  const std::array<std::vector<encode::Units>, 3> texts = texts_of(image, coding, lines);
-  std::vector<encode::Units> all;
-  for (const auto& kind : texts) all.insert(all.end(), kind.begin(), kind.end());
+  out.figures.before = bits_before(image.map, coding.coder, coding.dictionaries.original);
+  out.texts = texts_of(image, coding, lines);
+  for (const auto& kind : out.texts) out.all.insert(out.all.end(), kind.begin(), kind.end());
+  return std::nullopt;
+}
+
+Outcome plan_rebuilt_tables(const ImageView& image, const RebuildSource& source, std::span<const std::uint16_t> wanted,
+                            InsertPlan& plan, Rebuilt& out) {
+  out.figures = source.figures;
   out.tables = encode::rebuild_tables(
-      all, {image.tables.text_trees, out.figures.depths_before, out.figures.entry_room, choice.wanted_aliases}, choice.scope);
+      source.all, {image.tables.text_trees, out.figures.depths_before, out.figures.entry_room, wanted}, out.figures.scope);
   if (!out.tables.refusal.empty()) return Failure{{}, "the tables cannot be chosen again for this text: " + out.tables.refusal};
   out.coder = std::make_unique<encode::MessageCoder>(encode::writing_coder(out.tables, *out.dictionary));
-  out.figures.before = bits_before(image.map, coding.coder, coding.dictionaries.original);
-  for (std::size_t k = 0; k < texts.size(); ++k) {
-    out.figures.after[k] = encode::written_bits(texts[k], *out.coder);
+  for (std::size_t k = 0; k < source.texts.size(); ++k) {
+    out.figures.after[k] = encode::written_bits(source.texts[k], *out.coder);
   }
   out.figures.entry_bytes = out.tables.entry_bytes.size();
   out.figures.entries_chosen = out.tables.entries_chosen;
@@ -191,7 +194,7 @@ Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, co
   out.figures.aliases = out.tables.aliases;
   out.figures.nesting = out.tables.nesting;
   out.figures.depths = out.tables.built_depths;
-  write_tables(out.tables, start, plan);
+  write_tables(out.tables, source.entries_start, plan);
   plan.dictionary = out.tables.entries;
   return plan.overrun();
 }

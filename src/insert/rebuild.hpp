@@ -4,9 +4,11 @@
 // text is planned again with them, as if each line had been edited.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "dump/changes.hpp"
 #include "dump/original_image.hpp"
@@ -38,20 +40,28 @@ struct Rebuilt {
   RebuildFigures figures;
 };
 
-// What a rebuild chooses: `scope`, and the characters given aliases (see
-// encode::RebuildBasis).
-struct RebuildChoice {
-  encode::RebuildScope scope;
-  std::span<const std::uint16_t> wanted_aliases;
+// What a rebuild reads of the image once, whatever tables it then chooses:
+// where the entries go, the text each message will hold by kind, and the
+// image's own figures (the `before` ones of RebuildFigures).
+struct RebuildSource {
+  int entries_start = 0;
+  std::array<std::vector<encode::Units>, 3> texts;  // word lists, the sequential block, script messages
+  std::vector<encode::Units> all;
+  RebuildFigures figures;
 };
 
-// Chooses the tables for `lines` (every_text_line), each line's units read
-// against its original with `coding` (the image's own tables), and writes
-// them into the plan: the rebuilt trees into their tables' room, the
-// entries back to back from the first entry's old place, and their
-// pointers. Refused as a whole, with the reason: tables that cannot hold
-// the text (rebuild_tables), or a line that cannot be read.
-Outcome plan_rebuilt_tables(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, RebuildChoice choice,
+// Reads `lines` (every_text_line), each line's units against its original
+// with `coding` (the image's own tables). Refused, with the reason, for an
+// image whose first dictionary entry lies where the entries cannot be laid
+// out. A line that cannot be read counts with its old text.
+Outcome read_rebuild_source(const ImageView& image, const LineCoding& coding, const ChangeSet& lines, RebuildSource& out);
+
+// Chooses the tables for the source's texts, aliases given to `wanted`
+// (see encode::RebuildBasis), and writes them into the plan: the rebuilt
+// trees into their tables' room, the entries back to back from the first
+// entry's old place, and their pointers. Refused as a whole, with the
+// reason, for tables that cannot hold the text (rebuild_tables).
+Outcome plan_rebuilt_tables(const ImageView& image, const RebuildSource& source, std::span<const std::uint16_t> wanted,
                             InsertPlan& plan, Rebuilt& out);
 
 }  // namespace ambergale
